@@ -1,0 +1,36 @@
+# Two build trees from one source tree: the shipped conduit is built with the
+# win32 thread model, everything else (tests, stand-ins, host, tools) with the
+# posix one. Both live below $(BUILD).
+BUILD ?= build
+JOBS  ?= 2
+SHIP  := $(BUILD)/ship
+TEST  := $(BUILD)/test
+CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps ship build test demo bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+ship: deps
+	@cmake -S . -B $(SHIP) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-win32.cmake -DTOLVANE_SHIP=ON >/dev/null
+	@cmake --build $(SHIP) -j $(JOBS)
+
+build: ship
+	@cmake -S . -B $(TEST) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-posix.cmake \
+	    -DTOLVANE_SHIPPED_DLL=$(abspath $(SHIP))/Tolvane.dll >/dev/null
+	@cmake --build $(TEST) -j $(JOBS)
+
+test: build
+	@scripts/run-tests.sh $(TEST)
+
+demo: build
+	@scripts/demo.sh $(TEST)
+
+bench: build
+	@scripts/run-bench.sh $(TEST)
+
+clean:
+	rm -rf $(BUILD)

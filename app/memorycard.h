@@ -1,0 +1,21 @@
+// VFS library: the volumes the handheld has mounted, and files on them.
+// Entry pointers are filled when the conduit starts; the typed calls below
+// go through them (see palm/PalmCall.h for what an empty one does).
+#pragma once
+#include "palm/PalmLibrary.h"
+
+namespace palm::vfs {
+#define PALM_ENTRY_LIST "app/memorycard.inc"
+#include "palm/PalmBindingDecl.h"
+#undef PALM_ENTRY_LIST
+}  // namespace palm::vfs
+
+namespace palm {
+
+long VFSVolumeEnumerate(unsigned short* count, unsigned short* refsOrNull) noexcept;
+long VFSVolumeInfo(unsigned short volume, void* info) noexcept;
+long VFSDirCreate(unsigned short volume, const char* dir) noexcept;
+long VFSFileDelete(unsigned short volume, const char* path) noexcept;
+long VFSFilePut(unsigned short volume, const char* cardPath, const char* desktopPath) noexcept;
+
+}  // namespace palm

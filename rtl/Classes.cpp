@@ -1,0 +1,46 @@
+#include "rtl/Classes.h"
+
+#include <algorithm>
+
+namespace rtl {
+
+namespace {
+char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+bool SameText(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+TComponent::TComponent(TComponent* owner, const char* className) : className_(className) {
+    if (owner) {
+        owner->Insert(this);
+        if (owner->Designing()) state_ |= csDesigning;
+    }
+}
+
+TComponent::~TComponent() {
+    state_ |= csDestroying;
+    // Owned components go first, the newest first, each leaving the list itself.
+    while (!components_.empty()) delete components_.back();
+    if (owner_) owner_->Remove(this);
+}
+
+void TComponent::SetDesigning(bool designing) noexcept {
+    if (designing) state_ |= csDesigning;
+    else state_ &= ~static_cast<unsigned>(csDesigning);
+}
+
+void TComponent::Insert(TComponent* child) {
+    components_.push_back(child);
+    child->owner_ = this;
+}
+
+void TComponent::Remove(TComponent* child) noexcept {
+    const auto it = std::find(components_.begin(), components_.end(), child);
+    if (it != components_.end()) components_.erase(it);
+    child->owner_ = nullptr;
+}
+
+}  // namespace rtl

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs the whole test suite under one virtual X server and the build's own Wine
+# prefix, then stops that prefix's wineserver.
+set -euo pipefail
+build=$(cd "${1:?test build directory}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  . "$1/wine-env.sh" "$2"
+  wineserver -p 60
+  # Start the prefix'"'"'s background processes now, with nothing of ours as their
+  # output: started by a test, they would inherit its pipe and make CTest wait.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  rc=0
+  (cd "$2" && ctest --output-on-failure -j 2 --timeout 120) || rc=$?
+  wineserver -k || true
+  exit $rc' _ "$here" "$build"

@@ -1,0 +1,13 @@
+# Sourced by the scripts that run Wine: one private prefix per build directory,
+# never ~/.wine, no Mono or Gecko prompts, quiet unless asked.
+# Usage: . scripts/wine-env.sh BUILD_DIR
+_build=$(cd "${1:?build directory}" && pwd)
+export WINEPREFIX="$_build/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;${WINEDLLOVERRIDES:-}"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi
+unset _build
