@@ -20,3 +20,15 @@ long VFSFileDelete(unsigned short volume, const char* path) noexcept { return Ca
 long VFSFilePut(unsigned short volume, const char* cardPath, const char* desktopPath) noexcept { return CallEntry(vfs::Library.Entry(vfs::eVFSFilePut), volume, cardPath, desktopPath); }
 
 }  // namespace palm
+
+namespace app {
+
+void LoadVFSAPI() { palm::LoadPalmLibrary(palm::vfs::Library); }
+
+bool VFSAPILoaded() noexcept { return palm::vfs::Library.loaded; }
+
+void StartMemoryCard() { palm::StartPalmLibrary(palm::vfs::Library); }
+
+void StopMemoryCard() noexcept { palm::FinishPalmLibrary(palm::vfs::Library); }
+
+}  // namespace app

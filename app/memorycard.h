@@ -19,3 +19,17 @@ long VFSFileDelete(unsigned short volume, const char* path) noexcept;
 long VFSFilePut(unsigned short volume, const char* cardPath, const char* desktopPath) noexcept;
 
 }  // namespace palm
+
+namespace app {
+
+// Loads the VFS library by its bare name with the Palm Desktop directory made
+// current, and looks up its entries; a missing entry just stays empty.
+void LoadVFSAPI();
+bool VFSAPILoaded() noexcept;
+
+// The unit's start and stop. The conduit cannot work without the VFS
+// library, so a failure to load it is shown and stops the start.
+void StartMemoryCard();
+void StopMemoryCard() noexcept;
+
+}  // namespace app

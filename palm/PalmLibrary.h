@@ -43,5 +43,18 @@ struct PalmLibrary {
     void* Entry(int index) const noexcept { return entries[index]; }
 };
 
+// The loader: finds the file as `locate` says, loads it and looks up and
+// verifies the entries. Does nothing when the library is loaded already.
+// Throws rtl::EAssertionFailed for an entry that verification misses.
+void LoadPalmLibrary(PalmLibrary& library);
+
+// A binding's start: clears the loaded flag and runs the loader; when the
+// file could not be loaded, shows the binding's message and, where that
+// failure stops the start, throws the silent rtl::EAbort.
+void StartPalmLibrary(PalmLibrary& library);
+
+// A binding's finish: releases the library if it was loaded.
+void FinishPalmLibrary(PalmLibrary& library) noexcept;
+
 }  // namespace palm
 

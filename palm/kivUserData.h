@@ -2,6 +2,8 @@
 // Entry pointers are filled when the conduit starts; the typed calls below
 // go through them (see palm/PalmCall.h for what an empty one does).
 #pragma once
+#include <string>
+
 #include "palm/PalmLibrary.h"
 
 namespace palm::userdata {
@@ -11,6 +13,17 @@ namespace palm::userdata {
 }  // namespace palm::userdata
 
 namespace palm {
+
+// The Palm Desktop directory with a trailing backslash, or "" when none was
+// found (then the next call looks again). Asks a User Data library beside the
+// conduit first, then the registry value that locates the HotSync Manager.
+std::string GetPalmDesktopDir();
+
+// The unit's start and stop. A User Data library that cannot be loaded is
+// reported but does not stop the conduit's start; the stop also forgets the
+// Palm Desktop directory.
+void StartUserData();
+void StopUserData() noexcept;
 
 short UmGetUserCount() noexcept;
 long UmGetUserID(short index, unsigned long* id) noexcept;

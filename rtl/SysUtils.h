@@ -34,4 +34,11 @@ public:
     using Exception::Exception;
 };
 
+// A failed internal check; its message names where the check stands.
+class EAssertionFailed : public Exception {
+public:
+    EAssertionFailed(const char* unit, int line)
+        : Exception(Format("%s (%s, line %d)", "Assertion failure", unit, line)) {}
+};
+
 }  // namespace rtl

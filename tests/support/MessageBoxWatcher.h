@@ -1,0 +1,43 @@
+// Answers the message boxes that this process shows, from a thread of its
+// own, and remembers what they said. Start it before the call that may show
+// one: a box shown while the conduit loads is shown under the loader lock,
+// where no new thread could start.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+struct ShownBox {
+    std::string caption;
+    std::string text;
+    bool hasError = false;  // shows the error icon
+    int buttons = 0;        // how many push buttons it has
+};
+
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    std::vector<ShownBox> Boxes() const;
+
+private:
+    void Watch();
+    void Answer(HWND box);
+
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<ShownBox> boxes_;
+    std::vector<HWND> answered_;
+    std::thread thread_;
+};
+
+}  // namespace testsupport
