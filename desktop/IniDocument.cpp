@@ -95,6 +95,10 @@ IniDocument::Section& IniDocument::Ensure(std::string_view section, bool exactCa
     if (sections_.empty()) sections_.push_back(Section{});
     for (std::size_t i = 1; i < sections_.size(); ++i)
         if (SameName(sections_[i].name, section, exactCase)) return sections_[i];
+    // A blank line keeps sections apart for the person who reads the file.
+    auto& previous = sections_.back().lines;
+    if (!previous.empty() && !(previous.back().key.empty() && Trim(previous.back().raw).empty()))
+        previous.push_back(Line{});
     sections_.push_back(Section{std::string(section), {}});
     return sections_.back();
 }

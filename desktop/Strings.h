@@ -19,6 +19,10 @@ std::optional<unsigned long long> ParseUnsigned64(std::string_view text) noexcep
 
 // A media type or creator code: four characters, first one in the most
 // significant byte ("sdig"), or a number.
+constexpr std::uint32_t FourCC(const char (&code)[5]) {
+    return std::uint32_t(std::uint8_t(code[0])) << 24 | std::uint32_t(std::uint8_t(code[1])) << 16 |
+           std::uint32_t(std::uint8_t(code[2])) << 8 | std::uint8_t(code[3]);
+}
 std::optional<std::uint32_t> ParseFourCC(std::string_view text) noexcept;
 std::string FormatFourCC(std::uint32_t code);
 

@@ -33,11 +33,6 @@ struct VolumeInfo {
 static_assert(sizeof(VolumeInfo) == 28);
 static_assert(offsetof(VolumeInfo, mediaType) == 20);
 
-constexpr std::uint32_t FourCC(const char (&code)[5]) {
-    return std::uint32_t(std::uint8_t(code[0])) << 24 | std::uint32_t(std::uint8_t(code[1])) << 16 |
-           std::uint32_t(std::uint8_t(code[2])) << 8 | std::uint8_t(code[3]);
-}
-
 // Runs `body` with the volume's folder on disk, or answers why there is none.
 template <class Body>
 long WithVolume(const Desktop& desktop, unsigned short ref, Body&& body) {
