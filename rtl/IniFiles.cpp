@@ -1,0 +1,286 @@
+#include "rtl/IniFiles.h"
+
+#include <windows.h>
+
+#include <charconv>
+
+#include "rtl/SysUtils.h"
+#include "rtl/WinHandles.h"
+
+namespace rtl {
+
+namespace {
+
+uint64_t Join(DWORD high, DWORD low) noexcept { return (uint64_t(high) << 32) | low; }
+uint64_t Join(const FILETIME& t) noexcept { return Join(t.dwHighDateTime, t.dwLowDateTime); }
+
+// Another program's momentary exclusive open (ours, in another process, or
+// the private-profile functions' rewrite) ends within milliseconds; waiting
+// a little longer than that is cheaper than a deletion or a read that fails.
+UniqueFile OpenWithRetry(const std::string& path, DWORD access, DWORD share) {
+    constexpr int kAttempts = 200;
+    for (int attempt = 0;; ++attempt) {
+        UniqueFile file(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = GetLastError();
+        if (file || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == kAttempts) {
+            SetLastError(error);
+            return file;
+        }
+        Sleep(attempt < 10 ? 1 : 10);
+    }
+}
+
+bool Seek(HANDLE file, uint64_t offset) noexcept {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
+bool ReadAt(HANDLE file, uint64_t offset, size_t count, std::string& out) {
+    out.assign(count, '\0');
+    size_t done = 0;
+    if (!Seek(file, offset)) return false;
+    while (done < count) {
+        DWORD got = 0;
+        if (!ReadFile(file, out.data() + done, static_cast<DWORD>(count - done), &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    out.resize(done);
+    return done == count;
+}
+
+bool WriteAt(HANDLE file, uint64_t offset, std::string_view data) noexcept {
+    if (!Seek(file, offset)) return false;
+    while (!data.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) || written == 0)
+            return false;
+        data.remove_prefix(written);
+    }
+    return true;
+}
+
+// Writes `content` beside the file and renames it over the file, so that a
+// reader (or a process killed meanwhile) sees either the old or the new file.
+bool ReplaceContent(const std::string& path, const std::string& content, UniqueFile held) {
+    const std::string temp = path + ".tmp";
+    {
+        UniqueFile out(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+        if (!out) return false;
+        if (!WriteAt(out.get(), 0, content) || !FlushFileBuffers(out.get())) {
+            out.reset();
+            DeleteFileA(temp.c_str());
+            return false;
+        }
+    }
+    constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    // Renaming while our exclusive open still holds the file leaves no
+    // moment for another writer; where the system refuses to rename over an
+    // open file, the rename follows right after the close.
+    bool moved = MoveFileExA(temp.c_str(), path.c_str(), kMove) != FALSE;
+    if (!moved && held) {
+        held.reset();
+        moved = MoveFileExA(temp.c_str(), path.c_str(), kMove) != FALSE;
+    }
+    if (!moved) DeleteFileA(temp.c_str());
+    return moved;
+}
+
+// Names and values that would not read back as they were written.
+bool Writable(std::string_view section, std::string_view key, std::string_view value) {
+    const auto has = [](std::string_view text, std::string_view chars) {
+        return text.find_first_of(chars) != std::string_view::npos;
+    };
+    return !section.empty() && !key.empty() && !has(section, "\r\n]") && !has(key, "\r\n=") && key.front() != '[' &&
+           key.front() != ';' && !IsIniBlank(key.front()) && !IsIniBlank(key.back()) && !has(value, "\r\n");
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseIniInteger(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        uint64_t value = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data() + 2, end, value, 16);
+        if (error != std::errc() || stop != end || value > 0xFFFFFFFFull) return std::nullopt;
+        return static_cast<int32_t>(static_cast<uint32_t>(value));  // written as the code's bits
+    }
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    if (text.empty() || (plus && text.front() == '-')) return std::nullopt;
+    int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+class TIniFile::Lock {
+public:
+    Lock(TIniFile& ini, DWORD access, DWORD share) : ini_(ini), file_(OpenWithRetry(ini.fileName_, access, share)) {}
+    explicit operator bool() const noexcept { return static_cast<bool>(file_); }
+    HANDLE get() const noexcept { return file_.get(); }
+    UniqueFile Release() noexcept { return std::move(file_); }
+
+    bool ReadOnly() const noexcept {
+        BY_HANDLE_FILE_INFORMATION info;
+        return !GetFileInformationByHandle(file_.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+    }
+    std::optional<Stamp> FileStamp() const noexcept {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(file_.get(), &info)) return std::nullopt;
+        return Stamp{Join(info.nFileSizeHigh, info.nFileSizeLow), Join(info.ftLastWriteTime),
+                     Join(info.ftCreationTime)};
+    }
+    // Takes the whole text anew, with the stamp it had when it was read.
+    bool Reload() {
+        const auto stamp = FileStamp();
+        std::string content;
+        if (!stamp || !ReadAt(file_.get(), 0, static_cast<size_t>(stamp->size), content)) return false;
+        ini_.text_ = IniText(std::move(content));
+        ini_.stamp_ = stamp;
+        return true;
+    }
+    // Whether the copy still is what the file holds, reloading it if not.
+    bool Refresh() {
+        const auto stamp = FileStamp();
+        if (stamp && ini_.stamp_ && *stamp == *ini_.stamp_) return true;
+        return Reload();
+    }
+
+private:
+    TIniFile& ini_;
+    UniqueFile file_;
+};
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+const IniText& TIniFile::Current() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(fileName_.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        text_ = IniText();
+        stamp_.reset();
+        return text_;
+    }
+    const Stamp stamp{Join(data.nFileSizeHigh, data.nFileSizeLow), Join(data.ftLastWriteTime),
+                      Join(data.ftCreationTime)};
+    if (stamp_ && *stamp_ == stamp) return text_;
+    Lock lock(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    // A file that cannot be opened now keeps the copy last read.
+    if (lock) lock.Reload();
+    return text_;
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) {
+    auto value = Current().Value(section, key);
+    return value ? std::move(*value) : std::string(def);
+}
+
+int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) {
+    const auto value = Current().Value(section, key);
+    if (!value) return def;
+    return ParseIniInteger(*value).value_or(def);
+}
+
+bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) { return Current().Keys(section); }
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view key) { return Current().Lists(section, key); }
+
+void TIniFile::WriteFailed() const { throw EIniFileException(Format("Unable to write to %s", fileName_.c_str())); }
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!Writable(section, key, value)) WriteFailed();
+    const DWORD attributes = GetFileAttributesA(fileName_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        WriteFailed();
+    Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+    if (lock) {
+        if (lock.ReadOnly() || !lock.Refresh()) WriteFailed();
+    } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+        text_ = IniText();
+        stamp_.reset();
+    } else {
+        WriteFailed();
+    }
+    if (text_.RawValue(section, key) == value) return;
+    std::string content = text_.WithValue(section, key, value);
+    if (!ReplaceContent(fileName_, content, lock.Release())) WriteFailed();
+    text_ = IniText(std::move(content));
+    stamp_.reset();  // the next read takes the new file's stamp
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+bool TIniFile::Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept {
+    try {
+        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, 0);
+        if (!lock || lock.ReadOnly()) return false;
+        bool reloaded = false;
+        if (const auto stamp = lock.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
+            if (!lock.Reload()) return false;
+            reloaded = true;
+        }
+        auto span = text_.KeyLine(section, key);
+        if (!reloaded) {
+            // The stamp cannot tell two writes within one tick of the file
+            // clock apart; the line itself can.
+            std::string onDisk;
+            const bool same = span && ReadAt(lock.get(), span->offset, span->length, onDisk) &&
+                              onDisk == std::string_view(text_.Text()).substr(span->offset, span->length);
+            if (!same) {
+                if (!lock.Reload()) return false;
+                span = text_.KeyLine(section, key);
+            }
+        }
+        if (!span) return false;
+        if (expected && text_.Value(section, key) != *expected) return false;
+        if (!WriteAt(lock.get(), span->offset, std::string(span->length, ' '))) {
+            stamp_.reset();  // whatever reached the file, the copy is not sure of it
+            return false;
+        }
+        text_.BlankKeyLine(section, key);
+        stamp_ = lock.FileStamp();
+        return true;
+    } catch (...) {
+        stamp_.reset();
+        return false;
+    }
+}
+
+void TIniFile::DeleteKey(std::string_view section, std::string_view key) { Delete(section, key, nullptr); }
+
+bool TIniFile::DeleteKeyIfValue(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string expected(value);
+    return Delete(section, key, &expected);
+}
+
+void TIniFile::UpdateFile() noexcept {
+    try {
+        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+        if (!lock || lock.ReadOnly() || !lock.Refresh()) return;
+        if (!text_.HasBlankedLines()) {
+            FlushFileBuffers(lock.get());
+            return;
+        }
+        std::string content = text_.Tidied();
+        if (ReplaceContent(fileName_, content, lock.Release())) text_ = IniText(std::move(content));
+        stamp_.reset();
+    } catch (...) {
+        stamp_.reset();
+    }
+}
+
+}  // namespace rtl

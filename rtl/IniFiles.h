@@ -1,0 +1,92 @@
+// A settings file in the private-profile INI format: read as Windows reads
+// it (rtl/IniText.h), written so that Windows still reads it, and changed in
+// a way that neither a killed process nor another program writing the same
+// file at the same time makes it lose a key.
+//
+// How the file is touched:
+// - Reads use a copy of the text that is taken again whenever the file's
+//   size, write time or creation time differ from the copy's.
+// - DeleteKey opens the file exclusively for a moment (retrying briefly
+//   while someone else has it open), checks the copy against the file and
+//   takes the text again if it changed, and overwrites just the key's line
+//   with blanks, in place. One small write of the same length: the file is
+//   valid before and after it, and nothing else in it moves. The deletion is
+//   with the operating system when DeleteKey returns.
+// - WriteString and UpdateFile replace the whole file: the new text goes to
+//   "<file>.tmp" beside it, is flushed, and is renamed over the file.
+//   UpdateFile does this only to drop the blank lines that deletions left.
+//
+// The race that remains: another program that reads the file, then waits,
+// then writes back what it read (as the private-profile functions do
+// between their own two opens) can restore a key that was deleted in
+// between; that file is then copied once more. And a program that writes
+// between our exclusive open's end and the rename of a replaced file loses
+// its change; that window is a few microseconds and occurs once per run
+// (UpdateFile) or per setup change (WriteString), never per key.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/IniText.h"
+#include "rtl/SysUtils.h"
+
+namespace rtl {
+
+class TIniFile {
+public:
+    explicit TIniFile(std::string fileName);
+
+    const std::string& FileName() const noexcept { return fileName_; }
+
+    // A missing file or key reads as the default.
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def);
+    // Signed 32-bit decimal, or hexadecimal after "0x"; anything else reads as the default.
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def);
+    // An integer that is on when not 0.
+    bool ReadBool(std::string_view section, std::string_view key, bool def);
+    // The key names of a section that hold a value, in file order.
+    std::vector<std::string> ReadSection(std::string_view section);
+    bool ValueExists(std::string_view section, std::string_view key);
+
+    // Creates the file when needed. Throws EIniFileException "Unable to
+    // write to <file>" when the file cannot be written, has the read-only
+    // attribute, or the value or a name would not read back as written.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // Deletes the key's first line; a failure is not reported.
+    void DeleteKey(std::string_view section, std::string_view key);
+    // The same, but only while the key still holds `value` as a reader gets
+    // it, so that a key someone re-used meanwhile stays. True when deleted.
+    bool DeleteKeyIfValue(std::string_view section, std::string_view key, std::string_view value);
+
+    // Drops the blank lines that deletions left and flushes the file to
+    // disk; a failure is not reported.
+    void UpdateFile() noexcept;
+
+private:
+    struct Stamp {
+        uint64_t size = 0;
+        uint64_t writeTime = 0;
+        uint64_t creationTime = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    class Lock;
+
+    const IniText& Current();
+    bool Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept;
+    [[noreturn]] void WriteFailed() const;
+
+    std::string fileName_;
+    IniText text_;
+    std::optional<Stamp> stamp_;  // of the file that text_ was read from; none: no copy
+};
+
+// Reading rule for integers, also used where a text is already at hand.
+std::optional<int32_t> ParseIniInteger(std::string_view text);
+
+}  // namespace rtl
