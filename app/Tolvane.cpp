@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "app/memorycard.h"
+#include "app/uConduit.h"
 #include "conduit/kivBaseClasses.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivHSAPI.h"
@@ -41,7 +42,8 @@ constexpr UnitSteps kUnits[] = {
      []() noexcept { palm::FinishPalmLibrary(palm::condmgr::Library); }},
     {"kivHSAPI", [] { palm::StartPalmLibrary(palm::hsapi::Library); },
      []() noexcept { palm::FinishPalmLibrary(palm::hsapi::Library); }},
-    // uConduit_Setup and uConduit join here once they exist.
+    // uConduit_Setup joins here once it exists.
+    {"uConduit", &app::StartConduitModule, &app::StopConduitModule},
 };
 
 // How many units have begun their start (the failing one included): exactly

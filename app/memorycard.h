@@ -2,6 +2,10 @@
 // Entry pointers are filled when the conduit starts; the typed calls below
 // go through them (see palm/PalmCall.h for what an empty one does).
 #pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "palm/PalmLibrary.h"
 
 namespace palm::vfs {
@@ -31,5 +35,23 @@ bool VFSAPILoaded() noexcept;
 // library, so a failure to load it is shown and stops the start.
 void StartMemoryCard();
 void StopMemoryCard() noexcept;
+
+// The references of the volumes the handheld has mounted, in the library's
+// order; never more than both enumerate calls reported.
+using TVolumeRefs = std::vector<uint16_t>;
+TVolumeRefs GetVolumeRefs();
+
+// One expansion slot that the desktop recorded for a user.
+struct TSlot {
+    int32_t SlotRef = 0;
+    uint32_t MediaType = 0;  // four-character code, first character highest
+    std::string DisplayName;
+};
+using TSlots = std::vector<TSlot>;
+
+// The user's recorded slots; empty when the handheld has no expansion
+// manager. Always as many entries as the slot count reported, the ones the
+// library did not describe left empty.
+TSlots GetSlots(uint32_t userID);
 
 }  // namespace app

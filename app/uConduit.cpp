@@ -1,0 +1,206 @@
+#include "app/uConduit.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
+
+namespace app {
+
+TdmConduit* dmConduit = nullptr;
+
+namespace {
+
+constexpr const char* kFolderName = "Tolvane";
+constexpr const char* kSettingsFileName = "Tolvane.ini";
+constexpr const char* kSetup = "Setup";
+constexpr const char* kQueue = "InstallToSlot";
+constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+
+constexpr uint32_t FourCC(const char (&code)[5]) {
+    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
+           (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
+}
+constexpr uint32_t kSecureDigital = FourCC("sdig");
+constexpr uint32_t kMultiMediaCard = FourCC("mmcd");
+
+// The VFS library's volume record is 28 bytes with the media type at offset
+// 20; a larger zeroed buffer keeps a library that writes more from harming us.
+constexpr size_t kVolumeInfoBuffer = 64;
+constexpr size_t kVolumeMediaTypeOffset = 20;
+
+// A Secure Digital slot also takes MultiMediaCards; not the other way round.
+bool Accepts(uint32_t configured, uint32_t volume) {
+    return volume == configured || (configured == kSecureDigital && volume == kMultiMediaCard);
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whether the desktop file can be opened for reading right now.
+bool SourceReadable(const std::string& path) {
+    const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && rtl::SameText(text.substr(text.size() - tail.size()), tail);
+}
+
+// The queue position of a key "DB<n>": "DB" in any case, n from 1 to
+// 2147483647 in decimal without leading zeros.
+std::optional<uint32_t> QueuePosition(std::string_view key) {
+    if (key.size() < 3 || !rtl::SameText(key.substr(0, 2), "DB")) return std::nullopt;
+    const std::string_view digits = key.substr(2);
+    if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
+    uint32_t n = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (error != std::errc() || end != digits.data() + digits.size() || n > 2147483647u) return std::nullopt;
+    return n;
+}
+
+// The positions queued when the walk starts, each once, in ascending order.
+std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
+    std::vector<uint32_t> positions;
+    for (const std::string& key : ini.ReadSection(kQueue))
+        if (const auto n = QueuePosition(key)) positions.push_back(*n);
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
+// The walk's closing step, also when an exception passes through: the
+// blank lines of the deleted keys leave the file.
+struct SettingsFileCloser {
+    rtl::TIniFile& ini;
+    ~SettingsFileCloser() { ini.UpdateFile(); }
+};
+
+}  // namespace
+
+std::string CardFileName(const std::string& source) {
+    const size_t separator = source.find_last_of("\\/:");
+    return separator == std::string::npos ? source : source.substr(separator + 1);
+}
+
+TdmConduit::TdmConduit(rtl::TComponent* owner) : rtl::TComponent(owner, StaticClassName) {
+    CreateStoredComponents();
+    DataModuleCreate();
+}
+
+// What the module's stored form holds: the conduit component and its
+// property values, assigned in this order through the setters, so that a
+// value a setter refuses stops the creation.
+void TdmConduit::CreateStoredComponents() {
+    Palm = new kiv::TkivPalmComponent(this);
+    Palm->SetName("Palm");
+    Palm->SetConduitName("Tolvane");
+    Palm->SetConduitVersion("0.3");
+    Palm->SetPriority(2);
+    Palm->SetDirectory("Tolvane");
+    Palm->SetInformation("Tolvane Conduit");
+    Palm->SetCreatorID("tVan");
+    // OnConfigConduit is bound here, to this module's PalmConfigConduit, by
+    // the setup dialog's unit; until then the component offers its default
+    // HotSync action dialog.
+    Palm->OnExecConduit = [this](const kiv::TkivSyncProperties& props) { PalmExecConduit(props); };
+}
+
+void TdmConduit::DataModuleCreate() {}
+
+std::string TdmConduit::GetUserDirectory(const std::string& pathName) const {
+    std::string folder = pathName;
+    // A folder handed over without its final separator still names the folder.
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    // A user folder given as its "dir" sub-folder means the user folder; a
+    // folder whose name merely ends in "dir" ("Nadir") is left alone.
+    if (rtl::SameText(folder, "dir\\") || EndsWithNoCase(folder, "\\dir\\")) folder.resize(folder.size() - 4);
+    return folder + kFolderName + "\\";
+}
+
+TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
+    for (const uint16_t ref : GetVolumeRefs()) {
+        unsigned char info[kVolumeInfoBuffer] = {};
+        if (palm::VFSVolumeInfo(ref, info) != 0) continue;  // unreadable: passed over
+        uint32_t volumeType = 0;
+        std::memcpy(&volumeType, info + kVolumeMediaTypeOffset, sizeof volumeType);
+        if (Accepts(mediaType, volumeType)) return {ref};
+    }
+    return {};
+}
+
+std::string TdmConduit::SettingsFile() const { return FUserDirectory + kSettingsFileName; }
+
+void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
+    FUserDirectory = GetUserDirectory(std::string(props.PathName, strnlen(props.PathName, sizeof props.PathName)));
+    if (!FileExists(SettingsFile())) {
+        Palm->AddLogEntry(SettingsFile() + " not found. Did you configure the Conduit?", kiv::slWarning, false);
+        return;
+    }
+    rtl::TIniFile ini(SettingsFile());
+    if (!ini.ReadBool(kSetup, "Conduit_Enabled", true)) return;
+    FCardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
+    const TVolumeRefs volumes = FindCardVolume(static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0)));
+    if (volumes.empty()) {
+        Palm->AddLogEntry("Tolvane found no VFS volume. Did you configure the Conduit?", kiv::slWarning, false);
+        return;
+    }
+    FVolumeRef = volumes.front();
+    InstallQueuedFiles();
+}
+
+void TdmConduit::InstallQueuedFiles() {
+    rtl::TIniFile ini(SettingsFile());
+    SettingsFileCloser closer{ini};
+    for (const uint32_t n : QueuedPositions(ini)) {
+        const std::string key = "DB" + std::to_string(n);
+        // A key that another program took off the queue meanwhile is gone.
+        if (!ini.ValueExists(kQueue, key)) continue;
+        const std::string source = ini.ReadString(kQueue, key, "");
+        // Deleted only while it still names the file just installed: a key
+        // that was given a new file meanwhile stays queued.
+        if (InstallFile(source)) ini.DeleteKeyIfValue(kQueue, key, source);
+    }
+}
+
+bool TdmConduit::InstallFile(const std::string& source) {
+    const std::string name = CardFileName(source);
+    Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
+    if (name.empty() || name == "." || name == "..") {
+        Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);
+        return false;
+    }
+    palm::VFSDirCreate(FVolumeRef, FCardDirectory.c_str());
+    const std::string target = FCardDirectory + "/" + name;
+    // Without a readable source the card's older copy is the best one left.
+    if (SourceReadable(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());
+    const long result = palm::VFSFilePut(FVolumeRef, target.c_str(), source.c_str());
+    if (result == 0) {
+        Palm->AddLogEntry(name + " installed to " + FCardDirectory, kiv::slText, false);
+        return true;
+    }
+    Palm->AddLogEntry("Error installing " + name + ": " + std::to_string(static_cast<int32_t>(result)), kiv::slText,
+                      false);
+    return false;
+}
+
+void StartConduitModule() {
+    if (!dmConduit) dmConduit = new TdmConduit(nullptr);
+}
+
+void StopConduitModule() noexcept {
+    delete dmConduit;
+    dmConduit = nullptr;
+}
+
+}  // namespace app

@@ -1,0 +1,56 @@
+// The conduit's data module: it owns the conduit component `Palm` and
+// handles its HotSync event. A run finds the user's settings file, the card
+// volume of the configured media type, and installs the queued files.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/memorycard.h"
+#include "conduit/kivPalmComp.h"
+#include "rtl/Classes.h"
+
+namespace app {
+
+class TdmConduit : public rtl::TComponent {
+public:
+    static constexpr const char* StaticClassName = "TdmConduit";
+
+    explicit TdmConduit(rtl::TComponent* owner);
+
+    // Owned by the data module, which destroys it.
+    kiv::TkivPalmComponent* Palm = nullptr;
+
+    // The user's conduit folder for a HotSync user's folder, ending in "\".
+    std::string GetUserDirectory(const std::string& pathName) const;
+    // Nothing, or the first mounted volume that takes cards of the media type.
+    TVolumeRefs FindCardVolume(uint32_t mediaType) const;
+
+    void PalmExecConduit(const kiv::TkivSyncProperties& props);
+    void InstallQueuedFiles();
+    bool InstallFile(const std::string& source);
+
+    uint16_t VolumeRef() const noexcept { return FVolumeRef; }
+    const std::string& CardDirectory() const noexcept { return FCardDirectory; }
+    const std::string& UserDirectory() const noexcept { return FUserDirectory; }
+
+private:
+    void CreateStoredComponents();
+    void DataModuleCreate();
+    std::string SettingsFile() const;
+
+    uint16_t FVolumeRef = 0;
+    std::string FCardDirectory;
+    std::string FUserDirectory;
+};
+
+// The one data module, while the library is started.
+extern TdmConduit* dmConduit;
+
+// The unit's start (creates dmConduit; throws when that fails) and stop.
+void StartConduitModule();
+void StopConduitModule() noexcept;
+
+// The card file name of a desktop path: what follows its last "\", "/" or ":".
+std::string CardFileName(const std::string& source);
+
+}  // namespace app

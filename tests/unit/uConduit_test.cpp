@@ -1,0 +1,278 @@
+// The data module and the HotSync run: the settings file in a temporary
+// user folder, the VFS, HotSync log and Sync Manager entries replaced by
+// doubles that record every call in order.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/uConduit.h"
+#include "palm/kivHslog.h"
+#include "palm/kivSyncMgr.h"
+#include "rtl/IniFiles.h"
+#include "tests/unit/CardDoubles.h"
+#include "tests/unit/TempFolder.h"
+
+namespace {
+
+using testing_card::Card;
+using testing_card::CallLog;
+using testing_card::EntryOverride;
+using testing_card::kMmcd;
+using testing_card::kSdig;
+using testing_files::ReadWholeFile;
+using testing_files::WriteWholeFile;
+using Calls = std::vector<std::string>;
+
+long __cdecl RecordLog(const char* text, long activity, long timestamp) {
+    CallLog().push_back("log " + std::string(text) + " " + std::to_string(activity) + " " + std::to_string(timestamp));
+    return 0;
+}
+long __stdcall RecordYield(unsigned short cycles) {
+    CallLog().push_back("yield " + std::to_string(cycles));
+    return 0;
+}
+void __cdecl RecordProgress(const char* text) { CallLog().push_back("progress " + std::string(text)); }
+
+TEST(DataModule, CreatesItsConduitComponentWithTheStoredValues) {
+    app::StartConduitModule();
+    ASSERT_NE(app::dmConduit, nullptr);
+    kiv::TkivPalmComponent& palm = kiv::FindPalmComponent();
+    EXPECT_EQ(&palm, app::dmConduit->Palm);
+    EXPECT_EQ(palm.Owner(), app::dmConduit);
+    EXPECT_EQ(palm.ConduitName(), "Tolvane");
+    EXPECT_EQ(palm.Version(), 3);
+    EXPECT_EQ(palm.Priority(), 2);
+    EXPECT_EQ(palm.Directory(), "Tolvane");
+    EXPECT_EQ(palm.Information(), "Tolvane Conduit");
+    EXPECT_EQ(palm.CreatorID(), "tVan");
+    EXPECT_EQ(palm.CreatorFile(), "");
+    EXPECT_EQ(palm.RemoteFile(), "");
+    EXPECT_TRUE(palm.OnExecConduit);
+    EXPECT_FALSE(palm.OnRegisterConduit);
+    EXPECT_FALSE(palm.OnUnregisterConduit);
+    app::StopConduitModule();
+    EXPECT_EQ(app::dmConduit, nullptr);
+    EXPECT_THROW(kiv::FindPalmComponent(), rtl::Exception);
+}
+
+TEST(DataModule, TheUserFolderRule) {
+    app::TdmConduit dm(nullptr);
+    const struct {
+        const char* path;
+        const char* folder;
+    } cases[] = {
+        {"C:\\Palm\\User1\\", "C:\\Palm\\User1\\Tolvane\\"},
+        {"C:\\Palm\\User1\\DIR\\", "C:\\Palm\\User1\\Tolvane\\"},
+        {"C:\\Palm\\User1\\dir\\", "C:\\Palm\\User1\\Tolvane\\"},
+        {"C:\\Palm\\User1\\Dir", "C:\\Palm\\User1\\Tolvane\\"},
+        {"C:\\Palm\\Nadir\\", "C:\\Palm\\Nadir\\Tolvane\\"},
+        {"C:\\Palm\\sub.dir\\", "C:\\Palm\\sub.dir\\Tolvane\\"},
+        {"dir\\", "Tolvane\\"},
+        {"", "Tolvane\\"},
+        {"C:\\Palm\\User1", "C:\\Palm\\User1\\Tolvane\\"},
+        {"C:/Palm/User1/", "C:/Palm/User1/Tolvane\\"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dm.GetUserDirectory(c.path), c.folder) << c.path;
+}
+
+class CardVolumeTest : public testing::Test {
+protected:
+    testing_card::VfsDoubles doubles_;
+    app::TdmConduit dm_{nullptr};
+};
+
+TEST_F(CardVolumeTest, MediaTypeRules) {
+    const struct {
+        std::vector<testing_card::FakeVolume> volumes;
+        uint32_t configured;
+        app::TVolumeRefs expected;
+    } cases[] = {
+        {{{1, kMmcd}}, kSdig, {1}},                          // an SD slot takes a MultiMediaCard
+        {{{1, kSdig}}, kMmcd, {}},                           // not the other way round
+        {{{1, kSdig}, {2, kSdig}}, kSdig, {1}},              // the first listed wins
+        {{{4, kMmcd}, {2, kSdig}}, kSdig, {4}},
+        {{{1, kSdig}, {2, kMmcd}}, 0, {}},                   // 0 takes only a volume that says 0
+        {{{1, kSdig}, {2, 0}}, 0, {2}},
+        {{{1, kSdig, true}, {2, kSdig}}, kSdig, {2}},        // an unreadable volume is passed over
+        {{}, kSdig, {}},
+    };
+    for (const auto& c : cases) {
+        Card().volumes = c.volumes;
+        EXPECT_EQ(dm_.FindCardVolume(c.configured), c.expected) << c.configured << " " << c.volumes.size();
+    }
+}
+
+TEST_F(CardVolumeTest, OnlyReferencesTheLibraryFilledAreLookedAt) {
+    Card().volumes = {{1, 0x11111111}, {2, kSdig}};
+    Card().secondEnumerateFills = 1;
+    EXPECT_TRUE(dm_.FindCardVolume(kSdig).empty());
+    EXPECT_EQ(CallLog(), (Calls{"enumerate count", "enumerate 2", "info 1"}));
+}
+
+// --- The run ------------------------------------------------------------------
+
+class RunTest : public testing::Test {
+protected:
+    RunTest() {
+        dm_.Palm->SetProgressCallback(&RecordProgress);
+        userFolder_ = folder_.Folder("User1");
+        conduitFolder_ = folder_.Folder("User1\\Tolvane");
+        settings_ = conduitFolder_ + "Tolvane.ini";
+        Card().volumes = {{3, kSdig}};
+    }
+    void Settings(const std::string& text) { WriteWholeFile(settings_, text); }
+    std::string Source(const std::string& name) {
+        const std::string path = folder_.File(name);
+        WriteWholeFile(path, "data of " + name);
+        return path;
+    }
+    Calls Run(const std::string& pathName) {
+        kiv::TkivSyncProperties props{};
+        std::strncpy(props.PathName, pathName.c_str(), sizeof props.PathName - 1);
+        CallLog().clear();
+        dm_.Palm->ExecConduit(props);
+        return CallLog();
+    }
+    Calls Run() { return Run(userFolder_); }
+    std::vector<std::string> Queue() { return rtl::TIniFile(settings_).ReadSection("InstallToSlot"); }
+    // The calls that copying one file makes.
+    Calls Copy(const std::string& source, const std::string& dir = "/Palm/Launcher", long result = 0) {
+        const std::string name = app::CardFileName(source);
+        return {"progress Installing " + name + " to " + dir, "yield 1", "dircreate 3 " + dir,
+                "delete 3 " + dir + "/" + name, "put 3 " + dir + "/" + name + " " + source,
+                result == 0 ? "log " + name + " installed to " + dir + " -1 0"
+                            : "log Error installing " + name + ": " + std::to_string(result) + " -1 0"};
+    }
+    static Calls Join(std::initializer_list<Calls> parts) {
+        Calls all;
+        for (const Calls& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    }
+
+    testing_card::VfsDoubles doubles_;
+    EntryOverride log_{palm::hslog::Library, palm::hslog::eLogAddEntry, &RecordLog};
+    EntryOverride yield_{palm::syncmgr::Library, palm::syncmgr::eSyncYieldCycles, &RecordYield};
+    testing_files::TempFolder folder_;
+    app::TdmConduit dm_{nullptr};
+    std::string userFolder_, conduitFolder_, settings_;
+};
+
+const Calls kLookForVolume = {"enumerate count", "enumerate 1", "info 3"};
+
+TEST_F(RunTest, WithoutASettingsFileOnlyAWarningNamingIt) {
+    EXPECT_EQ(Run(), (Calls{"log " + settings_ + " not found. Did you configure the Conduit? 22 0"}));
+    EXPECT_EQ(dm_.UserDirectory(), conduitFolder_);
+}
+
+TEST_F(RunTest, TheDirFolderLeadsToTheSameSettingsFile) {
+    Settings("[Setup]\r\nConduit_Enabled=0\r\n");
+    EXPECT_EQ(Run(userFolder_ + "Dir\\"), Calls{});
+    EXPECT_EQ(dm_.UserDirectory(), conduitFolder_);
+}
+
+TEST_F(RunTest, SwitchedOffSaysNothingAndTouchesNothing) {
+    Settings("[Setup]\r\nConduit_Enabled=0\r\n[InstallToSlot]\r\nDB1=" + Source("a.pdb") + "\r\n");
+    EXPECT_EQ(Run(), Calls{});
+    EXPECT_EQ(Queue().size(), 1u);
+}
+
+TEST_F(RunTest, AnythingButANumberCountsAsOn) {
+    for (const char* enabled : {"yes", "2", "", "-1"}) {
+        Settings(std::string("[Setup]\r\nConduit_Enabled=") + enabled + "\r\nMediaType=1\r\n");
+        EXPECT_EQ(Run(), Join({kLookForVolume, {"log Tolvane found no VFS volume. Did you configure the Conduit? 22 0"}}))
+            << enabled;
+    }
+}
+
+TEST_F(RunTest, WithoutAMediaTypeNoVolumeMatches) {
+    Settings("[Setup]\r\nConduit_Enabled=1\r\n");
+    EXPECT_EQ(Run(), Join({kLookForVolume, {"log Tolvane found no VFS volume. Did you configure the Conduit? 22 0"}}));
+}
+
+TEST_F(RunTest, AHexadecimalMediaTypeAndTheDefaultDirectory) {
+    const std::string a = Source("a.pdb");
+    Settings("[Setup]\r\nMediaType=0x73646967\r\n[InstallToSlot]\r\nDB1=" + a + "\r\n");
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(a)}));
+    EXPECT_EQ(dm_.VolumeRef(), 3);
+    EXPECT_EQ(dm_.CardDirectory(), "/Palm/Launcher");
+}
+
+TEST_F(RunTest, AMatchingVolumeWithAnEmptyQueueSaysNothing) {
+    Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=/Palm/eBooks\r\n");
+    EXPECT_EQ(Run(), kLookForVolume);
+    EXPECT_EQ(dm_.CardDirectory(), "/Palm/eBooks");
+}
+
+TEST_F(RunTest, AFailedCopyStaysQueuedAndIsRetriedAtTheNextRun) {
+    const std::string a = Source("first.pdb"), b = Source("second.prc"), c = Source("third.pdb");
+    const std::string setup = "[Setup]\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\nConduit_Enabled=1\r\n";
+    Settings(setup + "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\n");
+    Card().failingSources[b] = 0x2A0F;
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(a), Copy(b, "/Palm/Launcher", 0x2A0F), Copy(c)}));
+    EXPECT_EQ(ReadWholeFile(settings_), setup + "[InstallToSlot]\r\nDB2=" + b + "\r\n");
+
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(b, "/Palm/Launcher", 0x2A0F)}));
+    Card().failingSources.clear();
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(b)}));
+    EXPECT_EQ(ReadWholeFile(settings_), setup + "[InstallToSlot]\r\n");
+}
+
+TEST_F(RunTest, OnlyDbKeysWithPlainNumbersAreQueuedInNumericOrder) {
+    const std::string one = Source("one.pdb"), two = Source("two.pdb"), ten = Source("ten.pdb"), z = Source("z.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB10=" + ten + "\r\ndb2=" + two + "\r\nDB01=" + z +
+             "\r\nDB0=" + z + "\r\nDBx=" + z + "\r\nDB-1=" + z + "\r\nDB2147483648=" + z + "\r\nDb1=" + one +
+             "\r\nDB 3=" + z + "\r\n");
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(one), Copy(two), Copy(ten)}));
+    EXPECT_EQ(Queue(), (std::vector<std::string>{"DB01", "DB0", "DBx", "DB-1", "DB2147483648", "DB 3"}));
+}
+
+TEST_F(RunTest, UnsafeCardNamesAreRefusedAndStayQueued) {
+    const std::string slash = folder_.Folder("books") + "a.pdb";
+    WriteWholeFile(slash, "x");
+    std::string forward = slash;
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=C:\\books\\\r\nDB2=C:\\books\\..\r\n"
+             "DB3=D:.\r\nDB4=\r\nDB5=" + forward + "\r\n");
+    const auto refused = [](const std::string& name) {
+        return Calls{"progress Installing " + name + " to /Palm/Launcher", "yield 1",
+                     "log Error installing " + name + ": -1 -1 0"};
+    };
+    EXPECT_EQ(Run(), Join({kLookForVolume, refused(""), refused(".."), refused("."), refused(""), Copy(forward)}));
+    EXPECT_EQ(Queue(), (std::vector<std::string>{"DB1", "DB2", "DB3", "DB4"}));
+}
+
+TEST_F(RunTest, AnUnreadableSourceLeavesTheCardsCopyAlone) {
+    const std::string missing = folder_.File("missing.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + missing + "\r\n");
+    Card().failingSources[missing] = 0x2A03;
+    EXPECT_EQ(Run(), Join({kLookForVolume,
+                           {"progress Installing missing.pdb to /Palm/Launcher", "yield 1",
+                            "dircreate 3 /Palm/Launcher", "put 3 /Palm/Launcher/missing.pdb " + missing,
+                            "log Error installing missing.pdb: 10755 -1 0"}}));
+    EXPECT_EQ(Queue(), (std::vector<std::string>{"DB1"}));
+}
+
+TEST_F(RunTest, KeysOtherProgramsChangeDuringTheRunSurvive) {
+    const std::string a = Source("a.pdb"), b = Source("b.pdb"), later = Source("later.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");
+    Card().duringPut = [&](const std::string& source) {
+        if (source == a) {
+            // Another program adds a key, rewriting the whole file.
+            std::string text = ReadWholeFile(settings_);
+            WriteWholeFile(settings_, text + "DB9=" + later + "\r\n");
+        } else if (source == b) {
+            // ... and gives DB2 a new file while the old one is copied.
+            rtl::TIniFile(settings_).WriteString("InstallToSlot", "DB2", later);
+        }
+    };
+    Run();
+    rtl::TIniFile ini(settings_);
+    EXPECT_EQ(ini.ReadSection("InstallToSlot"), (std::vector<std::string>{"DB2", "DB9"}));
+    EXPECT_EQ(ini.ReadString("InstallToSlot", "DB2", ""), later);
+}
+
+}  // namespace
