@@ -1,0 +1,647 @@
+// The form is a real dialog box (DialogBoxIndirectParamA with an in-memory
+// template that holds no controls). The dialog manager then gives us, for
+// free and exactly as every other Windows dialog behaves: the modal loop with
+// IsDialogMessage (Tab, arrows, accelerators, Enter, Esc), disabling the owner
+// and re-enabling it in EndDialog before the window is destroyed, WM_QUIT
+// handling and focus restore on activation. The controls themselves are
+// created with CreateWindowEx in WM_INITDIALOG, because template coordinates
+// are dialog units and our designs are in pixels.
+#include "rtl/Forms.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "rtl/ModulePath.h"
+#include "rtl/SysUtils.h"
+
+namespace rtl {
+
+namespace {
+
+struct KindTraits {
+    const char* componentClass;
+    const char* windowClass;
+    DWORD style;
+    DWORD exStyle;
+    bool focusable;
+};
+
+// Indexed by ControlKind.
+constexpr KindTraits kKinds[] = {
+    {"TLabel", "STATIC", SS_LEFT, 0, false},
+    // Pictures clip the controls above them, so that a transparent label
+    // drawn over a picture is not painted over again.
+    {"TImage", "STATIC", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
+    {"TBevel", "STATIC", 0, 0, false},
+    {"TButton", "BUTTON", BS_PUSHBUTTON, 0, true},
+    {"TCheckBox", "BUTTON", BS_AUTOCHECKBOX, 0, true},
+    {"TRadioButton", "BUTTON", BS_AUTORADIOBUTTON, 0, true},
+    {"TGroupBox", "BUTTON", BS_GROUPBOX, 0, false},
+    {"TComboBox", "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
+    {"TComboBox", "COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
+    {"TEdit", "EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
+};
+
+const KindTraits& Traits(ControlKind kind) { return kKinds[static_cast<int>(kind)]; }
+
+bool IsCombo(ControlKind kind) { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
+bool IsCheckable(ControlKind kind) { return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton; }
+bool HoldsText(ControlKind kind) { return kind == ControlKind::ComboEdit || kind == ControlKind::Edit; }
+
+// A combo box window is as high as its open list; the design gives the
+// height of the closed box.
+constexpr int kComboListHeight = 160;
+
+constexpr int kFirstControlId = 100;
+
+std::vector<std::string> SplitItems(const char* items) {
+    std::vector<std::string> result;
+    if (!items || !*items) return result;
+    std::string_view rest(items);
+    for (;;) {
+        const size_t end = rest.find('\n');
+        result.emplace_back(rest.substr(0, end));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return result;
+}
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+int Shift(int delta, bool nearSide, bool farSide) { return nearSide ? 0 : farSide ? delta : delta / 2; }
+
+BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
+    if (IsWindowVisible(window) && IsWindowEnabled(window) && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept {
+    const int dx = actual.cx - designed.cx;
+    const int dy = actual.cy - designed.cy;
+    RECT r = bounds;
+    // Left edge moves unless anchored left; right edge stays unless anchored right.
+    r.left += Shift(dx, anchors & akLeft, anchors & akRight);
+    r.right += (anchors & akRight) ? dx : Shift(dx, anchors & akLeft, false);
+    r.top += Shift(dy, anchors & akTop, anchors & akBottom);
+    r.bottom += (anchors & akBottom) ? dy : Shift(dy, anchors & akTop, false);
+    return r;
+}
+
+// What exists only while the form is shown; lives on ShowModal's stack, so
+// that the font and brushes outlive the windows that use them.
+struct TForm::Shown {
+    UniqueHFont font;
+    UniqueHBrush background;
+    std::map<const TControl*, UniqueHBrush> pictureBrushes;
+    bool creating = false;
+};
+
+// --- TControl --------------------------------------------------------------
+
+TControl::TControl(TForm& form, const ControlDesign& design, TControl* parent)
+    : TComponent(&form, Traits(design.kind).componentClass),
+      form_(form),
+      kind_(design.kind),
+      parent_(parent),
+      bounds_{design.left, design.top, design.left + design.width, design.top + design.height},
+      designBounds_(bounds_),
+      anchors_(design.anchors),
+      tabOrder_(design.tabOrder),
+      flags_(design.flags),
+      caption_(design.caption ? design.caption : ""),
+      visible_(!(design.flags & cfHidden)),
+      enabled_(!(design.flags & cfDisabled)),
+      checked_((design.flags & cfChecked) != 0),
+      items_(SplitItems(design.items)) {
+    SetName(design.name);
+    ModalResult = design.modalResult;
+}
+
+TControl::~TControl() = default;
+
+std::vector<TControl*> TControl::Children() const {
+    std::vector<TControl*> children;
+    for (TControl* c : form_.controls_)
+        if (c->parent_ == this) children.push_back(c);
+    return children;
+}
+
+RECT TControl::AbsoluteBounds() const noexcept {
+    RECT r = bounds_;
+    for (const TControl* p = parent_; p; p = p->parent_) OffsetRect(&r, p->bounds_.left, p->bounds_.top);
+    return r;
+}
+
+bool TControl::Showing() const noexcept { return visible_ && (!parent_ || parent_->Showing()); }
+bool TControl::EffectivelyEnabled() const noexcept { return enabled_ && (!parent_ || parent_->EffectivelyEnabled()); }
+
+bool TControl::IsTabStop() const noexcept {
+    if (!Traits(kind_).focusable || (flags_ & cfNoTabStop)) return false;
+    if (kind_ != ControlKind::RadioButton) return true;
+    // Tab enters a radio group at its checked button, or at its first
+    // enabled one while none is checked.
+    const TControl* first = nullptr;
+    for (const TControl* c : form_.controls_) {
+        if (c->kind_ != ControlKind::RadioButton || c->parent_ != parent_) continue;
+        if (c->Checked()) return c == this;
+        if (!first && c->enabled_) first = c;
+    }
+    return first == this;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+    const SIZE oldSize{Width(), Height()};
+    bounds_ = RECT{left, top, left + width, top + height};
+    ApplyBounds();
+    if (oldSize.cx != width || oldSize.cy != height) form_.LayoutChildren(this, oldSize, SIZE{width, height});
+}
+
+void TControl::ApplyBounds() {
+    if (handle_) {
+        const RECT r = AbsoluteBounds();
+        const int extra = IsCombo(kind_) ? kComboListHeight : 0;
+        MoveWindow(handle_, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
+    }
+    for (TControl* c : Children()) c->ApplyBounds();
+}
+
+std::string TControl::Caption() const {
+    if (handle_ && HoldsText(kind_)) caption_ = WindowText(handle_);
+    if (kind_ == ControlKind::ComboList) {
+        const int index = ItemIndex();
+        return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<size_t>(index)] : "";
+    }
+    return caption_;
+}
+
+void TControl::SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    if (handle_) SetWindowTextA(handle_, caption_.c_str());
+}
+
+void TControl::SetVisible(bool visible) {
+    visible_ = visible;
+    ApplyShowing();
+}
+
+void TControl::ApplyShowing() {
+    if (handle_) ShowWindow(handle_, Showing() ? SW_SHOWNA : SW_HIDE);
+    for (TControl* c : Children()) c->ApplyShowing();
+}
+
+void TControl::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    ApplyEnabled();
+    form_.UpdateRadioTabStops();
+}
+
+void TControl::ApplyEnabled() {
+    if (handle_) EnableWindow(handle_, EffectivelyEnabled());
+    for (TControl* c : Children()) c->ApplyEnabled();
+}
+
+bool TControl::Checked() const {
+    if (handle_ && IsCheckable(kind_)) checked_ = SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return checked_;
+}
+
+void TControl::SetChecked(bool checked) {
+    if (!IsCheckable(kind_)) throw Exception("Control " + Name() + " cannot be checked");
+    if (checked && kind_ == ControlKind::RadioButton) {
+        for (TControl* c : form_.controls_) {
+            if (c == this || c->kind_ != ControlKind::RadioButton || c->parent_ != parent_) continue;
+            c->checked_ = false;
+            c->ApplyChecked();
+        }
+    }
+    checked_ = checked;
+    ApplyChecked();
+    form_.UpdateRadioTabStops();
+}
+
+void TControl::ApplyChecked() {
+    if (handle_) SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TControl::SetItems(std::vector<std::string> items) {
+    items_ = std::move(items);
+    itemIndex_ = -1;
+    ApplyItems();
+}
+
+void TControl::AddItem(std::string item) {
+    items_.push_back(std::move(item));
+    if (handle_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
+}
+
+void TControl::ApplyItems() {
+    if (!handle_ || !IsCombo(kind_)) return;
+    SendMessageA(handle_, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+    if (kind_ == ControlKind::ComboEdit && itemIndex_ < 0) SetWindowTextA(handle_, caption_.c_str());
+}
+
+int TControl::ItemIndex() const {
+    if (handle_ && IsCombo(kind_)) itemIndex_ = static_cast<int>(SendMessageA(handle_, CB_GETCURSEL, 0, 0));
+    return itemIndex_;
+}
+
+void TControl::SetItemIndex(int index) {
+    if (index < -1 || index >= static_cast<int>(items_.size()))
+        throw Exception(Format("List index out of bounds (%d)", index));
+    itemIndex_ = index;
+    if (index >= 0) caption_ = items_[static_cast<size_t>(index)];
+    if (handle_) SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TControl::SetPicture(std::shared_ptr<const TBitmap> picture) {
+    picture_ = std::move(picture);
+    if (handle_) InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TControl::Click() {
+    // Keys reach a hidden or disabled default button too; it does nothing then.
+    if (handle_ && (!Showing() || !EffectivelyEnabled())) return;
+    if (OnClick) OnClick(this);
+    if (ModalResult != mrNone) form_.SetModalResult(ModalResult);
+}
+
+void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
+    const KindTraits& traits = Traits(kind_);
+    DWORD style = WS_CHILD | traits.style;
+    if (kind_ == ControlKind::Bevel) style |= Width() >= Height() ? SS_ETCHEDHORZ : SS_ETCHEDVERT;
+    if (kind_ == ControlKind::Button && IsDefault()) style |= BS_DEFPUSHBUTTON;
+    if (Showing()) style |= WS_VISIBLE;
+    if (!EffectivelyEnabled()) style |= WS_DISABLED;
+    if (IsTabStop()) style |= WS_TABSTOP;
+    if (groupStart) style |= WS_GROUP;
+    const RECT r = AbsoluteBounds();
+    const int extra = IsCombo(kind_) ? kComboListHeight : 0;
+    handle_ = CreateWindowExA(traits.exStyle, traits.windowClass, HoldsText(kind_) ? "" : caption_.c_str(), style,
+                              r.left, r.top, r.right - r.left, r.bottom - r.top + extra, form,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+    if (!handle_) throw Exception(Format("Unable to create control %s (error %lu)", Name().c_str(), GetLastError()));
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (IsCheckable(kind_)) ApplyChecked();
+    if (IsCombo(kind_)) {
+        const int index = itemIndex_;
+        ApplyItems();
+        SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    if (HoldsText(kind_) && itemIndex_ < 0) SetWindowTextA(handle_, caption_.c_str());
+}
+
+void TControl::SaveState() noexcept {
+    try {
+        Checked();
+        ItemIndex();
+        Caption();
+    } catch (...) {
+        // Out of memory while copying a text: the last known state stays.
+    }
+    handle_ = nullptr;
+}
+
+// --- TForm -----------------------------------------------------------------
+
+TForm::TForm(TComponent* owner, const FormDesign& design) : TForm(owner, design, StaticClassName) {}
+
+TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
+    : TComponent(owner, className),
+      caption_(design.caption),
+      clientSize_{design.clientWidth, design.clientHeight},
+      designClientSize_(clientSize_),
+      border_(design.border),
+      fontName_(design.fontName),
+      fontSize_(design.fontSize),
+      fontUnit_(design.fontUnit),
+      colour_(design.colour),
+      centred_(design.centred) {
+    SetName(design.name);
+    for (const ControlDesign& d : design.controls) {
+        TControl* parent = nullptr;
+        if (d.parent) {
+            parent = &Control(d.parent);  // a parent comes before its controls
+            if (parent->kind_ != ControlKind::GroupBox)
+                throw Exception(std::string("Control ") + d.parent + " cannot hold other controls");
+        }
+        controls_.push_back(new TControl(*this, d, parent));
+    }
+}
+
+TForm::~TForm() = default;
+
+TControl& TForm::Control(std::string_view name) const {
+    for (TControl* c : controls_)
+        if (SameText(c->Name(), name)) return *c;
+    throw Exception("Control " + std::string(name) + " not found on form " + Name());
+}
+
+void TForm::SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    if (handle_) SetWindowTextA(handle_, caption_.c_str());
+}
+
+void TForm::SetClientSize(int width, int height) {
+    const SIZE old = clientSize_;
+    clientSize_ = SIZE{width, height};
+    if (handle_) {
+        RECT r{0, 0, width, height};
+        AdjustWindowRectEx(&r, GetWindowLongA(handle_, GWL_STYLE), FALSE, GetWindowLongA(handle_, GWL_EXSTYLE));
+        SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    }
+    LayoutChildren(nullptr, old, clientSize_);
+}
+
+void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
+    for (TControl* c : controls_) {
+        if (c->parent_ != parent) continue;
+        const RECT r = AnchoredBounds(c->bounds_, c->anchors_, designed, actual);
+        c->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+}
+
+void TForm::SetModalResult(TModalResult result) {
+    modalResult_ = result;
+    if (handle_ && result != mrNone) EndDialog(handle_, result);
+}
+
+TControl* TForm::ControlOfHandle(HWND handle) const noexcept {
+    for (TControl* c : controls_)
+        if (handle && c->handle_ == handle) return c;
+    return nullptr;
+}
+
+TControl* TForm::FindByFlag(ControlFlag flag) const noexcept {
+    for (TControl* c : controls_)
+        if (c->flags_ & flag) return c;
+    return nullptr;
+}
+
+void TForm::UpdateRadioTabStops() {
+    for (TControl* c : controls_) {
+        if (!c->handle_ || c->kind_ != ControlKind::RadioButton) continue;
+        const LONG style = GetWindowLongA(c->handle_, GWL_STYLE);
+        SetWindowLongA(c->handle_, GWL_STYLE, c->IsTabStop() ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+    }
+}
+
+// Window order is tab order for the dialog manager, and the first window is
+// the topmost. Per parent: labels and bevels first (on top of any picture
+// they are drawn over), then pictures, then the focusable controls by tab
+// order; a group box follows its own controls so that it lies beneath them.
+std::vector<TControl*> TForm::CreationOrder() const {
+    std::vector<TControl*> order;
+    auto addLevel = [&](auto& self, const TControl* parent) -> void {
+        std::vector<TControl*> level;
+        for (TControl* c : controls_)
+            if (c->parent_ == parent) level.push_back(c);
+        auto rank = [](const TControl* c) {
+            if (c->kind_ == ControlKind::Label || c->kind_ == ControlKind::Bevel) return 0;
+            return c->kind_ == ControlKind::Image ? 1 : 2;
+        };
+        std::stable_sort(level.begin(), level.end(), [&](const TControl* a, const TControl* b) {
+            if (rank(a) != rank(b)) return rank(a) < rank(b);
+            return rank(a) == 2 && a->tabOrder_ < b->tabOrder_;
+        });
+        for (TControl* c : level) {
+            self(self, c);
+            order.push_back(c);
+        }
+    };
+    addLevel(addLevel, nullptr);
+    return order;
+}
+
+TModalResult TForm::ShowModal() {
+    if (handle_ || shown_) throw Exception("Form " + Name() + " is already shown");
+    Shown shown;
+    struct Reset {
+        TForm* form;
+        ~Reset() { form->shown_ = nullptr; }
+    } reset{this};
+    shown_ = &shown;
+    failure_ = nullptr;
+    modalResult_ = mrNone;
+
+    // A template without controls; the title is set from the design later.
+    alignas(DWORD) WORD buffer[12] = {};
+    DLGTEMPLATE header{};
+    header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME;
+    if (border_ == FormBorder::Sizeable) header.style = (header.style & ~DS_MODALFRAME) | WS_THICKFRAME;
+    header.dwExtendedStyle = border_ == FormBorder::Dialog ? WS_EX_DLGMODALFRAME : 0;
+    std::memcpy(buffer, &header, sizeof header);  // menu, class and title follow as empty words
+    const INT_PTR result = DialogBoxIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer),
+                                                   ModalOwnerWindow(), &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
+    const DWORD error = GetLastError();
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    if (result == -1) throw Exception(Format("Unable to show form %s (error %lu)", Name().c_str(), error));
+    // A WM_QUIT ends the loop without a result: the user did not confirm.
+    modalResult_ = result == mrOk ? mrOk : result == mrNone ? mrCancel : static_cast<TModalResult>(result);
+    return modalResult_;
+}
+
+INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    TForm* form = message == WM_INITDIALOG ? reinterpret_cast<TForm*>(lParam)
+                                           : reinterpret_cast<TForm*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (!form) return FALSE;
+    try {
+        return form->HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        form->Fail(std::current_exception());
+        return FALSE;
+    }
+}
+
+void TForm::Fail(std::exception_ptr error) noexcept {
+    if (!failure_) failure_ = error;  // the first failure is the one to report
+    modalResult_ = mrCancel;
+    if (handle_) EndDialog(handle_, mrCancel);
+}
+
+INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        InitWindow(window);
+        return FALSE;  // the focus is set already
+    case WM_COMMAND:
+        Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_CLOSE:
+        // The close box (or Alt+F4): Cancel, even while the cancel button is
+        // disabled. Not passed on, because DefDlgProc would turn it into the
+        // same IDCANCEL that Esc sends.
+        SetModalResult(mrCancel);
+        return TRUE;
+    case WM_CTLCOLORDLG:
+        return shown_->background ? reinterpret_cast<INT_PTR>(shown_->background.get()) : FALSE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+        DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DESTROY:
+        WindowDestroyed();
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void TForm::InitWindow(HWND window) {
+    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    handle_ = window;
+    SetWindowTextA(window, caption_.c_str());
+    RECT frame{0, 0, clientSize_.cx, clientSize_.cy};
+    AdjustWindowRectEx(&frame, GetWindowLongA(window, GWL_STYLE), FALSE, GetWindowLongA(window, GWL_EXSTYLE));
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT area{};
+    const HWND owner = GetWindow(window, GW_OWNER);
+    if (centred_ || !owner) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    else GetWindowRect(owner, &area);
+    SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    shown_->font = MakeFont(fontName_, fontSize_, fontUnit_);
+    if (colour_ != clDefault) shown_->background.reset(CreateSolidBrush(colour_));
+    CreateControls();
+    if (const TControl* def = FindByFlag(cfDefault))
+        SendMessageA(window, DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(def->handle_)), 0);
+    if (OnShow) OnShow(this);
+    FocusFirstControl();
+}
+
+void TForm::CreateControls() {
+    shown_->creating = true;
+    const std::vector<TControl*> order = CreationOrder();
+    const TControl* previous = nullptr;
+    int id = kFirstControlId;
+    for (TControl* c : order) {
+        // A radio group runs on until the next control that is not one of its
+        // radio buttons.
+        const bool continuesGroup = c->kind_ == ControlKind::RadioButton && previous &&
+                                    previous->kind_ == ControlKind::RadioButton && previous->parent_ == c->parent_;
+        c->CreateHandle(handle_, id++, shown_->font.get(), !continuesGroup);
+        previous = c;
+    }
+    shown_->creating = false;
+}
+
+void TForm::FocusFirstControl() {
+    for (TControl* c : CreationOrder()) {
+        if (c->handle_ && (GetWindowLongA(c->handle_, GWL_STYLE) & WS_TABSTOP) && c->Showing() &&
+            c->EffectivelyEnabled()) {
+            // WM_NEXTDLGCTL rather than SetFocus, so that the default button
+            // highlight follows the focus as Tab would move it.
+            SendMessageA(handle_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c->handle_), TRUE);
+            return;
+        }
+    }
+}
+
+void TForm::Command(WORD id, WORD code, HWND from) {
+    if (id == IDCANCEL && !ControlOfHandle(from)) {
+        EscapePressed();
+        return;
+    }
+    TControl* control = ControlOfHandle(from);
+    if (!control && id >= kFirstControlId) control = ControlOfHandle(GetDlgItem(handle_, id));
+    if (!control || shown_->creating) return;
+    switch (control->kind_) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+        if (code != BN_CLICKED) return;
+        if (control->kind_ == ControlKind::RadioButton) UpdateRadioTabStops();
+        control->Click();
+        return;
+    case ControlKind::ComboList:
+    case ControlKind::ComboEdit:
+        if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && control->OnChange) control->OnChange(control);
+        return;
+    case ControlKind::Edit:
+        if (code == EN_CHANGE && control->OnChange) control->OnChange(control);
+        return;
+    default:
+        return;
+    }
+}
+
+// The dialog manager sends IDCANCEL for Esc whether or not a cancel button
+// exists or may be used; only an enabled, visible cancel button answers it.
+void TForm::EscapePressed() {
+    TControl* cancel = FindByFlag(cfCancel);
+    if (cancel && cancel->Showing() && cancel->EffectivelyEnabled()) cancel->Click();
+}
+
+INT_PTR TForm::ControlColour(HDC dc, HWND window) {
+    const TControl* control = ControlOfHandle(window);
+    if (!control || control->kind_ == ControlKind::Button) return FALSE;
+    if (control->IsTransparent()) {
+        SetBkMode(dc, TRANSPARENT);
+        if (HBRUSH brush = PictureBrushBelow(*control, dc)) return reinterpret_cast<INT_PTR>(brush);
+    }
+    if (!shown_->background) return FALSE;
+    SetBkColor(dc, colour_);
+    return reinterpret_cast<INT_PTR>(shown_->background.get());
+}
+
+// A transparent label over a picture paints its background with that part of
+// the picture: a pattern brush of the picture, aligned to the label.
+HBRUSH TForm::PictureBrushBelow(const TControl& label, HDC dc) {
+    const RECT lr = label.AbsoluteBounds();
+    for (const TControl* c : controls_) {
+        RECT pr = c->AbsoluteBounds(), overlap{};
+        if (c->kind_ != ControlKind::Image || !c->picture_ || !c->Showing() || !IntersectRect(&overlap, &lr, &pr))
+            continue;
+        UniqueHBrush& brush = shown_->pictureBrushes[c];
+        if (!brush) brush.reset(CreatePatternBrush(c->picture_->Handle()));
+        SetBrushOrgEx(dc, pr.left - lr.left, pr.top - lr.top, nullptr);
+        return brush.get();
+    }
+    return nullptr;
+}
+
+void TForm::DrawPicture(const DRAWITEMSTRUCT& item) {
+    const TControl* control = ControlOfHandle(item.hwndItem);
+    if (!control) return;
+    if (shown_->background) FillRect(item.hDC, &item.rcItem, shown_->background.get());
+    else FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    if (const auto& picture = control->picture_)
+        BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, picture->Width(), picture->Height(), picture->Canvas(), 0,
+               0, SRCCOPY);
+}
+
+void TForm::WindowDestroyed() noexcept {
+    for (TControl* c : controls_) c->SaveState();
+    handle_ = nullptr;
+}
+
+HWND ModalOwnerWindow() noexcept {
+    if (const HWND active = GetActiveWindow()) return active;
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindOwnerCandidate, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int MessageDlg(const std::string& text, const std::string& caption, UINT type) {
+    const HWND owner = ModalOwnerWindow();
+    // Without an owner the box still blocks this thread's other windows.
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), type | (owner ? 0u : static_cast<UINT>(MB_TASKMODAL)));
+}
+
+}  // namespace rtl

@@ -1,0 +1,289 @@
+// Modal forms built from a design table, with standard Windows controls, and
+// message boxes.
+//
+// A form's design is data: one FormDesign with one ControlDesign row per
+// control. TForm builds its TControl objects from it at construction; the
+// window and the controls' windows exist only while ShowModal runs. Every
+// property of a control (caption, bounds, visibility, enabled state, check
+// state, combo items and selection, click handler) may be changed before the
+// form is shown, while it is shown (from its handlers), and read afterwards:
+// the state the window had when it closed is kept.
+//
+//   constexpr rtl::ControlDesign kControls[] = {
+//       {.kind = rtl::ControlKind::Button, .name = "bOK", .left = 329, .top = 8,
+//        .width = 87, .height = 22, .anchors = rtl::akTop | rtl::akRight,
+//        .caption = "OK", .tabOrder = 0, .flags = rtl::cfDefault},
+//       ...};
+//   constexpr rtl::FormDesign kDesign = {.caption = "...", .clientWidth = 423, ...,
+//                                        .controls = kControls};
+//   rtl::TForm form(nullptr, kDesign);
+//   form.Control("bOK").OnClick = [&](rtl::TComponent*) { form.SetModalResult(rtl::mrOk); };
+//   if (form.ShowModal() == rtl::mrOk) ...
+//
+// Keys: Enter clicks the default button (cfDefault), Esc clicks the cancel
+// button (cfCancel) and does nothing while that button is disabled or hidden;
+// the close box closes the form with mrCancel whatever the cancel button's
+// state. A button's modalResult closes the form with that result after its
+// OnClick handler has run.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/Classes.h"
+#include "rtl/Graphics.h"
+
+namespace rtl {
+
+enum class ControlKind {
+    Label,        // static text
+    Image,        // a TBitmap drawn at the control's top-left corner
+    Bevel,        // an etched line, horizontal when wider than high
+    Button,       // push button
+    CheckBox,
+    RadioButton,  // radio buttons with the same parent form one group
+    GroupBox,     // a frame with a caption; may be the parent of other controls
+    ComboList,    // drop-down list: choice only
+    ComboEdit,    // drop-down combo: any text may be typed
+    Edit,
+};
+
+enum Anchor : unsigned { akLeft = 1u << 0, akTop = 1u << 1, akRight = 1u << 2, akBottom = 1u << 3 };
+constexpr unsigned akTopLeft = akLeft | akTop;
+
+enum ControlFlag : unsigned {
+    cfDefault = 1u << 0,      // the button that Enter clicks
+    cfCancel = 1u << 1,       // the button that Esc clicks
+    cfHidden = 1u << 2,
+    cfChecked = 1u << 3,
+    cfDisabled = 1u << 4,
+    cfTransparent = 1u << 5,  // a label whose background shows what lies below it
+    cfNoTabStop = 1u << 6,    // focusable only by mouse or accelerator
+};
+
+enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
+
+// No tab order: the control never takes the focus (labels, images, bevels).
+constexpr int kNoTabOrder = -1;
+
+struct ControlDesign {
+    ControlKind kind = ControlKind::Label;
+    const char* name = "";
+    const char* parent = nullptr;  // nullptr: the form itself
+    int left = 0, top = 0, width = 0, height = 0;  // pixels, relative to the parent
+    unsigned anchors = akTopLeft;
+    const char* caption = "";
+    int tabOrder = kNoTabOrder;  // among the controls of the same parent
+    unsigned flags = 0;
+    TModalResult modalResult = mrNone;
+    const char* items = nullptr;  // combo items, separated by '\n'
+};
+
+enum class FormBorder { Dialog /* fixed size, system menu only */, Sizeable };
+
+// Not a colour: the system's dialog colour.
+constexpr COLORREF clDefault = 0xFF000000u;
+
+struct FormDesign {
+    const char* name = "";
+    const char* caption = "";
+    int clientWidth = 0, clientHeight = 0;
+    FormBorder border = FormBorder::Dialog;
+    const char* fontName = "MS Sans Serif";
+    int fontSize = 10;
+    FontUnit fontUnit = FontUnit::Pixels;
+    COLORREF colour = clDefault;
+    bool centred = true;  // centred on the screen, else on the owner
+    std::span<const ControlDesign> controls;
+};
+
+// Where a control goes when its parent changes size from `designed` to
+// `actual`, following its anchors (an edge anchored on both sides stretches,
+// an edge anchored only to the far side keeps its distance to it).
+RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept;
+
+class TForm;
+
+class TControl : public TComponent {
+public:
+    TControl(TForm& form, const ControlDesign& design, TControl* parent);
+    ~TControl() override;
+
+    ControlKind Kind() const noexcept { return kind_; }
+    TControl* Parent() const noexcept { return parent_; }
+    TForm& Form() const noexcept { return form_; }
+    // The control's window while the form is shown, else nullptr.
+    HWND Handle() const noexcept { return handle_; }
+
+    int Left() const noexcept { return bounds_.left; }
+    int Top() const noexcept { return bounds_.top; }
+    int Width() const noexcept { return bounds_.right - bounds_.left; }
+    int Height() const noexcept { return bounds_.bottom - bounds_.top; }
+    void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int left) { SetBounds(left, Top(), Width(), Height()); }
+    void SetTop(int top) { SetBounds(Left(), top, Width(), Height()); }
+    unsigned Anchors() const noexcept { return anchors_; }
+    int TabOrder() const noexcept { return tabOrder_; }
+
+    // The window's text: what the user typed into a combo or edit box.
+    std::string Caption() const;
+    void SetCaption(std::string caption);
+    // Combo and edit controls call their caption their text.
+    std::string Text() const { return Caption(); }
+    void SetText(std::string text) { SetCaption(std::move(text)); }
+
+    bool Visible() const noexcept { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const noexcept { return enabled_; }
+    void SetEnabled(bool enabled);
+    // Visible or enabled only when every parent is as well.
+    bool Showing() const noexcept;
+    bool EffectivelyEnabled() const noexcept;
+
+    // Check boxes and radio buttons. Checking a radio button unchecks the
+    // other radio buttons of its parent.
+    bool Checked() const;
+    void SetChecked(bool checked);
+
+    // Combo boxes.
+    const std::vector<std::string>& Items() const noexcept { return items_; }
+    void SetItems(std::vector<std::string> items);
+    void AddItem(std::string item);
+    void ClearItems() { SetItems({}); }
+    int ItemIndex() const;  // -1: nothing selected
+    void SetItemIndex(int index);
+
+    void SetPicture(std::shared_ptr<const TBitmap> picture);
+    const std::shared_ptr<const TBitmap>& Picture() const noexcept { return picture_; }
+
+    bool IsDefault() const noexcept { return (flags_ & cfDefault) != 0; }
+    bool IsCancel() const noexcept { return (flags_ & cfCancel) != 0; }
+    bool IsTransparent() const noexcept { return (flags_ & cfTransparent) != 0; }
+    bool IsTabStop() const noexcept;
+
+    TModalResult ModalResult = mrNone;  // closes the form after a click
+    TNotifyEvent OnClick;
+    TNotifyEvent OnChange;  // combo and edit text or selection changed by the user
+
+    // The user clicked (or pressed the key of) this control: runs OnClick,
+    // then closes the form with ModalResult when it has one.
+    void Click();
+
+private:
+    friend class TForm;
+    // Position in the form's client area.
+    RECT AbsoluteBounds() const noexcept;
+    void CreateHandle(HWND form, int id, HFONT font, bool groupStart);
+    void SaveState() noexcept;  // reads the window's state back before it goes
+    void ApplyBounds();
+    void ApplyShowing();
+    void ApplyEnabled();
+    void ApplyChecked();
+    void ApplyItems();
+    std::vector<TControl*> Children() const;
+
+    TForm& form_;
+    ControlKind kind_;
+    TControl* parent_;
+    RECT bounds_;
+    RECT designBounds_;
+    unsigned anchors_;
+    int tabOrder_;
+    unsigned flags_;
+    mutable std::string caption_;
+    bool visible_;
+    bool enabled_;
+    mutable bool checked_;
+    std::vector<std::string> items_;
+    mutable int itemIndex_ = -1;
+    std::shared_ptr<const TBitmap> picture_;
+    HWND handle_ = nullptr;
+};
+
+class TForm : public TComponent {
+public:
+    static constexpr const char* StaticClassName = "TForm";
+    TForm(TComponent* owner, const FormDesign& design);
+    ~TForm() override;
+
+    // The control of that name; throws Exception when there is none.
+    TControl& Control(std::string_view name) const;
+    const std::vector<TControl*>& Controls() const noexcept { return controls_; }
+
+    const std::string& Caption() const noexcept { return caption_; }
+    void SetCaption(std::string caption);
+    int ClientWidth() const noexcept { return clientSize_.cx; }
+    int ClientHeight() const noexcept { return clientSize_.cy; }
+    // Moves the anchored controls as well.
+    void SetClientSize(int width, int height);
+
+    // Creates the window, owned by the calling thread's active top-level
+    // window (never the desktop), runs it modally and destroys it again.
+    // An exception thrown by a handler while the form is shown closes the
+    // form as mrCancel and is rethrown from here once the window is gone.
+    TModalResult ShowModal();
+    bool ShowingModal() const noexcept { return handle_ != nullptr; }
+    HWND Handle() const noexcept { return handle_; }
+
+    TModalResult ModalResult() const noexcept { return modalResult_; }
+    // While shown, anything but mrNone closes the form with that result.
+    void SetModalResult(TModalResult result);
+    void Close() { SetModalResult(mrCancel); }
+
+    TNotifyEvent OnShow;  // the window and its controls exist, not yet visible
+
+protected:
+    TForm(TComponent* owner, const FormDesign& design, const char* className);
+
+private:
+    friend class TControl;
+    struct Shown;
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void InitWindow(HWND window);
+    void CreateControls();
+    void FocusFirstControl();
+    void Command(WORD id, WORD code, HWND from);
+    void EscapePressed();
+    INT_PTR ControlColour(HDC dc, HWND control);
+    void DrawPicture(const DRAWITEMSTRUCT& item);
+    void WindowDestroyed() noexcept;
+    void Fail(std::exception_ptr error) noexcept;
+    TControl* ControlOfHandle(HWND handle) const noexcept;
+    TControl* FindByFlag(ControlFlag flag) const noexcept;
+    std::vector<TControl*> CreationOrder() const;
+    void LayoutChildren(TControl* parent, SIZE designed, SIZE actual);
+    void UpdateRadioTabStops();
+    HBRUSH PictureBrushBelow(const TControl& label, HDC dc);
+
+    std::string caption_;
+    SIZE clientSize_;
+    SIZE designClientSize_;
+    FormBorder border_;
+    std::string fontName_;
+    int fontSize_;
+    FontUnit fontUnit_;
+    COLORREF colour_;
+    bool centred_;
+    std::vector<TControl*> controls_;  // design order; owned as components
+    HWND handle_ = nullptr;
+    TModalResult modalResult_ = mrNone;
+    std::exception_ptr failure_;
+    Shown* shown_ = nullptr;
+};
+
+// The top-level window that a modal window of the calling thread should be
+// owned by: its active window, else its first visible enabled top-level
+// window, else none (never the desktop).
+HWND ModalOwnerWindow() noexcept;
+
+// A message box owned like a modal form; returns the button's ID (IDOK, ...).
+int MessageDlg(const std::string& text, const std::string& caption, UINT type);
+
+}  // namespace rtl

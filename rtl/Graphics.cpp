@@ -1,0 +1,82 @@
+#include "rtl/Graphics.h"
+
+#include <vector>
+
+#include "rtl/SysUtils.h"
+
+namespace rtl {
+
+TBitmap::TBitmap(int width, int height, COLORREF background) : width_(width), height_(height) {
+    if (width <= 0 || height <= 0) throw Exception(Format("Invalid picture size %dx%d", width, height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down: row 0 is the top row
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    dc_.reset(CreateCompatibleDC(nullptr));
+    if (!bitmap_ || !dc_) throw Exception("Unable to create a picture");
+    oldBitmap_ = SelectObject(dc_.get(), bitmap_.get());
+    draw::Fill(dc_.get(), RECT{0, 0, width, height}, background);
+}
+
+TBitmap::~TBitmap() {
+    // The bitmap can only be deleted once no DC holds it.
+    SelectObject(dc_.get(), oldBitmap_);
+}
+
+COLORREF TBitmap::Pixel(int x, int y) const noexcept {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    GdiFlush();
+    const int stride = (width_ * 3 + 3) & ~3;  // DIB rows are DWORD-aligned
+    const auto* p = static_cast<const BYTE*>(bits_) + y * stride + x * 3;
+    return RGB(p[2], p[1], p[0]);  // stored as blue, green, red
+}
+
+namespace draw {
+
+void Fill(HDC dc, const RECT& r, COLORREF colour) {
+    const UniqueHBrush brush(CreateSolidBrush(colour));
+    FillRect(dc, &r, brush.get());
+}
+
+void Frame(HDC dc, const RECT& r, COLORREF colour) {
+    const UniqueHBrush brush(CreateSolidBrush(colour));
+    FrameRect(dc, &r, brush.get());
+}
+
+void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour) {
+    const UniqueHPen pen(CreatePen(PS_SOLID, 1, colour));
+    const SelectedObject selected(dc, pen.get());
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+    SetPixel(dc, x2, y2, colour);  // LineTo leaves out the last point
+}
+
+void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour) {
+    const UniqueHPen pen(CreatePen(PS_SOLID, 1, colour));
+    const UniqueHBrush brush(CreateSolidBrush(colour));
+    const SelectedObject selectedPen(dc, pen.get());
+    const SelectedObject selectedBrush(dc, brush.get());
+    const std::vector<POINT> copy(points);
+    Polygon(dc, copy.data(), static_cast<int>(copy.size()));
+}
+
+}  // namespace draw
+
+UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit) {
+    int height = -size;  // negative: the character height, without internal leading
+    if (unit == FontUnit::Points) {
+        const HDC screen = GetDC(nullptr);
+        height = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, screen);
+    }
+    UniqueHFont font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str()));
+    if (!font) throw Exception("Unable to create the font " + name);
+    return font;
+}
+
+}  // namespace rtl

@@ -1,0 +1,76 @@
+// Pictures drawn in code and the fonts of forms.
+//
+// TBitmap is a 24-bit top-down DIB section with its own memory DC, so that a
+// picture can be painted with ordinary GDI calls (through TCanvas) and its
+// pixels read back by tests. Colours are COLORREF values (RGB()).
+#pragma once
+#include <windows.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "rtl/WinHandles.h"
+
+namespace rtl {
+
+using UniqueHFont = UniqueHandle<HFONT, NullInvalidTraits<HFONT, DeleteObject>>;
+using UniqueHBitmap = UniqueHandle<HBITMAP, NullInvalidTraits<HBITMAP, DeleteObject>>;
+using UniqueHBrush = UniqueHandle<HBRUSH, NullInvalidTraits<HBRUSH, DeleteObject>>;
+using UniqueHPen = UniqueHandle<HPEN, NullInvalidTraits<HPEN, DeleteObject>>;
+
+// Puts a GDI object into a DC and the previous one back when it goes.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), old_(SelectObject(dc, object)) {}
+    ~SelectedObject() { SelectObject(dc_, old_); }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+class TBitmap {
+public:
+    // A picture of the given size, filled with `background`.
+    TBitmap(int width, int height, COLORREF background);
+    ~TBitmap();
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+
+    int Width() const noexcept { return width_; }
+    int Height() const noexcept { return height_; }
+    HBITMAP Handle() const noexcept { return bitmap_.get(); }
+    // A memory DC with the picture selected, for drawing into it or copying
+    // from it; valid as long as the bitmap.
+    HDC Canvas() const noexcept { return dc_.get(); }
+    // Reads one pixel straight from the DIB's memory (0 outside the picture).
+    COLORREF Pixel(int x, int y) const noexcept;
+
+private:
+    int width_;
+    int height_;
+    void* bits_ = nullptr;
+    UniqueHBitmap bitmap_;
+    UniqueHdc dc_;
+    HGDIOBJ oldBitmap_ = nullptr;
+};
+
+// Small drawing helpers on a DC, each with its own pen or brush, so that a
+// picture reads as a list of shapes.
+namespace draw {
+void Fill(HDC dc, const RECT& r, COLORREF colour);
+void Frame(HDC dc, const RECT& r, COLORREF colour);
+void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour);
+void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour);
+}  // namespace draw
+
+enum class FontUnit { Pixels, Points };
+
+// A font by name; Pixels gives the character height in pixels (independent of
+// the screen's resolution), Points a size scaled to the screen.
+UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit);
+
+}  // namespace rtl
