@@ -1,16 +1,61 @@
 // The standard "Change HotSync Action" dialog of the component library: the
 // user picks one of four HotSync actions and whether it becomes the default.
+//
+// TkivHotSyncActionForm is the form, built anew for every Execute;
+// TkivHotSyncActionDialog is the component that fills it from its fields,
+// shows it modally and reads the choice back.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "rtl/Classes.h"
+#include "rtl/Forms.h"
+#include "rtl/Graphics.h"
 
 namespace kiv {
 
 // Action indexes shared by the form, the dialog and the default configuration.
 enum HotSyncActionIndex : int32_t { aiSyncFiles = 0, aiPCtoHH = 1, aiHHtoPC = 2, aiDoNothing = 3 };
 constexpr int kHotSyncActionCount = 4;
+
+// The 44 x 20 picture shown beside the action of that index.
+std::shared_ptr<const rtl::TBitmap> HotSyncActionPicture(int index);
+
+class TkivHotSyncActionForm : public rtl::TForm {
+public:
+    static constexpr const char* StaticClassName = "TkivHotSyncActionForm";
+    explicit TkivHotSyncActionForm(rtl::TComponent* owner);
+
+    rtl::TControl& GBActions;
+    rtl::TControl& Image1;
+    rtl::TControl& Image2;
+    rtl::TControl& Image3;
+    rtl::TControl& Image4;
+    rtl::TControl& RBSyncFiles;
+    rtl::TControl& RBPCtoHH;
+    rtl::TControl& RBHHtoPC;
+    rtl::TControl& RBDoNothing;
+    rtl::TControl& BtnOk;
+    rtl::TControl& BtnCancel;
+    rtl::TControl& BtnHelp;
+    rtl::TControl& CBSetAsDefault;
+    rtl::TControl& BtnData;
+    rtl::TControl& BtnAbout;
+    // The radio buttons by action index.
+    const std::array<rtl::TControl*, kHotSyncActionCount> RadioButtons;
+
+    // Both throw Exception for an index outside 0 to 3, changing nothing.
+    void SetActionEnabled(int32_t index, bool enabled);
+    // Checks that action, or the first enabled one when it is disabled.
+    void SetActionIndex(int32_t index);
+    // The first checked action, -1 when none is.
+    int32_t ActionIndex() const;
+
+    // Puts the optional buttons that are visible at the group box's bottom.
+    void FormShow(rtl::TComponent* sender);
+};
 
 class TkivHotSyncActionDialog : public rtl::TComponent {
 public:
@@ -26,7 +71,9 @@ public:
     std::string BtnAboutCaption = "About";
     rtl::TNotifyEvent OnBtnAboutClick;
 
-    // Shows the dialog modally; true when the user closed it with OK.
+    // Shows the dialog modally; true when the user closed it with OK. Throws
+    // "Invalid index to ActionEnabled property" before showing anything when
+    // ActionIndex lies outside 0 to 3.
     bool Execute();
 };
 
