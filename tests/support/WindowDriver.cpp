@@ -1,0 +1,254 @@
+#include "tests/support/WindowDriver.h"
+
+#include <algorithm>
+
+namespace testsupport {
+
+namespace {
+
+constexpr UINT kAnswerTimeoutMs = 5000;
+
+// A message to a window of another thread, which may be busy or hung.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result))
+        throw DriverError("Window " + ClassName(window) + " did not answer message " + std::to_string(message));
+    return static_cast<LRESULT>(result);
+}
+
+void Post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    if (!PostMessageA(window, message, wParam, lParam))
+        throw DriverError("Cannot post message " + std::to_string(message) + " to " + ClassName(window));
+}
+
+std::string WithoutAccelerators(const std::string& text) {
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        result += text[i];
+    }
+    return result;
+}
+
+struct TopLevelSearch {
+    const std::string* caption;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) noexcept {
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if ((search->processId && pid != search->processId) || !IsWindowVisible(window)) return TRUE;
+    try {
+        if (WindowText(window) != *search->caption) return TRUE;
+    } catch (...) {
+        return TRUE;  // a hung window is not the one we wait for
+    }
+    search->found = window;
+    return FALSE;
+}
+
+struct ChildSearch {
+    const std::string* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchChild(HWND window, LPARAM param) noexcept {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    if (lstrcmpiA(ClassName(window).c_str(), search->className->c_str()) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CloseVisible(HWND window, LPARAM param) noexcept {
+    if (IsWindowVisible(window)) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        *reinterpret_cast<bool*>(param) = true;
+    }
+    return TRUE;
+}
+
+// Closes the watched thread's windows until none is left, so that whatever
+// modal call it is in returns and the test can report the failure. A window
+// that refuses WM_CLOSE gets its modal loop ended by WM_QUIT, which the
+// watched thread drops again in ModalWatcher::Join.
+void CloseWindowsOf(DWORD thread) {
+    const auto start = std::chrono::steady_clock::now();
+    auto lastSeen = start;
+    bool quitPosted = false;
+    while (std::chrono::steady_clock::now() - start < Millis(10000)) {
+        bool any = false;
+        EnumThreadWindows(thread, &CloseVisible, reinterpret_cast<LPARAM>(&any));
+        const auto now = std::chrono::steady_clock::now();
+        if (any) lastSeen = now;
+        else if (now - lastSeen > Millis(1000)) return;
+        if (any && !quitPosted && now - start > Millis(2000)) quitPosted = PostThreadMessageA(thread, WM_QUIT, 0, 0);
+        Sleep(50);
+    }
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& done, Millis timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(20);
+    }
+}
+
+std::string WindowText(HWND window) {
+    const auto length = static_cast<size_t>(Send(window, WM_GETTEXTLENGTH));
+    std::string text(length + 1, '\0');
+    text.resize(static_cast<size_t>(Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+std::string ClassName(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+HWND FindTopLevel(const std::string& caption, DWORD processId) {
+    TopLevelSearch search{&caption, processId, nullptr};
+    EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindow(const std::string& caption, Millis timeout, DWORD processId) {
+    HWND found = nullptr;
+    if (!WaitFor([&] { return (found = FindTopLevel(caption, processId)) != nullptr; }, timeout))
+        throw DriverError("No window \"" + caption + "\" appeared");
+    return found;
+}
+
+void WaitUntilGone(HWND window, Millis timeout) {
+    if (!WaitFor([&] { return !IsWindow(window); }, timeout))
+        throw DriverError("Window \"" + WindowText(window) + "\" is still there");
+}
+
+std::vector<HWND> Children(HWND parent, const std::string& className) {
+    ChildSearch search{&className, {}};
+    EnumChildWindows(parent, &MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindChild(HWND parent, const std::string& className, const std::string& text) {
+    for (HWND child : Children(parent, className))
+        if (WindowText(child) == text) return child;
+    return nullptr;
+}
+
+HWND Child(HWND parent, const std::string& className, const std::string& text) {
+    if (HWND child = FindChild(parent, className, text)) return child;
+    throw DriverError("No " + className + " \"" + text + "\" in \"" + WindowText(parent) + "\"");
+}
+
+void Click(HWND control) { Post(control, BM_CLICK); }
+
+void SetText(HWND control, const std::string& text) {
+    Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TypeChars(HWND control, const std::string& text) {
+    for (const char c : text) Post(control, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void PressKey(HWND window, UINT virtualKey) {
+    HWND target = FocusedWindow(window);
+    if (!target) target = window;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, 0)) << 16;
+    Post(target, WM_KEYDOWN, virtualKey, scan | 1);
+    Post(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | (1L << 31));
+}
+
+void PressCloseBox(HWND window) { Post(window, WM_SYSCOMMAND, SC_CLOSE); }
+void Close(HWND window) { Post(window, WM_CLOSE); }
+
+HWND FocusedWindow(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+bool IsChecked(HWND control) { return Send(control, BM_GETCHECK) == BST_CHECKED; }
+
+RECT BoundsInDialog(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(HWND_DESKTOP, GetAncestor(control, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return SIZE{r.right, r.bottom};
+}
+
+std::vector<std::string> ComboItems(HWND combo) {
+    std::vector<std::string> items;
+    const auto count = static_cast<int>(Send(combo, CB_GETCOUNT));
+    for (int i = 0; i < count; ++i) {
+        std::string item(static_cast<size_t>(Send(combo, CB_GETLBTEXTLEN, i)) + 1, '\0');
+        item.resize(static_cast<size_t>(Send(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+        items.push_back(item);
+    }
+    return items;
+}
+
+int ComboSelection(HWND combo) { return static_cast<int>(Send(combo, CB_GETCURSEL)); }
+
+void SelectComboItem(HWND combo, int index) {
+    Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index));
+    Post(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout) {
+    const HWND box = WaitForWindow(caption, timeout);
+    std::string message;
+    for (HWND label : Children(box, "Static")) {
+        const std::string text = WindowText(label);
+        if (!text.empty()) message += (message.empty() ? "" : "\n") + text;
+    }
+    for (HWND candidate : Children(box, "Button")) {
+        const std::string text = WindowText(candidate);
+        if (text == button || WithoutAccelerators(text) == button) {
+            Click(candidate);
+            WaitUntilGone(box, timeout);
+            return message;
+        }
+    }
+    throw DriverError("No button \"" + button + "\" in message box \"" + caption + "\"");
+}
+
+ModalWatcher::ModalWatcher(std::function<void()> script) : watchedThread_(GetCurrentThreadId()) {
+    thread_ = std::thread([this, script = std::move(script)] {
+        try {
+            script();
+        } catch (const std::exception& e) {
+            failure_ = e.what();
+        } catch (...) {
+            failure_ = "the watcher's script failed";
+        }
+        if (!failure_.empty()) CloseWindowsOf(watchedThread_);
+    });
+}
+
+ModalWatcher::~ModalWatcher() { Join(); }
+
+std::string ModalWatcher::Join() {
+    if (thread_.joinable()) thread_.join();
+    if (!failure_.empty() && GetCurrentThreadId() == watchedThread_) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+    return failure_;
+}
+
+}  // namespace testsupport

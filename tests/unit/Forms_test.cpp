@@ -1,0 +1,319 @@
+// The forms layer on a form of its own: keys and the close box, run-time
+// changes, combo boxes, colours, failures inside handlers, message boxes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rtl/Forms.h"
+#include "rtl/SysUtils.h"
+#include "tests/support/WindowDriver.h"
+
+namespace {
+
+namespace drv = testsupport;
+using rtl::ControlKind;
+
+void Require(bool condition, const std::string& what) {
+    if (!condition) throw drv::DriverError(what);
+}
+
+// --- Anchors (no window needed) ------------------------------------------------
+
+TEST(AnchoredBounds, FollowTheAnchoredEdges) {
+    struct Case {
+        const char* name;
+        unsigned anchors;
+        RECT expected;
+    };
+    const RECT start{10, 20, 110, 40};
+    // The parent grows by 30 x 10.
+    const Case cases[] = {
+        {"left top", rtl::akLeft | rtl::akTop, {10, 20, 110, 40}},
+        {"right", rtl::akTop | rtl::akRight, {40, 20, 140, 40}},
+        {"left right stretches", rtl::akLeft | rtl::akTop | rtl::akRight, {10, 20, 140, 40}},
+        {"bottom", rtl::akLeft | rtl::akBottom, {10, 30, 110, 50}},
+        {"all four", rtl::akLeft | rtl::akTop | rtl::akRight | rtl::akBottom, {10, 20, 140, 50}},
+        {"right bottom", rtl::akRight | rtl::akBottom, {40, 30, 140, 50}},
+        {"none keeps the centre", 0, {25, 25, 125, 45}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RECT r = rtl::AnchoredBounds(start, c.anchors, SIZE{200, 100}, SIZE{230, 110});
+        EXPECT_EQ(r.left, c.expected.left);
+        EXPECT_EQ(r.top, c.expected.top);
+        EXPECT_EQ(r.right, c.expected.right);
+        EXPECT_EQ(r.bottom, c.expected.bottom);
+    }
+}
+
+// --- A test form ---------------------------------------------------------------
+
+constexpr rtl::ControlDesign kControls[] = {
+    {ControlKind::Image, "iPicture", nullptr, 8, 8, 40, 30, rtl::akTopLeft, "", rtl::kNoTabOrder},
+    {ControlKind::Label, "lOver", nullptr, 10, 10, 30, 13, rtl::akTopLeft, "Over", rtl::kNoTabOrder, rtl::cfTransparent},
+    {ControlKind::Bevel, "bLine", nullptr, 8, 44, 200, 2, rtl::akTopLeft, "", rtl::kNoTabOrder},
+    {ControlKind::Button, "bOK", nullptr, 220, 8, 80, 22, rtl::akTop | rtl::akRight, "OK", 0, rtl::cfDefault},
+    {ControlKind::Button, "bCancel", nullptr, 220, 34, 80, 22, rtl::akTop | rtl::akRight, "Cancel", 1,
+     rtl::cfCancel | rtl::cfDisabled, rtl::mrCancel},
+    {ControlKind::CheckBox, "cbSwitch", nullptr, 60, 8, 120, 17, rtl::akTopLeft, "Switch", 2,
+     rtl::cfChecked | rtl::cfNoTabStop},
+    {ControlKind::ComboList, "cbList", nullptr, 60, 52, 150, 21, rtl::akTopLeft, "", 3, 0, rtl::mrNone,
+     "one\ntwo\nthree"},
+    {ControlKind::ComboEdit, "cbEdit", nullptr, 60, 80, 150, 21, rtl::akTopLeft, "", 4, 0, rtl::mrNone, "/a\n/b"},
+    {ControlKind::Label, "lStatus", nullptr, 60, 110, 150, 13, rtl::akTopLeft, "Ready", rtl::kNoTabOrder},
+};
+
+constexpr rtl::FormDesign kDesign{
+    .name = "TestForm",
+    .caption = "Forms layer test",
+    .clientWidth = 310,
+    .clientHeight = 130,
+    .fontName = "Tahoma",
+    .fontSize = 8,
+    .fontUnit = rtl::FontUnit::Points,
+    .colour = RGB(255, 255, 255),
+    .controls = kControls,
+};
+
+class TestForm : public testing::Test {
+protected:
+    TestForm() {
+        form_.Control("iPicture").SetPicture(std::make_shared<rtl::TBitmap>(40, 30, RGB(0, 0, 255)));
+        form_.Control("bOK").OnClick = [this](rtl::TComponent*) { form_.SetModalResult(rtl::mrOk); };
+    }
+    rtl::TForm form_{nullptr, kDesign};
+};
+
+TEST_F(TestForm, EscapeIsIgnoredWhileCancelIsDisabledButTheCloseBoxCancels) {
+    bool stillOpenAfterEscape = false;
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        drv::PressEscape(window);
+        Sleep(300);
+        stillOpenAfterEscape = IsWindow(window) != FALSE;
+        drv::PressCloseBox(window);
+        drv::WaitUntilGone(window);
+    });
+    EXPECT_EQ(form_.ShowModal(), rtl::mrCancel);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_TRUE(stillOpenAfterEscape);
+}
+
+TEST_F(TestForm, EscapeClicksTheCancelButtonOnceItIsEnabled) {
+    int cancelClicks = 0;
+    form_.Control("bCancel").OnClick = [&](rtl::TComponent*) { ++cancelClicks; };
+    // The check box enables Cancel from its click handler, while shown.
+    form_.Control("cbSwitch").OnClick = [&](rtl::TComponent*) {
+        form_.Control("bCancel").SetEnabled(!form_.Control("cbSwitch").Checked());
+    };
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        const HWND cancel = drv::Child(window, "Button", "Cancel");
+        Require(!drv::IsEnabled(cancel), "Cancel starts enabled");
+        drv::Click(drv::Child(window, "Button", "Switch"));
+        Require(drv::WaitFor([&] { return drv::IsEnabled(cancel); }), "Cancel stays disabled");
+        drv::PressEscape(window);
+        drv::WaitUntilGone(window);
+    });
+    EXPECT_EQ(form_.ShowModal(), rtl::mrCancel);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(cancelClicks, 1);
+    EXPECT_FALSE(form_.Control("cbSwitch").Checked());
+}
+
+TEST_F(TestForm, EnterDoesNothingWhileTheDefaultButtonIsHiddenOrDisabled) {
+    for (const bool hide : {true, false}) {
+        SCOPED_TRACE(hide ? "hidden" : "disabled");
+        rtl::TControl& ok = form_.Control("bOK");
+        ok.SetVisible(!hide);
+        ok.SetEnabled(hide);
+        bool stillOpen = false;
+        drv::ModalWatcher watcher([&] {
+            const HWND window = drv::WaitForWindow("Forms layer test");
+            drv::PressEnter(window);
+            Sleep(300);
+            stillOpen = IsWindow(window) != FALSE;
+            drv::Close(window);
+            drv::WaitUntilGone(window);
+        });
+        EXPECT_EQ(form_.ShowModal(), rtl::mrCancel);
+        ASSERT_EQ(watcher.Join(), "");
+        EXPECT_TRUE(stillOpen);
+    }
+}
+
+TEST_F(TestForm, ComboChoicesAndTypedTextOutliveTheWindow) {
+    rtl::TControl& list = form_.Control("cbList");
+    rtl::TControl& edit = form_.Control("cbEdit");
+    list.SetItemIndex(2);
+    edit.SetText("/start");
+    std::vector<std::string> listItems, editItems;
+    int listSelection = -2;
+    std::string editText;
+    int changes = 0;
+    list.OnChange = [&](rtl::TComponent*) { ++changes; };
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        const std::vector<HWND> combos = drv::Children(window, "ComboBox");
+        Require(combos.size() == 2, "two combo boxes expected");
+        listItems = drv::ComboItems(combos[0]);
+        editItems = drv::ComboItems(combos[1]);
+        listSelection = drv::ComboSelection(combos[0]);
+        editText = drv::WindowText(combos[1]);
+        drv::SelectComboItem(combos[0], 1);
+        drv::SetText(combos[1], "/typed/by hand");
+        drv::PressEnter(window);
+        drv::WaitUntilGone(window);
+    });
+    EXPECT_EQ(form_.ShowModal(), rtl::mrOk);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(listItems, (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(editItems, (std::vector<std::string>{"/a", "/b"}));
+    EXPECT_EQ(listSelection, 2);
+    EXPECT_EQ(editText, "/start");
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(list.ItemIndex(), 1);
+    EXPECT_EQ(list.Text(), "two");
+    EXPECT_EQ(edit.Text(), "/typed/by hand");
+    EXPECT_EQ(edit.ItemIndex(), -1);
+    EXPECT_EQ(form_.Handle(), nullptr);
+    EXPECT_EQ(list.Handle(), nullptr);
+    EXPECT_THROW(list.SetItemIndex(3), rtl::Exception);
+}
+
+TEST_F(TestForm, HandlersChangeControlsWhileShownAndOnShowRunsFirst) {
+    rtl::TControl& status = form_.Control("lStatus");
+    form_.OnShow = [&](rtl::TComponent*) {
+        status.SetCaption("Shown");
+        form_.Control("cbList").SetLeft(70);
+    };
+    form_.Control("cbSwitch").OnClick = [&](rtl::TComponent*) {
+        status.SetVisible(false);
+        form_.Control("bOK").SetCaption("Go");
+        form_.Control("cbEdit").SetEnabled(false);
+        form_.SetCaption("Changed");
+    };
+    std::string shownStatus;
+    bool statusVisibleAfter = true, editEnabledAfter = true;
+    long listLeft = 0;
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        shownStatus = drv::FindChild(window, "Static", "Shown") ? "Shown" : "";
+        listLeft = drv::BoundsInDialog(drv::Children(window, "ComboBox")[0]).left;
+        drv::Click(drv::Child(window, "Button", "Switch"));
+        const HWND changed = drv::WaitForWindow("Changed");
+        statusVisibleAfter = drv::IsVisible(drv::Child(changed, "Static", "Shown"));
+        editEnabledAfter = drv::IsEnabled(drv::Children(changed, "ComboBox")[1]);
+        drv::Click(drv::Child(changed, "Button", "Go"));
+        drv::WaitUntilGone(changed);
+    });
+    EXPECT_EQ(form_.ShowModal(), rtl::mrOk);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(shownStatus, "Shown");
+    EXPECT_EQ(listLeft, 70);
+    EXPECT_FALSE(statusVisibleAfter);
+    EXPECT_FALSE(editEnabledAfter);
+    EXPECT_TRUE(form_.Control("cbSwitch").Checked() == false);
+}
+
+TEST_F(TestForm, WhiteBackgroundAndALabelOverAPicture) {
+    LOGBRUSH dialogBrush{}, labelBrush{}, plainLabelBrush{};
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        const HDC dc = CreateCompatibleDC(nullptr);
+        auto brushOf = [&](UINT message, HWND control, LOGBRUSH& out) {
+            DWORD_PTR brush = 0;
+            SendMessageTimeoutA(window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control),
+                                SMTO_ABORTIFHUNG, 5000, &brush);
+            GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof out, &out);
+        };
+        brushOf(WM_CTLCOLORDLG, window, dialogBrush);
+        brushOf(WM_CTLCOLORSTATIC, drv::Child(window, "Static", "Over"), labelBrush);
+        brushOf(WM_CTLCOLORSTATIC, drv::Child(window, "Static", "Ready"), plainLabelBrush);
+        DeleteDC(dc);
+        drv::Close(window);
+        drv::WaitUntilGone(window);
+    });
+    form_.ShowModal();
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(dialogBrush.lbStyle, static_cast<UINT>(BS_SOLID));
+    EXPECT_EQ(dialogBrush.lbColor, RGB(255, 255, 255));
+    EXPECT_EQ(plainLabelBrush.lbColor, RGB(255, 255, 255));
+    // The transparent label paints with the picture below it.
+    EXPECT_TRUE(labelBrush.lbStyle == BS_PATTERN || labelBrush.lbStyle == BS_DIBPATTERN) << labelBrush.lbStyle;
+}
+
+TEST_F(TestForm, TheCheckBoxThatIsNoTabStopIsSkippedByTab) {
+    std::vector<std::string> order;
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        HWND at = drv::FocusedWindow(window);
+        for (int i = 0; i < 4 && at; ++i, at = GetNextDlgTabItem(window, at, FALSE)) {
+            const std::string cls = drv::ClassName(at);
+            order.push_back(cls == "Button" ? drv::WindowText(at) : cls);
+        }
+        drv::Close(window);
+        drv::WaitUntilGone(window);
+    });
+    form_.ShowModal();
+    ASSERT_EQ(watcher.Join(), "");
+    // Cancel is disabled; the edit combo's focus lies in its edit box.
+    ASSERT_GE(order.size(), 3u);
+    EXPECT_EQ(order[0], "OK");
+    EXPECT_EQ(order[1], "ComboBox");
+    EXPECT_NE(order[2], "Switch");
+}
+
+// --- Failures and the window's life ------------------------------------------
+
+TEST(Form, AFailingShowHandlerEndsTheFormAndIsRethrownOnceTheWindowIsGone) {
+    rtl::TForm form(nullptr, kDesign);
+    form.OnShow = [](rtl::TComponent*) { throw rtl::Exception("show failed"); };
+    const HWND host = CreateWindowExA(0, "STATIC", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 50, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetActiveWindow(host);
+    try {
+        form.ShowModal();
+        ADD_FAILURE() << "no exception";
+    } catch (const rtl::Exception& e) {
+        EXPECT_EQ(e.Message(), "show failed");
+    }
+    EXPECT_EQ(form.Handle(), nullptr);
+    EXPECT_EQ(drv::FindTopLevel("Forms layer test"), nullptr);
+    EXPECT_TRUE(drv::IsEnabled(host));
+    DestroyWindow(host);
+    // The form can be shown again afterwards.
+    form.OnShow = nullptr;
+    drv::ModalWatcher watcher([] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        drv::PressCloseBox(window);
+        drv::WaitUntilGone(window);
+    });
+    EXPECT_EQ(form.ShowModal(), rtl::mrCancel);
+    EXPECT_EQ(watcher.Join(), "");
+}
+
+TEST(Form, UnknownControlsAndParentsThatHoldNothingAreRefused) {
+    rtl::TForm form(nullptr, kDesign);
+    EXPECT_THROW(form.Control("nothing"), rtl::Exception);
+    EXPECT_EQ(&form.Control("BOK"), &form.Control("bOK"));  // names ignore case
+    constexpr rtl::ControlDesign bad[] = {
+        {ControlKind::Button, "b", nullptr, 0, 0, 10, 10},
+        {ControlKind::Label, "l", "b", 0, 0, 10, 10},
+    };
+    rtl::FormDesign design = kDesign;
+    design.controls = bad;
+    EXPECT_THROW(rtl::TForm(nullptr, design), rtl::Exception);
+}
+
+TEST(MessageDlg, IsAnsweredLikeAnyWindow) {
+    std::string message;
+    drv::ModalWatcher watcher([&] { message = drv::AnswerMessageBox("Question", "No"); });
+    const int answer = rtl::MessageDlg("Install to card?", "Question", MB_YESNO);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_EQ(message, "Install to card?");
+}
+
+}  // namespace
