@@ -1,0 +1,73 @@
+// Shows one of the conduit's dialogs for a screen grab, then closes it.
+//   show_dialog NAME RECT_FILE DONE_FILE
+// Once the dialog is painted, its screen rectangle is written to RECT_FILE as
+// an ImageMagick geometry (WxH+X+Y); the dialog is cancelled when DONE_FILE
+// appears, or after a minute.
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "conduit/kivHotSyncAction.h"
+#include "tests/support/WindowDriver.h"
+
+namespace {
+
+namespace drv = testsupport;
+
+void ShowActionDialog(bool withButtons) {
+    kiv::TkivHotSyncActionDialog dialog(nullptr);
+    dialog.ConduitName = "Tolvane";
+    if (withButtons) {
+        dialog.OnBtnDataClick = [](rtl::TComponent*) {};
+        dialog.OnBtnAboutClick = [](rtl::TComponent*) {};
+    }
+    dialog.Execute();
+}
+
+const std::map<std::string, std::function<void()>> kDialogs = {
+    {"action", [] { ShowActionDialog(false); }},
+    {"action-buttons", [] { ShowActionDialog(true); }},
+};
+
+const std::map<std::string, std::string> kCaptions = {
+    {"action", "Change HotSync Action"},
+    {"action-buttons", "Change HotSync Action"},
+};
+
+void WriteRect(HWND window, const std::string& path) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const std::string partial = path + ".part";
+    FILE* file = std::fopen(partial.c_str(), "w");
+    if (!file) throw drv::DriverError("cannot write " + partial);
+    std::fprintf(file, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    std::fclose(file);
+    MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4 || !kDialogs.count(argv[1])) {
+        std::fprintf(stderr, "usage: show_dialog action|action-buttons RECT_FILE DONE_FILE\n");
+        return 2;
+    }
+    const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow(kCaptions.at(name));
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        Sleep(500);  // let the dialog's thread paint
+        WriteRect(window, rectFile);
+        drv::WaitFor([&] { return GetFileAttributesA(doneFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                     drv::Millis(60000));
+        drv::Close(window);
+        drv::WaitUntilGone(window);
+    });
+    kDialogs.at(name)();
+    const std::string failure = watcher.Join();
+    if (!failure.empty()) std::fprintf(stderr, "show_dialog: %s\n", failure.c_str());
+    return failure.empty() ? 0 : 1;
+}
