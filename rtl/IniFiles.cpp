@@ -75,15 +75,12 @@ bool ReplaceContent(const std::string& path, const std::string& content, UniqueF
             return false;
         }
     }
-    constexpr DWORD kMove = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    // Renaming while our exclusive open still holds the file leaves no
-    // moment for another writer; where the system refuses to rename over an
-    // open file, the rename follows right after the close.
-    bool moved = MoveFileExA(temp.c_str(), path.c_str(), kMove) != FALSE;
-    if (!moved && held) {
-        held.reset();
-        moved = MoveFileExA(temp.c_str(), path.c_str(), kMove) != FALSE;
-    }
+    // Our exclusive open keeps other writers out while the new text is
+    // written; neither Windows nor Wine renames over a file that is open,
+    // so it ends right before the rename (the window the header names).
+    held.reset();
+    const bool moved =
+        MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!moved) DeleteFileA(temp.c_str());
     return moved;
 }
