@@ -30,7 +30,8 @@ struct KindTraits {
 
 // Indexed by ControlKind.
 constexpr KindTraits kKinds[] = {
-    {"TLabel", "STATIC", SS_LEFT, 0, false},
+    // Labels keep to one line and widen to their text (see FitLabel).
+    {"TLabel", "STATIC", SS_LEFTNOWORDWRAP, 0, false},
     // Pictures clip the controls above them, so that a transparent label
     // drawn over a picture is not painted over again.
     {"TImage", "STATIC", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
@@ -104,7 +105,13 @@ RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE ac
 struct TForm::Shown {
     UniqueHFont font;
     UniqueHBrush background;
-    std::map<const TControl*, UniqueHBrush> pictureBrushes;
+    // What a transparent label paints its background with: the form's
+    // colour with the pictures below the label copied in.
+    struct LabelBackground {
+        std::unique_ptr<TBitmap> bitmap;
+        UniqueHBrush brush;
+    };
+    std::map<const TControl*, LabelBackground> labelBackgrounds;
     bool creating = false;
 };
 
@@ -188,7 +195,27 @@ std::string TControl::Caption() const {
 
 void TControl::SetCaption(std::string caption) {
     caption_ = std::move(caption);
-    if (handle_) SetWindowTextA(handle_, caption_.c_str());
+    if (!handle_) return;
+    SetWindowTextA(handle_, caption_.c_str());
+    if (kind_ == ControlKind::Label) {
+        FitLabel(reinterpret_cast<HFONT>(SendMessageA(handle_, WM_GETFONT, 0, 0)));
+        ApplyBounds();
+        InvalidateRect(handle_, nullptr, TRUE);
+    }
+}
+
+// A label never cuts its text off: it grows to the right to fit it, as
+// designers' labels do, and never shrinks below its designed width.
+void TControl::FitLabel(HFONT font) {
+    const HDC screen = GetDC(nullptr);
+    RECT text{0, 0, 0, 0};
+    {
+        const SelectedObject selected(screen, font);
+        DrawTextA(screen, caption_.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+    }
+    ReleaseDC(nullptr, screen);
+    const LONG width = std::max(text.right, designBounds_.right - designBounds_.left);
+    bounds_.right = bounds_.left + width;
 }
 
 void TControl::SetVisible(bool visible) {
@@ -281,6 +308,7 @@ void TControl::Click() {
 
 void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
     const KindTraits& traits = Traits(kind_);
+    if (kind_ == ControlKind::Label) FitLabel(font);
     DWORD style = WS_CHILD | traits.style;
     if (kind_ == ControlKind::Bevel) style |= Width() >= Height() ? SS_ETCHEDHORZ : SS_ETCHEDVERT;
     if (kind_ == ControlKind::Button && IsDefault()) style |= BS_DEFPUSHBUTTON;
@@ -593,27 +621,34 @@ INT_PTR TForm::ControlColour(HDC dc, HWND window) {
     if (!control || control->kind_ == ControlKind::Button) return FALSE;
     if (control->IsTransparent()) {
         SetBkMode(dc, TRANSPARENT);
-        if (HBRUSH brush = PictureBrushBelow(*control, dc)) return reinterpret_cast<INT_PTR>(brush);
+        if (HBRUSH brush = TransparentBackground(*control, dc)) return reinterpret_cast<INT_PTR>(brush);
     }
     if (!shown_->background) return FALSE;
     SetBkColor(dc, colour_);
     return reinterpret_cast<INT_PTR>(shown_->background.get());
 }
 
-// A transparent label over a picture paints its background with that part of
-// the picture: a pattern brush of the picture, aligned to the label.
-HBRUSH TForm::PictureBrushBelow(const TControl& label, HDC dc) {
+COLORREF TForm::BackgroundColour() const noexcept { return colour_ == clDefault ? GetSysColor(COLOR_BTNFACE) : colour_; }
+
+// A transparent label over a picture shows the picture through its
+// background: a pattern brush of what lies below the label, aligned to it.
+HBRUSH TForm::TransparentBackground(const TControl& label, HDC dc) {
     const RECT lr = label.AbsoluteBounds();
+    auto bitmap = std::make_unique<TBitmap>(std::max(1L, lr.right - lr.left), std::max(1L, lr.bottom - lr.top),
+                                            BackgroundColour());
     for (const TControl* c : controls_) {
-        RECT pr = c->AbsoluteBounds(), overlap{};
-        if (c->kind_ != ControlKind::Image || !c->picture_ || !c->Showing() || !IntersectRect(&overlap, &lr, &pr))
-            continue;
-        UniqueHBrush& brush = shown_->pictureBrushes[c];
-        if (!brush) brush.reset(CreatePatternBrush(c->picture_->Handle()));
-        SetBrushOrgEx(dc, pr.left - lr.left, pr.top - lr.top, nullptr);
-        return brush.get();
+        if (c->kind_ != ControlKind::Image || !c->picture_ || !c->Showing()) continue;
+        const RECT pr = c->AbsoluteBounds();
+        BitBlt(bitmap->Canvas(), pr.left - lr.left, pr.top - lr.top, c->picture_->Width(), c->picture_->Height(),
+               c->picture_->Canvas(), 0, 0, SRCCOPY);
     }
-    return nullptr;
+    UniqueHBrush brush(CreatePatternBrush(bitmap->Handle()));
+    if (!brush) return nullptr;
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    auto& slot = shown_->labelBackgrounds[&label];
+    slot.bitmap = std::move(bitmap);
+    slot.brush = std::move(brush);
+    return slot.brush.get();
 }
 
 void TForm::DrawPicture(const DRAWITEMSTRUCT& item) {

@@ -42,7 +42,7 @@
 namespace rtl {
 
 enum class ControlKind {
-    Label,        // static text
+    Label,        // one line of static text; widens to fit it
     Image,        // a TBitmap drawn at the control's top-left corner
     Bevel,        // an etched line, horizontal when wider than high
     Button,       // push button
@@ -181,6 +181,7 @@ private:
     RECT AbsoluteBounds() const noexcept;
     void CreateHandle(HWND form, int id, HFONT font, bool groupStart);
     void SaveState() noexcept;  // reads the window's state back before it goes
+    void FitLabel(HFONT font);
     void ApplyBounds();
     void ApplyShowing();
     void ApplyEnabled();
@@ -260,7 +261,8 @@ private:
     std::vector<TControl*> CreationOrder() const;
     void LayoutChildren(TControl* parent, SIZE designed, SIZE actual);
     void UpdateRadioTabStops();
-    HBRUSH PictureBrushBelow(const TControl& label, HDC dc);
+    HBRUSH TransparentBackground(const TControl& label, HDC dc);
+    COLORREF BackgroundColour() const noexcept;
 
     std::string caption_;
     SIZE clientSize_;

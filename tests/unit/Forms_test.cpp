@@ -244,27 +244,6 @@ TEST_F(TestForm, WhiteBackgroundAndALabelOverAPicture) {
     EXPECT_TRUE(labelBrush.lbStyle == BS_PATTERN || labelBrush.lbStyle == BS_DIBPATTERN) << labelBrush.lbStyle;
 }
 
-TEST_F(TestForm, TheCheckBoxThatIsNoTabStopIsSkippedByTab) {
-    std::vector<std::string> order;
-    drv::ModalWatcher watcher([&] {
-        const HWND window = drv::WaitForWindow("Forms layer test");
-        HWND at = drv::FocusedWindow(window);
-        for (int i = 0; i < 4 && at; ++i, at = GetNextDlgTabItem(window, at, FALSE)) {
-            const std::string cls = drv::ClassName(at);
-            order.push_back(cls == "Button" ? drv::WindowText(at) : cls);
-        }
-        drv::Close(window);
-        drv::WaitUntilGone(window);
-    });
-    form_.ShowModal();
-    ASSERT_EQ(watcher.Join(), "");
-    // Cancel is disabled; the edit combo's focus lies in its edit box.
-    ASSERT_GE(order.size(), 3u);
-    EXPECT_EQ(order[0], "OK");
-    EXPECT_EQ(order[1], "ComboBox");
-    EXPECT_NE(order[2], "Switch");
-}
-
 // --- Failures and the window's life ------------------------------------------
 
 TEST(Form, AFailingShowHandlerEndsTheFormAndIsRethrownOnceTheWindowIsGone) {

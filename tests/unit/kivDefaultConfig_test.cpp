@@ -31,6 +31,8 @@ struct ConfigCase {
     int32_t prefOut;   // the kind of setting handed back
 };
 
+void PrintTo(const ConfigCase& c, std::ostream* os) { *os << c.name; }
+
 // What the user does; returns the checked radio and the group caption seen.
 struct Seen {
     int checked = -2;

@@ -53,6 +53,8 @@ void CloseThe(HWND dialog, Way way) {
     }
 }
 
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
 class ClosingTheDialog : public testing::TestWithParam<CloseCase> {};
 
 TEST_P(ClosingTheDialog, OnlyAConfirmationTakesTheChoice) {
@@ -175,6 +177,8 @@ struct PreselectCase {
     std::string groupCaption;
 };
 
+void PrintTo(const PreselectCase& c, std::ostream* os) { *os << c.name; }
+
 class Preselection : public testing::TestWithParam<PreselectCase> {};
 
 TEST_P(Preselection, ChecksTheFirstEnabledActionWhenThePreselectedOneIsDisabled) {
@@ -275,6 +279,8 @@ struct ButtonsCase {
     std::string aboutShownCaption;
     int aboutTop;
 };
+
+void PrintTo(const ButtonsCase& c, std::ostream* os) { *os << c.name; }
 
 class OptionalButtons : public testing::TestWithParam<ButtonsCase> {};
 
