@@ -286,6 +286,28 @@ TEST(Form, UnknownControlsAndParentsThatHoldNothingAreRefused) {
     EXPECT_THROW(rtl::TForm(nullptr, design), rtl::Exception);
 }
 
+TEST(Form, ResizingMovesAnchoredControlsAndTheWindowShowsTheNewPlaces) {
+    rtl::TForm form(nullptr, kDesign);
+    form.SetClientSize(350, 150);
+    EXPECT_EQ(form.Control("bOK").Left(), 260);      // anchored top right
+    EXPECT_EQ(form.Control("cbList").Left(), 60);    // anchored top left
+    EXPECT_EQ(form.Control("cbList").Width(), 150);
+    SIZE client{};
+    long okLeft = 0;
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        client = drv::ClientSize(window);
+        okLeft = drv::BoundsInDialog(drv::Child(window, "Button", "OK")).left;
+        drv::Close(window);
+        drv::WaitUntilGone(window);
+    });
+    form.ShowModal();
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_EQ(client.cx, 350);
+    EXPECT_EQ(client.cy, 150);
+    EXPECT_EQ(okLeft, 260);
+}
+
 TEST(MessageDlg, IsAnsweredLikeAnyWindow) {
     std::string message;
     drv::ModalWatcher watcher([&] { message = drv::AnswerMessageBox("Question", "No"); });
