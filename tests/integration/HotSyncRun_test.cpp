@@ -1,0 +1,271 @@
+// HotSync runs end to end: the shipped Tolvane.dll loaded by a host, with a
+// stand-in desktop laid out in a temporary folder, called through
+// OpenConduit; what reaches the card, the HotSync log, the progress display
+// and the settings file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "desktop/DesktopLayout.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+using desktop::DesktopLayout;
+using desktop::FourCC;
+using Lines = std::vector<std::string>;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool StartsWith(const std::string& text, const std::string& head) { return text.compare(0, head.size(), head) == 0; }
+
+// What the host's progress function saw: each text with the number of
+// stand-in calls made before it.
+struct ProgressSeen {
+    std::string text;
+    size_t callsBefore;
+};
+const DesktopLayout* g_desktop = nullptr;
+std::vector<ProgressSeen> g_progress;
+void (*g_duringProgress)(const std::string& text) = nullptr;
+
+void __cdecl RecordProgress(const char* text) {
+    g_progress.push_back({text, g_desktop->CallLog().size()});
+    if (g_duringProgress) g_duringProgress(text);
+}
+
+using OpenConduitFn = long(__cdecl*)(void(__cdecl*)(const char*), const void*);
+using RegisterFn = HRESULT(__stdcall*)();
+
+#pragma pack(push, 1)
+struct SyncProperties {
+    uint32_t syncType;
+    char pathName[256];
+    uint8_t hostPrivate[512];
+};
+#pragma pack(pop)
+
+class HotSyncRun : public testing::Test {
+protected:
+    HotSyncRun() : desktop_(DesktopLayout::TempFolder("run")) {
+        user_ = desktop_.AddUser(1001, "Alice", "Alice") + "\\";
+        card_ = desktop_.AddVolume(1, FourCC("sdig"));
+        desktop_.SetSyncUser(1001);
+        const std::string conduitFolder = desktop_.Folder() + "\\Conduit\\";
+        CreateDirectoryA(conduitFolder.c_str(), nullptr);
+        conduit_ = conduitFolder + "Tolvane.dll";
+        CopyFileA(testsupport::ShippedConduitPath().c_str(), conduit_.c_str(), FALSE);
+        settingsFolder_ = user_ + "Tolvane\\";
+        settings_ = settingsFolder_ + "Tolvane.ini";
+        g_desktop = &desktop_;
+        g_progress.clear();
+        g_duringProgress = nullptr;
+    }
+    ~HotSyncRun() override { g_desktop = nullptr; }
+
+    void Settings(const std::string& text) {
+        CreateDirectoryA(settingsFolder_.c_str(), nullptr);
+        WriteText(settings_, text);
+    }
+    std::string Source(const std::string& name) {
+        const std::string folder = desktop_.Folder() + "\\Books\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        WriteText(folder + name, "contents of " + name);
+        return folder + name;
+    }
+    // One HotSync through the exports, as the host makes it; the result of OpenConduit.
+    long Sync(const std::string& pathName) {
+        const HMODULE module = LoadLibraryA(conduit_.c_str());
+        EXPECT_NE(module, nullptr) << GetLastError();
+        if (!module) return -2;
+        const auto open = reinterpret_cast<OpenConduitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OpenConduit")));
+        SyncProperties props{};
+        std::strncpy(props.pathName, pathName.c_str(), sizeof props.pathName - 1);
+        desktop_.ClearCallLog();
+        const size_t logBefore = desktop_.HotSyncLog(1001).size();
+        const long result = open(&RecordProgress, &props);
+        const Lines log = desktop_.HotSyncLog(1001);
+        runLog_.assign(log.begin() + static_cast<std::ptrdiff_t>(std::min(logBefore, log.size())), log.end());
+        FreeLibrary(module);
+        EXPECT_EQ(GetModuleHandleA("VFSAPI.dll"), nullptr);
+        return result;
+    }
+    long Sync() { return Sync(user_); }
+    // The HotSync log lines of the last run.
+    const Lines& Log() const { return runLog_; }
+    // The queue as the system's reader lists it; it caches files by name,
+    // so it reads a copy under a name it has never seen.
+    Lines SystemQueue() {
+        const std::string copy = settingsFolder_ + "copy" + std::to_string(copies_++) + ".ini";
+        CopyFileA(settings_.c_str(), copy.c_str(), FALSE);
+        char keys[4096] = {};
+        GetPrivateProfileStringA("InstallToSlot", nullptr, "", keys, sizeof keys, copy.c_str());
+        Lines queue;
+        for (const char* key = keys; *key; key += std::strlen(key) + 1) queue.emplace_back(key);
+        return queue;
+    }
+    Lines VfsCalls() const {
+        Lines calls;
+        for (const std::string& line : desktop_.CallLog())
+            if (StartsWith(line, "VFS")) calls.push_back(line);
+        return calls;
+    }
+
+    DesktopLayout desktop_;
+    std::string user_, card_, conduit_, settingsFolder_, settings_;
+    Lines runLog_;
+    int copies_ = 0;
+};
+
+const char kWarningNoVolume[] = "[22 warning] Tolvane found no VFS volume. Did you configure the Conduit?";
+
+TEST_F(HotSyncRun, WithoutASettingsFileTheLogNamesTheMissingFile) {
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), (Lines{"[22 warning] " + settings_ + " not found. Did you configure the Conduit?"}));
+    EXPECT_TRUE(VfsCalls().empty());
+}
+
+TEST_F(HotSyncRun, SwitchedOffSaysNothing) {
+    Settings("[Setup]\r\nConduit_Enabled=0\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + Source("a.pdb") +
+             "\r\n");
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(VfsCalls().empty());
+    EXPECT_FALSE(Exists(card_ + "\\Palm\\Launcher\\a.pdb"));
+}
+
+TEST_F(HotSyncRun, MediaTypeRules) {
+    const std::string book = Source("a.pdb");
+    const struct {
+        uint32_t volumeType;
+        const char* configured;
+        bool installs;
+    } cases[] = {
+        {FourCC("mmcd"), "1935960423", true},   // an SD slot takes a MultiMediaCard
+        {FourCC("sdig"), "1835885412", false},  // not the other way round
+        {FourCC("sdig"), "0x73646967", true},   // hexadecimal
+        {FourCC("sdig"), "0", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.configured);
+        desktop_.Edit().volumes.at(0).mediaType = c.volumeType;
+        desktop_.Save();
+        Settings(std::string("[Setup]\r\nMediaType=") + c.configured + "\r\n[InstallToSlot]\r\nDB1=" + book + "\r\n");
+        EXPECT_EQ(Sync(), 0);
+        EXPECT_EQ(Log(), c.installs ? Lines{"[-1 text] a.pdb installed to /Palm/Launcher"} : Lines{kWarningNoVolume});
+    }
+}
+
+TEST_F(HotSyncRun, TheFirstMatchingVolumeIsUsed) {
+    desktop_.Edit().volumes.at(0).mediaType = FourCC("cfla");
+    desktop_.Save();
+    const std::string second = desktop_.AddVolume(2, FourCC("mmcd"));
+    const std::string third = desktop_.AddVolume(3, FourCC("sdig"));
+    Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=/Books\r\n[InstallToSlot]\r\nDB1=" + Source("a.pdb") + "\r\n");
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_TRUE(Exists(second + "\\Books\\a.pdb"));
+    EXPECT_FALSE(Exists(third + "\\Books\\a.pdb"));
+}
+
+TEST_F(HotSyncRun, TheDirFolderLeadsToTheUsersSettings) {
+    Settings("[Setup]\r\nConduit_Enabled=1\r\n");
+    EXPECT_EQ(Sync(user_ + "Dir\\"), 0);
+    EXPECT_EQ(Log(), Lines{kWarningNoVolume});
+}
+
+TEST_F(HotSyncRun, AFailedCopyStaysQueuedAndIsInstalledAtTheNextRun) {
+    const std::string a = Source("first.pdb"), b = Source("second.prc"), c = Source("third.pdb");
+    const std::string setup = "[Setup]\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\nConduit_Enabled=1\r\n";
+    Settings(setup + "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\n");
+    desktop_.FailCopy("second.prc", 0x2A0F);
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), (Lines{"[-1 text] first.pdb installed to /Palm/Launcher",
+                            "[-1 text] Error installing second.prc: 10767",
+                            "[-1 text] third.pdb installed to /Palm/Launcher"}));
+    // Each copy is announced first, and the host gets its turn right after.
+    ASSERT_EQ(g_progress.size(), 3u);
+    const Lines calls = desktop_.CallLog();
+    const char* names[] = {"first.pdb", "second.prc", "third.pdb"};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(g_progress[i].text, std::string("Installing ") + names[i] + " to /Palm/Launcher");
+        ASSERT_LT(g_progress[i].callsBefore + 3, calls.size());
+        EXPECT_EQ(calls[g_progress[i].callsBefore], "SyncYieldCycles(1) = 0");
+        EXPECT_TRUE(StartsWith(calls[g_progress[i].callsBefore + 1], "VFSDirCreate(1, \"/Palm/Launcher\")"));
+    }
+    EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\nDB2=" + b + "\r\n");
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\first.pdb"), "contents of first.pdb");
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\third.pdb"), "contents of third.pdb");
+    EXPECT_FALSE(Exists(card_ + "\\Palm\\Launcher\\second.prc"));
+
+    desktop_.ClearSwitches();
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), Lines{"[-1 text] second.prc installed to /Palm/Launcher"});
+    EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\n");
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\second.prc"), "contents of second.prc");
+}
+
+TEST_F(HotSyncRun, AKeyAnotherProgramAddsDuringTheRunStaysQueued) {
+    const std::string a = Source("a.pdb"), b = Source("b.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");
+    static std::string settings, later;
+    settings = settings_;
+    later = Source("later.pdb");
+    g_duringProgress = [](const std::string& text) {
+        if (text == "Installing a.pdb to /Palm/Launcher")
+            WritePrivateProfileStringA("InstallToSlot", "DB5", later.c_str(), settings.c_str());
+    };
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), (Lines{"[-1 text] a.pdb installed to /Palm/Launcher", "[-1 text] b.pdb installed to /Palm/Launcher"}));
+    EXPECT_EQ(SystemQueue(), Lines{"DB5"});
+    EXPECT_NE(ReadText(settings_).find("DB5=" + later + "\r\n"), std::string::npos);
+}
+
+TEST_F(HotSyncRun, AHotSyncKilledDuringACopyLeavesTheRestQueued) {
+    {
+        const HMODULE module = LoadLibraryA(conduit_.c_str());
+        ASSERT_NE(module, nullptr);
+        const auto reg = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+        ASSERT_EQ(reg(), S_OK);
+        FreeLibrary(module);
+    }
+    const std::string a = Source("a.pdb"), b = Source("b.pdb"), c = Source("c.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\n");
+    desktop_.ExitAt("VFSFilePut", 2);
+    std::string command = "\"" + desktop_.HostPath() + "\" sync 1001";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               desktop_.Folder().c_str(), &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 99u);
+    EXPECT_EQ(SystemQueue(), (Lines{"DB2", "DB3"}));
+    desktop_.ClearSwitches();
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(ReadText(settings_), "[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\n");
+}
+
+}  // namespace
