@@ -93,6 +93,31 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseCase{"CloseMessage", Way::CloseMessage, false, false, kiv::aiHHtoPC, true}),
     [](const testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
+// Keys alone: accelerators pick the actions and tick "Set &as Default",
+// Enter confirms. After "Do &nothing" the next control with the key A is the
+// check box, not "H&andheld overwites Desktop".
+TEST(HotSyncActionDialog, KeysAloneChooseAndConfirm) {
+    TkivHotSyncActionDialog dialog(nullptr);
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow(kCaption);
+        const HWND box = drv::Child(window, "Button", "Set &as Default");
+        drv::TypeChars(drv::FocusedWindow(window), "n");
+        Require(drv::WaitFor([&] { return drv::IsChecked(Radio(window, kiv::aiDoNothing)); }), "N did not pick");
+        drv::TypeChars(drv::FocusedWindow(window), "a");
+        Require(drv::WaitFor([&] { return drv::IsChecked(box); }), "A did not tick the box");
+        Require(drv::IsChecked(Radio(window, kiv::aiDoNothing)), "A changed the action");
+        drv::TypeChars(drv::FocusedWindow(window), "d");
+        Require(drv::WaitFor([&] { return drv::IsChecked(Radio(window, kiv::aiPCtoHH)); }), "D did not pick");
+        drv::PressEnter(window);
+        drv::WaitUntilGone(window);
+    });
+    const bool confirmed = dialog.Execute();
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_TRUE(confirmed);
+    EXPECT_EQ(dialog.ActionIndex, kiv::aiPCtoHH);
+    EXPECT_TRUE(dialog.SetAsDefault);
+}
+
 // --- What the dialog shows -------------------------------------------------
 
 int Style(HWND window) { return static_cast<int>(GetWindowLongA(window, GWL_STYLE)); }
