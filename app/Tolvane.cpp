@@ -11,6 +11,7 @@
 
 #include "app/memorycard.h"
 #include "app/uConduit.h"
+#include "app/uConduit.h"
 #include "conduit/kivBaseClasses.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivHSAPI.h"

@@ -9,78 +9,73 @@
 #include <string>
 #include <vector>
 
+#include "desktop/DesktopLayout.h"
+#include "tests/integration/ConduitHost.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
 
-using GetConduitNameFn = long(__cdecl*)(char*, unsigned short);
-using GetConduitVersionFn = unsigned long(__cdecl*)();
-using GetConduitInfoFn = long(__cdecl*)(long, void*, void*, unsigned long*);
-using OpenConduitFn = long(__cdecl*)(void(__cdecl*)(const char*), const void*);
-using ConfigureConduitFn = long(__cdecl*)(void*);
-using CfgConduitFn = long(__cdecl*)(long, void*, unsigned long*);
-using RegistrationFn = HRESULT(__stdcall*)();
-using GetClassObjectFn = HRESULT(__stdcall*)(const GUID&, const GUID&, void**);
+using namespace testsupport;
 
-struct LoadedConduit {
-    LoadedConduit() : module(LoadLibraryA(testsupport::ShippedConduitPath().c_str())) {}
-    ~LoadedConduit() {
-        if (module) FreeLibrary(module);
-    }
-    template <class Fn>
-    Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    HMODULE module;
-};
-
-// Calls every export many times with the real conventions: a wrong one
+// Calls the exports many times with the real conventions: a wrong one
 // leaves the stack 4 to 16 bytes off per call, which this frame would not
 // survive.
-TEST(LoadedConduitWithoutDesktop, ExportsAnswerWithTheirNoComponentCodes) {
-    LoadedConduit conduit;
-    ASSERT_NE(conduit.module, nullptr) << GetLastError();
+TEST(LoadedConduit, ExportsAnswerThroughTheHostsCallingConventions) {
+    desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("load"));
+    desktop.AddUser(7, "Ann", "Ann");
+    desktop.SetSyncUser(7);
+    LoadedConduit conduit(PlaceConduit(desktop.Folder() + "\\conduit"));
+    ASSERT_NE(conduit.module(), nullptr) << conduit.loadError();
     auto getName = conduit.Get<GetConduitNameFn>("GetConduitName");
     auto getVersion = conduit.Get<GetConduitVersionFn>("GetConduitVersion");
     auto getInfo = conduit.Get<GetConduitInfoFn>("GetConduitInfo");
     auto open = conduit.Get<OpenConduitFn>("OpenConduit");
-    auto configure = conduit.Get<ConfigureConduitFn>("ConfigureConduit");
     auto cfg = conduit.Get<CfgConduitFn>("CfgConduit");
     auto canUnload = conduit.Get<RegistrationFn>("DllCanUnloadNow");
     auto classObject = conduit.Get<GetClassObjectFn>("DllGetClassObject");
-    ASSERT_TRUE(getName && getVersion && getInfo && open && configure && cfg && canUnload && classObject);
+    ASSERT_TRUE(getName && getVersion && getInfo && open && cfg && canUnload && classObject);
 
     volatile uint32_t guard = 0x5AFE5AFE;
     std::vector<uint8_t> record(1024, 0);
-    char name[16] = "untouched";
-    unsigned long size = sizeof name;
-    for (int i = 0; i < 2000; ++i) {
-        ASSERT_EQ(getName(name, sizeof name), -1);
-        ASSERT_EQ(getVersion(), 0u);
-        ASSERT_EQ(getInfo(0, record.data(), name, &size), 1);
-        ASSERT_EQ(open(nullptr, record.data()), -1);
-        ASSERT_EQ(configure(record.data()), -1);
-        ASSERT_EQ(cfg(1, record.data(), &size), 4218);  // argument checks come before the component
+    uint32_t request[20] = {1, 80};
+    for (int i = 0; i < 300; ++i) {
+        char name[16] = {};
+        unsigned long size = sizeof name;
+        ASSERT_EQ(getName(name, sizeof name), 0);
+        ASSERT_STREQ(name, "Tolvane");
+        ASSERT_EQ(getVersion(), 3u);
+        std::memset(name, 0, sizeof name);
+        ASSERT_EQ(getInfo(0, request, name, &size), 0);
+        ASSERT_STREQ(name, "Tolvane");
+        uint32_t value = 0;
+        unsigned long four = 4;
+        ASSERT_EQ(getInfo(1, nullptr, &value, &four), 0);
+        ASSERT_EQ(value, 0x10000000u);
+        ASSERT_EQ(open(nullptr, record.data()), 0);  // no settings file: a warning, no failure
+        unsigned long shortSize = 351;
+        ASSERT_EQ(cfg(0, record.data(), &shortSize), 4218);
         ASSERT_EQ(canUnload(), S_OK);
         void* object = record.data();
         ASSERT_EQ(classObject(GUID{}, GUID{}, &object), CLASS_E_CLASSNOTAVAILABLE);
         ASSERT_EQ(object, record.data());
     }
     EXPECT_EQ(guard, 0x5AFE5AFEu);
-    EXPECT_STREQ(name, "untouched");
+    conduit.Unload();
+    EXPECT_EQ(LoadedPalmLibraries(), "");
 }
 
-TEST(LoadedConduitWithoutDesktop, ExportOrdinalsFollowTheTable) {
-    LoadedConduit conduit;
-    ASSERT_NE(conduit.module, nullptr);
+TEST(LoadedConduit, ExportOrdinalsFollowTheTable) {
+    desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("load"));
+    testsupport::LoadedConduit conduit(PlaceConduit(desktop.Folder() + "\\conduit"));
+    ASSERT_NE(conduit.module(), nullptr);
     const char* names[] = {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow",
                            "GetConduitName",    "GetConduitVersion",   "GetConduitInfo",    "ConfigureConduit",
                            "CfgConduit",        "OpenConduit"};
     for (int ordinal = 1; ordinal <= 10; ++ordinal) {
         SCOPED_TRACE(names[ordinal - 1]);
-        const FARPROC byOrdinal = GetProcAddress(conduit.module, MAKEINTRESOURCEA(ordinal));
+        const FARPROC byOrdinal = GetProcAddress(conduit.module(), MAKEINTRESOURCEA(ordinal));
         EXPECT_NE(byOrdinal, nullptr);
-        EXPECT_EQ(byOrdinal, GetProcAddress(conduit.module, names[ordinal - 1]));
+        EXPECT_EQ(byOrdinal, GetProcAddress(conduit.module(), names[ordinal - 1]));
     }
 }
 

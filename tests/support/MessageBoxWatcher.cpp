@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 
 namespace testsupport {
 
@@ -54,7 +55,29 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
 
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Watch(); }) {}
+MessageBoxWatcher::MessageBoxWatcher() {
+    std::promise<void> ready;
+    auto started = ready.get_future();
+    thread_ = std::thread([this, &ready] {
+        WarmUp();
+        ready.set_value();
+        Watch();
+    });
+    started.wait();
+}
+
+// The first window calls of a thread load the graphics driver, which takes
+// the loader lock; a box shown while the conduit loads holds that lock. So
+// the watcher makes those calls before the load starts.
+void MessageBoxWatcher::WarmUp() {
+    HWND probe = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    char text[8] = {};
+    GetWindowTextA(probe, text, sizeof text);
+    GetClassNameA(probe, text, sizeof text);
+    Found found{GetCurrentProcessId(), {}};
+    EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&found));
+    DestroyWindow(probe);
+}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
     stop_ = true;

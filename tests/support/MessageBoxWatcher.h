@@ -30,6 +30,7 @@ public:
     std::vector<ShownBox> Boxes() const;
 
 private:
+    void WarmUp();
     void Watch();
     void Answer(HWND box);
 
