@@ -351,7 +351,6 @@ TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
     : TComponent(owner, className),
       caption_(design.caption),
       clientSize_{design.clientWidth, design.clientHeight},
-      designClientSize_(clientSize_),
       border_(design.border),
       fontName_(design.fontName),
       fontSize_(design.fontSize),
@@ -392,6 +391,13 @@ void TForm::SetClientSize(int width, int height) {
         SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     }
     LayoutChildren(nullptr, old, clientSize_);
+}
+
+void TForm::Resized(SIZE client) {
+    if (client.cx == clientSize_.cx && client.cy == clientSize_.cy) return;
+    const SIZE old = clientSize_;
+    clientSize_ = client;
+    LayoutChildren(nullptr, old, client);
 }
 
 void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
@@ -519,6 +525,10 @@ INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SIZE:
+        // A sizeable form being resized by the user.
+        if (handle_ && wParam != SIZE_MINIMIZED) Resized(SIZE{LOWORD(lParam), HIWORD(lParam)});
+        return FALSE;
     case WM_DRAWITEM:
         DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;

@@ -260,13 +260,13 @@ private:
     TControl* FindByFlag(ControlFlag flag) const noexcept;
     std::vector<TControl*> CreationOrder() const;
     void LayoutChildren(TControl* parent, SIZE designed, SIZE actual);
+    void Resized(SIZE client);
     void UpdateRadioTabStops();
     HBRUSH TransparentBackground(const TControl& label, HDC dc);
     COLORREF BackgroundColour() const noexcept;
 
     std::string caption_;
     SIZE clientSize_;
-    SIZE designClientSize_;
     FormBorder border_;
     std::string fontName_;
     int fontSize_;
