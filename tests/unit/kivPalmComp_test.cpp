@@ -9,6 +9,8 @@
 #include "conduit/kivExports.h"
 #include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
+#include "palm/kivCondMgre.h"
+#include "palm/kivHSAPI.h"
 #include "palm/kivHslog.h"
 #include "palm/kivSyncMgr.h"
 #include "tests/unit/PalmDoubles.h"
@@ -335,6 +337,50 @@ TEST_F(ConduitApiTest, SelfRegistrationStubsOfferNoClasses) {
     EXPECT_EQ(DllGetClassObject(GUID{}, GUID{}, &object), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, reinterpret_cast<void*>(0x1234));
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+}  // namespace
+
+namespace {
+
+extern "C" long __stdcall FakeCmRemove(const char* creator) {
+    CallLog().push_back("remove " + std::string(creator));
+    return 1;
+}
+extern "C" long __stdcall FakeCmGetCorePath(char*, long*) {
+    CallLog().push_back("core path");
+    return 0;
+}
+extern "C" long __stdcall FakeRefresh() {
+    CallLog().push_back("refresh");
+    return 0;
+}
+
+TEST_F(PalmComponentTest, AHandlerThatClearsRemoveDirsKeepsTheFoldersButStillUnregisters) {
+    EntryOverride remove(palm::condmgr::Library, palm::condmgr::eCmRemoveConduitByCreatorID, &FakeCmRemove);
+    EntryOverride core(palm::condmgr::Library, palm::condmgr::eCmGetCorePath, &FakeCmGetCorePath);
+    EntryOverride refresh(palm::hsapi::Library, palm::hsapi::eHsRefreshConduitInfo, &FakeRefresh);
+    palm_.SetCreatorID("tVan");
+    rtl::TComponent* seenSender = nullptr;
+    palm_.OnUnregisterConduit = [&](rtl::TComponent* sender, bool& removeDirs) {
+        seenSender = sender;
+        EXPECT_TRUE(removeDirs);
+        removeDirs = false;
+    };
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(seenSender, &palm_);
+    EXPECT_EQ(CallLog(), (std::vector<std::string>{"remove tVan", "refresh"}));
+    palm_.OnUnregisterConduit = nullptr;
+    CallLog().clear();
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(CallLog().front(), "core path");
+}
+
+TEST_F(PalmComponentTest, RegistrationLetsItsHandlerChangeThePropertiesFirst) {
+    palm_.OnRegisterConduit = [&](rtl::TComponent*) { palm_.SetCreatorID("abc"); };
+    EXPECT_THROW(palm_.RegisterConduit(), kiv::ERegisterError);
+    palm_.OnRegisterConduit = [](rtl::TComponent*) { throw rtl::Exception("refused"); };
+    EXPECT_EQ(DllRegisterServer(), E_FAIL);  // not a Palm error: no message, E_FAIL
 }
 
 }  // namespace
