@@ -11,7 +11,7 @@
 
 #include "app/memorycard.h"
 #include "app/uConduit.h"
-#include "app/uConduit.h"
+#include "app/uConduit_Setup.h"
 #include "conduit/kivBaseClasses.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivHSAPI.h"
@@ -43,7 +43,7 @@ constexpr UnitSteps kUnits[] = {
      []() noexcept { palm::FinishPalmLibrary(palm::condmgr::Library); }},
     {"kivHSAPI", [] { palm::StartPalmLibrary(palm::hsapi::Library); },
      []() noexcept { palm::FinishPalmLibrary(palm::hsapi::Library); }},
-    // uConduit_Setup joins here once it exists.
+    {"uConduit_Setup", &app::StartSetupForm, &app::StopSetupForm},
     {"uConduit", &app::StartConduitModule, &app::StopConduitModule},
 };
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/uConduit_Setup.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
 
@@ -110,9 +111,7 @@ void TdmConduit::CreateStoredComponents() {
     Palm->SetDirectory("Tolvane");
     Palm->SetInformation("Tolvane Conduit");
     Palm->SetCreatorID("tVan");
-    // OnConfigConduit is bound here, to this module's PalmConfigConduit, by
-    // the setup dialog's unit; until then the component offers its default
-    // HotSync action dialog.
+    Palm->OnConfigConduit = [this](kiv::TkivCfgConduitInfo& data) { PalmConfigConduit(data); };
     Palm->OnExecConduit = [this](const kiv::TkivSyncProperties& props) { PalmExecConduit(props); };
 }
 
@@ -140,6 +139,34 @@ TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
 }
 
 std::string TdmConduit::SettingsFile() const { return FUserDirectory + kSettingsFileName; }
+
+void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
+    if (!fConduit_Setup) throw rtl::Exception("The setup dialog is not there");
+    TfConduit_Setup& form = *fConduit_Setup;
+    // The folder that the HotSync run reads, however the host spelt the
+    // user's folder (with or without its final "\", or as its "dir"
+    // sub-folder); kept without the final "\".
+    const std::string pathName(data.PathName, strnlen(data.PathName, sizeof data.PathName));
+    const std::string folder = GetUserDirectory(pathName);
+    FUserDirectory = folder.substr(0, folder.size() - 1);
+    CreateDirectoryA(FUserDirectory.c_str(), nullptr);  // one level; it may well exist already
+    const std::string settingsFile = FUserDirectory + "\\" + kSettingsFileName;
+    rtl::TIniFile ini(settingsFile);
+    form.Slots = GetSlots(data.UserID);
+    form.DestDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
+    form.MediaType = static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0));
+    form.ConduitEnabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
+    form.SettingsFileExists = FileExists(settingsFile);
+    form.ShowSettings();
+    if (form.Execute() != rtl::mrOk) return;
+    // A write that fails throws before the record is touched.
+    ini.WriteString(kSetup, "Directory", form.DestDirectory);
+    ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(form.MediaType));
+    ini.WriteBool(kSetup, "Conduit_Enabled", form.ConduitEnabled);
+    ini.UpdateFile();
+    data.SyncPref = kiv::ePermanent;
+    data.SyncNew = form.ConduitEnabled ? kiv::ePCtoHH : kiv::eDoNothing;
+}
 
 void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
     FUserDirectory = GetUserDirectory(std::string(props.PathName, strnlen(props.PathName, sizeof props.PathName)));

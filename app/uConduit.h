@@ -25,6 +25,9 @@ public:
     // Nothing, or the first mounted volume that takes cards of the media type.
     TVolumeRefs FindCardVolume(uint32_t mediaType) const;
 
+    // Shows the setup dialog for the record's user and, on OK, writes the
+    // settings file and hands the chosen HotSync action back in the record.
+    void PalmConfigConduit(kiv::TkivCfgConduitInfo& data);
     void PalmExecConduit(const kiv::TkivSyncProperties& props);
     void InstallQueuedFiles();
     bool InstallFile(const std::string& source);
