@@ -1,0 +1,138 @@
+#include "tools/queue/DesktopUsers.h"
+
+#include <cstring>
+
+#include "app/memorycard.h"
+#include "palm/kivCondMgre.h"
+#include "palm/kivUserData.h"
+#include "rtl/Classes.h"
+#include "rtl/ModulePath.h"
+#include "rtl/SysUtils.h"
+
+namespace queuetool {
+
+namespace {
+
+constexpr const char* kConduitFolderName = "Tolvane";
+
+// The same buffer sizes as the conduit's unregistration uses.
+constexpr short kFolderBufferSize = 256;
+constexpr long kCorePathBufferSize = 256;
+
+bool IsAbsolute(const std::string& path) {
+    return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+std::string WithBackslash(std::string path) {
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+    return path;
+}
+
+std::string CorePath() {
+    char buffer[kCorePathBufferSize] = {};
+    long size = kCorePathBufferSize - 1;
+    if (palm::CmGetCorePath(buffer, &size) != 0)
+        throw rtl::Exception("The Conduit Manager does not say where the HotSync users' folders are.");
+    return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+// A text that a User Data call leaves in a buffer, or none on failure.
+template <class Call>
+std::optional<std::string> UserText(Call call) {
+    char buffer[kFolderBufferSize] = {};
+    short size = kFolderBufferSize - 1;
+    if (call(buffer, &size) < 0) return std::nullopt;
+    return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
+    DesktopUser user;
+    if (palm::UmGetUserID(index, &user.id) != 0) return std::nullopt;
+    const auto name = UserText([&](char* b, short* s) { return palm::UmGetUserName(user.id, b, s); });
+    const auto folder = UserText([&](char* b, short* s) { return palm::UmGetUserDirectory(user.id, b, s); });
+    if (!name || !folder || folder->empty()) return std::nullopt;
+    user.name = *name;
+    user.folder = *folder;
+    user.userPath = WithBackslash(IsAbsolute(*folder) ? *folder : WithBackslash(corePath) + *folder);
+    user.conduitFolder = ConduitFolderOf(user.userPath);
+    for (const app::TSlot& slot : app::GetSlots(user.id))
+        if (slot.MediaType != 0) {
+            user.firstSlotMediaType = slot.MediaType;
+            break;
+        }
+    return user;
+}
+
+// A library that is missing entirely means no Palm Desktop; one that lacks
+// an entry point is a Palm Desktop we cannot work with.
+void Load(palm::PalmLibrary& library) {
+    try {
+        palm::LoadPalmLibrary(library);
+    } catch (const rtl::Exception&) {
+        palm::FinishPalmLibrary(library);
+        library.loaded = false;
+        throw rtl::Exception(std::string("The Palm Desktop library ") + library.fileName +
+                             " lacks entry points that Tolvane needs; is the Palm Desktop too old?");
+    }
+    if (!library.loaded)
+        throw rtl::Exception(std::string("No Palm Desktop installation found: cannot load ") + library.fileName +
+                             " from " + rtl::GetModuleDir() + " nor from the folder of the registered HotSync "
+                             "Manager. Install the Palm Desktop, or run this tool from its folder.");
+}
+
+void Unload(palm::PalmLibrary& library) noexcept {
+    palm::FinishPalmLibrary(library);
+    library.loaded = false;
+}
+
+}  // namespace
+
+std::string ConduitFolderOf(std::string userPath) {
+    userPath = WithBackslash(userPath);
+    const auto endsWithDir = [&] {
+        return rtl::SameText(userPath, "dir\\") ||
+               (userPath.size() > 4 && rtl::SameText(userPath.substr(userPath.size() - 5), "\\dir\\"));
+    };
+    if (endsWithDir()) userPath.resize(userPath.size() - 4);
+    return userPath + kConduitFolderName + "\\";
+}
+
+PalmDesktop::PalmDesktop() {
+    // A missing library is our message to give, not a system dialog.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    try {
+        Load(palm::userdata::Library);
+        Load(palm::condmgr::Library);
+        const std::string corePath = CorePath();
+        const short count = palm::UmGetUserCount();
+        for (short index = 0; index < count; ++index)
+            if (auto user = ReadUser(index, corePath)) users_.push_back(std::move(*user));
+    } catch (...) {
+        Unload(palm::condmgr::Library);
+        Unload(palm::userdata::Library);
+        throw;
+    }
+}
+
+PalmDesktop::~PalmDesktop() {
+    Unload(palm::condmgr::Library);
+    Unload(palm::userdata::Library);
+}
+
+ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text) {
+    if (users.empty()) return {nullptr, "The Palm Desktop has no HotSync users yet; do a first HotSync."};
+    if (text.empty() || text == "-") {
+        if (users.size() == 1) return {&users.front(), "User: " + users.front().name + " (the only HotSync user)"};
+        return {&users.front(), "User: " + users.front().name + " (the first of " + std::to_string(users.size()) +
+                                    " HotSync users; name one to choose another)"};
+    }
+    for (const DesktopUser& user : users)
+        if (rtl::SameText(user.name, text)) return {&user, {}};
+    for (const DesktopUser& user : users)
+        if (rtl::SameText(user.folder, text)) return {&user, {}};
+    std::string known;
+    for (const DesktopUser& user : users) known += (known.empty() ? "" : ", ") + user.name;
+    return {nullptr, "No HotSync user is named \"" + text + "\" or has that folder. The users are: " + known + "."};
+}
+
+}  // namespace queuetool

@@ -1,0 +1,51 @@
+// The HotSync users of the Palm Desktop installation, as the queue tool sees
+// them: asked of the User Data and Conduit Manager libraries, loaded at run
+// time from beside the tool or from the Palm Desktop directory, exactly as
+// the conduit loads them. Each user's conduit folder is derived the way the
+// conduit derives it from the folder the HotSync Manager hands it.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace queuetool {
+
+struct DesktopUser {
+    unsigned long id = 0;
+    std::string name;
+    std::string folder;        // the user's folder, as User Data records it
+    std::string userPath;      // core path + folder, with a final "\"
+    std::string conduitFolder; // where Tolvane.ini lies, with a final "\"
+    uint32_t firstSlotMediaType = 0;  // of the user's first recorded slot; 0: none
+};
+
+// Holds the two libraries for its lifetime. Throws rtl::Exception with a
+// text for the user when the Palm Desktop cannot be found or asked.
+class PalmDesktop {
+public:
+    PalmDesktop();
+    ~PalmDesktop();
+    PalmDesktop(const PalmDesktop&) = delete;
+    PalmDesktop& operator=(const PalmDesktop&) = delete;
+
+    const std::vector<DesktopUser>& Users() const noexcept { return users_; }
+
+private:
+    std::vector<DesktopUser> users_;
+};
+
+// The user that a command names: by HotSync user name, else by folder
+// (both without regard to case). An empty text or "-" names the default
+// user: the only one, or the first; `note` then says which was taken.
+struct ChosenUser {
+    const DesktopUser* user = nullptr;
+    std::string note;
+};
+ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text);
+
+// The conduit's folder for the folder that the HotSync Manager names as the
+// user's: a final "dir\" sub-folder stands for the user folder itself.
+std::string ConduitFolderOf(std::string userPath);
+
+}  // namespace queuetool

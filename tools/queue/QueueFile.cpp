@@ -1,0 +1,164 @@
+#include "tools/queue/QueueFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "app/uConduit.h"
+#include "rtl/Classes.h"
+#include "rtl/IniFiles.h"
+#include "rtl/SysUtils.h"
+#include "tools/queue/QueueLock.h"
+
+namespace queuetool {
+
+namespace {
+
+constexpr const char* kSetup = "Setup";
+constexpr const char* kQueue = "InstallToSlot";
+constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+constexpr uint32_t kLastPosition = 2147483647u;
+// A write that another program's rename swallowed is written again.
+constexpr int kWriteAttempts = 3;
+
+std::string FolderOf(const std::string& file) {
+    const size_t separator = file.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : file.substr(0, separator);
+}
+
+std::string SystemErrorText(DWORD error) {
+    char buffer[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                        buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) text.pop_back();
+    return text.empty() ? rtl::Format("error %lu", error) : text;
+}
+
+void CreateFolder(const std::string& folder) {
+    if (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return;
+    throw rtl::Exception("Cannot create the folder " + folder + ": " + SystemErrorText(GetLastError()) + ".");
+}
+
+std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
+    std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
+    for (const std::string& key : ini.ReadSection(kQueue)) {
+        const auto position = QueuePosition(key);
+        if (position && !byPosition.count(*position))
+            byPosition.emplace(*position, QueueEntry{key, *position, ini.ReadString(kQueue, key, "")});
+    }
+    std::vector<QueueEntry> entries;
+    for (auto& [position, entry] : byPosition) entries.push_back(std::move(entry));
+    return entries;
+}
+
+bool IsCardName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
+
+std::vector<std::string> SourceWarnings(const std::string& source, std::optional<uint64_t>& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data))
+        return {"The file is missing: the HotSync will log an error for it and keep it queued."};
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return {"This is a folder, not a file: the HotSync cannot copy it and will keep it queued."};
+    size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return {};
+}
+
+// Card names compare without regard to case, as the card's file system does.
+void WarnSharedCardPaths(std::vector<PreviewEntry>& entries) {
+    for (size_t i = 0; i < entries.size(); ++i)
+        for (size_t j = i + 1; j < entries.size(); ++j) {
+            if (!rtl::SameText(entries[i].cardPath, entries[j].cardPath)) continue;
+            entries[i].warnings.push_back("Same card path as " + entries[j].entry.key + ", which comes later and "
+                                          "replaces this copy on the card.");
+            entries[j].warnings.push_back("Same card path as " + entries[i].entry.key + ": this copy replaces it "
+                                          "on the card.");
+        }
+}
+
+}  // namespace
+
+std::optional<uint32_t> QueuePosition(std::string_view key) {
+    if (key.size() < 3 || !rtl::SameText(key.substr(0, 2), "DB")) return std::nullopt;
+    const std::string_view digits = key.substr(2);
+    if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
+    uint32_t n = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+    if (error != std::errc() || end != digits.data() + digits.size() || n > kLastPosition) return std::nullopt;
+    return n;
+}
+
+QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
+
+bool QueueFile::Exists() const {
+    const DWORD attributes = GetFileAttributesA(fileName_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<QueueEntry> QueueFile::Entries() {
+    rtl::TIniFile ini(fileName_);
+    return ReadEntries(ini);
+}
+
+Preview QueueFile::MakePreview() {
+    rtl::TIniFile ini(fileName_);
+    Preview preview;
+    preview.settingsFileExists = Exists();
+    preview.cardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
+    preview.enabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
+    preview.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
+    for (QueueEntry& entry : ReadEntries(ini)) {
+        PreviewEntry line;
+        const std::string name = app::CardFileName(entry.source);
+        line.cardPath = preview.cardDirectory + "/" + name;
+        if (!IsCardName(name))
+            line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
+        else
+            line.warnings = SourceWarnings(entry.source, line.size);
+        line.entry = std::move(entry);
+        preview.entries.push_back(std::move(line));
+    }
+    WarnSharedCardPaths(preview.entries);
+    return preview;
+}
+
+QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& settings) {
+    const QueueLock lock(fileName_);
+    CreateFolder(FolderOf(fileName_));
+    rtl::TIniFile ini(fileName_);
+    if (!Exists()) {
+        // The settings the setup dialog would start from, with the card the
+        // user's handheld reported, so that the first HotSync can install.
+        ini.WriteBool(kSetup, "Conduit_Enabled", true);
+        ini.WriteString(kSetup, "Directory", kDefaultCardDirectory);
+        ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(settings.mediaType));
+    }
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        const std::vector<QueueEntry> entries = ReadEntries(ini);
+        for (const QueueEntry& entry : entries)
+            if (rtl::SameText(entry.source, path)) return {entry.key, false};
+        const uint32_t highest = entries.empty() ? 0 : entries.back().position;
+        if (highest == kLastPosition)
+            throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
+        const std::string key = "DB" + std::to_string(highest + 1);
+        ini.WriteString(kQueue, key, path);
+        if (ini.ValueExists(kQueue, key) && ini.ReadString(kQueue, key, "") == path) return {key, true};
+    }
+    throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the file was not queued. Try again.");
+}
+
+bool QueueFile::Remove(std::string_view key) {
+    const QueueLock lock(fileName_);
+    rtl::TIniFile ini(fileName_);
+    if (!ini.ValueExists(kQueue, key)) return false;
+    // A key written twice: the reader finds the next line once the first goes.
+    for (int guard = 0; guard < 100 && ini.ValueExists(kQueue, key); ++guard) ini.DeleteKey(kQueue, key);
+    if (ini.ValueExists(kQueue, key))
+        throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
+    ini.UpdateFile();  // drops the blanked line
+    return true;
+}
+
+}  // namespace queuetool

@@ -1,0 +1,58 @@
+#include "tools/queue/QueueLock.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "rtl/SysUtils.h"
+
+namespace queuetool {
+
+namespace {
+
+constexpr DWORD kWaitMilliseconds = 60000;
+
+// FNV-1a over the folded full path: mutex names may not hold "\" and are
+// limited in length, paths are neither.
+uint64_t Fingerprint(const std::string& path) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : path) {
+        const char folded = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : (c == '/' ? '\\' : c);
+        hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+std::string FullPath(const std::string& path) {
+    char buffer[MAX_PATH * 2] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+    return (length == 0 || length >= sizeof buffer) ? path : std::string(buffer, length);
+}
+
+}  // namespace
+
+std::string QueueLock::MutexName(const std::string& settingsFile) {
+    char hex[17] = {};
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fingerprint(FullPath(settingsFile))));
+    return std::string("Tolvane.queue.") + hex;
+}
+
+QueueLock::QueueLock(const std::string& settingsFile)
+    : mutex_(CreateMutexA(nullptr, FALSE, MutexName(settingsFile).c_str())) {
+    if (!mutex_) throw rtl::Exception(rtl::Format("Cannot create the queue lock (error %lu).", GetLastError()));
+    // An abandoned mutex (a tool that was killed) is ours all the same: the
+    // settings file is whole whatever moment that tool died at.
+    const DWORD result = WaitForSingleObject(mutex_.get(), kWaitMilliseconds);
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+        mutex_.reset();
+        throw rtl::Exception("Another program has held the queue of " + settingsFile +
+                             " for a minute; try again when it has finished.");
+    }
+}
+
+QueueLock::~QueueLock() {
+    if (mutex_) ReleaseMutex(mutex_.get());
+}
+
+}  // namespace queuetool
