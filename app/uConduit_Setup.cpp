@@ -92,7 +92,7 @@ void DrawScreen(HDC dc) {
 
 void DrawButtons(HDC dc) {
     constexpr COLORREF kButton = RGB(132, 142, 164);
-    for (const int x : {18, 29, 62, 73}) Disc(dc, {x, 124, x + 10, 134}, kButton, kOutline);
+    for (const int x : {17, 28, 64, 75}) Disc(dc, {x, 125, x + 9, 134}, kButton, kOutline);
     Disc(dc, {40, 119, 60, 139}, RGB(86, 96, 118), kOutline);  // five-way navigator
     Disc(dc, {46, 125, 54, 133}, kButton, kOutline);
 }

@@ -513,4 +513,79 @@ TEST_P(BothEntries, ASettingsFileHeldOpenByAnotherProgramFailsTheConfiguration) 
     EXPECT_EQ(ReadText(settings_), stored);
 }
 
+// The stand-in HotSync Manager run as its own process, its output in a file.
+class HostRun {
+public:
+    HostRun(const std::string& host, const std::string& arguments, const std::string& outputFile) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        output_.reset(CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (output_.get() == INVALID_HANDLE_VALUE) output_.release();
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output_.get();
+        std::string command = "\"" + host + "\" " + arguments;
+        PROCESS_INFORMATION info{};
+        if (!output_ ||
+            !CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+            return;
+        process_.reset(info.hProcess);
+        CloseHandle(info.hThread);
+        processId_ = info.dwProcessId;
+    }
+    ~HostRun() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 3);
+    }
+    DWORD ProcessId() const noexcept { return processId_; }
+    // The exit code, or STILL_ACTIVE when the host did not end in time.
+    DWORD Wait() {
+        DWORD code = STILL_ACTIVE;
+        if (process_ && WaitForSingleObject(process_.get(), 30000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_.get(), &code);
+        output_.reset();
+        return code;
+    }
+
+private:
+    struct Closer {
+        void operator()(HANDLE h) const noexcept {
+            if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        }
+    };
+    std::unique_ptr<void, Closer> output_, process_;
+    DWORD processId_ = 0;
+};
+
+TEST_F(SetupDialog, TheStandInHostOpensItThroughBothEntries) {
+    Settings(Stored("/Palm/eBooks", kSdig, 1));
+    const auto reg =
+        reinterpret_cast<drv::RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+    ASSERT_EQ(reg(), S_OK);
+    const std::string outputFile = desktop_.Folder() + "\\host-output.txt";
+    for (const char* entry : {"CfgConduit", "ConfigureConduit"}) {
+        SCOPED_TRACE(entry);
+        const bool pref = std::string(entry) == "ConfigureConduit";
+        HostRun run(desktop_.HostPath(), pref ? "configure Alice --pref" : "configure Alice", outputFile);
+        ASSERT_NE(run.ProcessId(), 0u);
+        std::string failure;
+        try {
+            const HWND window = drv::WaitForWindow(kCaption, drv::kWaitTimeout, run.ProcessId());
+            drv::Click(drv::Child(window, "Button", "Install to card"));
+            drv::Click(drv::Child(window, "Button", "OK"));
+            drv::WaitUntilGone(window);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        EXPECT_EQ(failure, "");
+        EXPECT_EQ(run.Wait(), 0u) << ReadText(outputFile);
+        EXPECT_NE(ReadText(outputFile).find(std::string("  ") + entry +
+                                            " returned 0; action 6 (do nothing), preference 1 (permanent)"),
+                  std::string::npos)
+            << ReadText(outputFile);
+        EXPECT_EQ(Value("Conduit_Enabled"), "0");
+        Settings(Stored("/Palm/eBooks", kSdig, 1));
+    }
+}
+
 }  // namespace

@@ -11,6 +11,9 @@
 #include <string>
 
 #include "conduit/kivHotSyncAction.h"
+#include "desktop/DesktopLayout.h"
+#include "desktop/HostRecords.h"
+#include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {
@@ -27,14 +30,45 @@ void ShowActionDialog(bool withButtons) {
     dialog.Execute();
 }
 
+// The shipped conduit's setup dialog as the host opens it: a stand-in
+// desktop whose user has two card slots and a settings file.
+void ShowSetupDialog() {
+    desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("shot"));
+    const std::string user = desktop.AddUser(1001, "Alice", "Alice");
+    desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
+    desktop.AddSlot(1001, 2, desktop::FourCC("mmcd"), "MultiMediaCard");
+    CreateDirectoryA((user + "\\Tolvane").c_str(), nullptr);
+    const std::string settings = user + "\\Tolvane\\Tolvane.ini";
+    WritePrivateProfileStringA("Setup", "Directory", "/Palm/Launcher", settings.c_str());
+    WritePrivateProfileStringA("Setup", "MediaType", std::to_string(desktop::FourCC("sdig")).c_str(), settings.c_str());
+    WritePrivateProfileStringA("Setup", "Conduit_Enabled", "1", settings.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, settings.c_str());  // flushed before the conduit reads it
+    const std::string conduit = desktop.Folder() + "\\Tolvane.dll";
+    CopyFileA((testsupport::BinDir() + "Tolvane.dll").c_str(), conduit.c_str(), FALSE);
+    const HMODULE module = LoadLibraryA(conduit.c_str());
+    if (!module) throw drv::DriverError("cannot load " + conduit);
+    using CfgConduitFn = long(__cdecl*)(long, void*, unsigned long*);
+    const auto cfg = reinterpret_cast<CfgConduitFn>(reinterpret_cast<void*>(GetProcAddress(module, "CfgConduit")));
+    desktop::host::CfgConduitInfo info{};
+    info.infoVersion = 1;
+    info.infoSize = sizeof info;
+    info.userId = 1001;
+    user.copy(info.pathName, sizeof info.pathName - 1);
+    unsigned long size = sizeof info;
+    if (cfg) cfg(0, &info, &size);
+    FreeLibrary(module);
+}
+
 const std::map<std::string, std::function<void()>> kDialogs = {
     {"action", [] { ShowActionDialog(false); }},
     {"action-buttons", [] { ShowActionDialog(true); }},
+    {"setup", [] { ShowSetupDialog(); }},
 };
 
 const std::map<std::string, std::string> kCaptions = {
     {"action", "Change HotSync Action"},
     {"action-buttons", "Change HotSync Action"},
+    {"setup", "Tolvane Conduit"},
 };
 
 void WriteRect(HWND window, const std::string& path) {
@@ -52,7 +86,7 @@ void WriteRect(HWND window, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc != 4 || !kDialogs.count(argv[1])) {
-        std::fprintf(stderr, "usage: show_dialog action|action-buttons RECT_FILE DONE_FILE\n");
+        std::fprintf(stderr, "usage: show_dialog action|action-buttons|setup RECT_FILE DONE_FILE\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];
