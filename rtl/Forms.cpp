@@ -207,15 +207,11 @@ void TControl::SetCaption(std::string caption) {
 // A label never cuts its text off: it grows to the right to fit it, as
 // designers' labels do, and never shrinks below its designed width.
 void TControl::FitLabel(HFONT font) {
-    const HDC screen = GetDC(nullptr);
+    const ScreenDC screen;
+    const SelectedObject selected(screen.get(), font);
     RECT text{0, 0, 0, 0};
-    {
-        const SelectedObject selected(screen, font);
-        DrawTextA(screen, caption_.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
-    }
-    ReleaseDC(nullptr, screen);
-    const LONG width = std::max(text.right, designBounds_.right - designBounds_.left);
-    bounds_.right = bounds_.left + width;
+    DrawTextA(screen.get(), caption_.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+    bounds_.right = bounds_.left + std::max(text.right, designBounds_.right - designBounds_.left);
 }
 
 void TControl::SetVisible(bool visible) {
@@ -478,6 +474,8 @@ TModalResult TForm::ShowModal() {
     if (border_ == FormBorder::Sizeable) header.style = (header.style & ~DS_MODALFRAME) | WS_THICKFRAME;
     header.dwExtendedStyle = border_ == FormBorder::Dialog ? WS_EX_DLGMODALFRAME : 0;
     std::memcpy(buffer, &header, sizeof header);  // menu, class and title follow as empty words
+    // The dialog manager creates and destroys the window itself, before
+    // this call returns; WM_DESTROY hands our controls their last state.
     const INT_PTR result = DialogBoxIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer),
                                                    ModalOwnerWindow(), &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
     const DWORD error = GetLastError();

@@ -69,9 +69,8 @@ void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour)
 UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit) {
     int height = -size;  // negative: the character height, without internal leading
     if (unit == FontUnit::Points) {
-        const HDC screen = GetDC(nullptr);
-        height = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, screen);
+        const ScreenDC screen;
+        height = -MulDiv(size, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
     }
     UniqueHFont font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str()));

@@ -32,6 +32,19 @@ private:
     HGDIOBJ old_;
 };
 
+// The screen's DC, for measuring text and reading the screen's resolution.
+class ScreenDC {
+public:
+    ScreenDC() noexcept : dc_(GetDC(nullptr)) {}
+    ~ScreenDC() { ReleaseDC(nullptr, dc_); }
+    ScreenDC(const ScreenDC&) = delete;
+    ScreenDC& operator=(const ScreenDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HDC dc_;
+};
+
 class TBitmap {
 public:
     // A picture of the given size, filled with `background`.

@@ -57,8 +57,12 @@ struct ChildSearch {
 
 BOOL CALLBACK MatchChild(HWND window, LPARAM param) noexcept {
     auto* search = reinterpret_cast<ChildSearch*>(param);
-    if (lstrcmpiA(ClassName(window).c_str(), search->className->c_str()) == 0) search->found.push_back(window);
-    return TRUE;
+    try {
+        if (lstrcmpiA(ClassName(window).c_str(), search->className->c_str()) == 0) search->found.push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;  // out of memory: report what was found so far
+    }
 }
 
 BOOL CALLBACK CloseVisible(HWND window, LPARAM param) noexcept {
