@@ -1,0 +1,187 @@
+// tolvane-queue.exe and tolvane-register.exe as a user runs them: installed
+// in a laid-out stand-in Palm Desktop folder, beside its libraries.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "desktop/DesktopLayout.h"
+#include "rtl/IniFiles.h"
+#include "tests/support/TestPaths.h"
+#include "tests/tools/ToolRun.h"
+
+using desktop::DesktopLayout;
+using tooltest::RunTool;
+using tooltest::ToolRun;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned long kUsage = 1, kRefused = 2, kFailed = 3;
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+class QueueTool : public ::testing::Test {
+protected:
+    QueueTool() : desktop_(DesktopLayout::TempFolder("queue")) {
+        alice_ = desktop_.AddUser(1001, "Alice", "Alice");
+        desktop_.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
+        desktop_.AddUser(1002, "Bob", "BobsFolder", 0);
+        card_ = desktop_.AddVolume(1, desktop::FourCC("sdig"));
+        for (const char* tool : {"tolvane-queue.exe", "tolvane-register.exe", "Tolvane.dll"})
+            fs::copy_file(testsupport::BinDir() + tool, desktop_.Folder() + "\\" + tool);
+        tool_ = desktop_.Folder() + "\\tolvane-queue.exe";
+        files_ = fs::path(desktop_.Folder()) / "Books";
+        fs::create_directories(files_);
+    }
+
+    ToolRun Queue(std::vector<std::string> args) { return RunTool(tool_, std::move(args)); }
+    std::string Book(const std::string& name, const std::string& content = "book") {
+        Write(files_ / name, content);
+        return (files_ / name).string();
+    }
+    std::string Settings() const { return alice_ + "\\Tolvane\\Tolvane.ini"; }
+
+    DesktopLayout desktop_;
+    std::string alice_;
+    std::string card_;
+    std::string tool_;
+    fs::path files_;
+};
+
+}  // namespace
+
+TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
+    const std::string book = Book("a.pdb");
+    ASSERT_EQ(Queue({"add", "Alice", book}).exitCode, 0u);
+    const std::string before = Read(Settings());
+    fs::create_directories(files_ / "folder");
+    const std::string missing = (files_ / "missing.pdb").string();
+    const struct {
+        std::vector<std::string> args;
+        unsigned long exitCode;
+        std::string message;
+    } cases[] = {
+        {{"add", "Carol", Book("b.pdb")}, kRefused, "No HotSync user is named \"Carol\""},
+        {{"add", "Alice", missing}, kRefused, "No such file: " + missing},
+        {{"add", "Alice", (files_ / "folder").string()}, kRefused, "is a folder"},
+        {{"add", "Alice", Book("c.pdb"), missing}, kRefused, "Nothing was queued."},
+        {{"remove", "Alice", "DB9"}, kRefused, "No entry DB9"},
+        {{"remove", "Alice", "DB1", "DB9"}, kRefused, "Nothing was removed."},
+        {{"list", "Carol"}, kRefused, "The users are: Alice, Bob."},
+        {{"add", "Alice"}, kUsage, "usage:"},
+        {{"remove", "Alice"}, kUsage, "usage:"},
+        {{"frobnicate"}, kUsage, "Unknown command \"frobnicate\""},
+        {{}, kUsage, "usage:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(tooltest::CommandLine("tolvane-queue", c.args));
+        const ToolRun run = Queue(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        EXPECT_TRUE(run.Says(c.message)) << run.output;
+        EXPECT_EQ(Read(Settings()), before);
+    }
+}
+
+TEST_F(QueueTool, WithoutAPalmDesktopItSaysSoAndFails) {
+    const fs::path lonely = fs::path(desktop_.Folder()).parent_path() / (fs::path(desktop_.Folder()).filename().string() + "-alone");
+    fs::create_directories(lonely);
+    fs::copy_file(tool_, lonely / "tolvane-queue.exe");
+    const auto host = DesktopLayout::RegisteredHost();
+    DesktopLayout::RemoveRegisteredHost();
+    const ToolRun run = RunTool((lonely / "tolvane-queue.exe").string(), {"list"});
+    if (host) DesktopLayout::SetRegisteredHost(*host);
+    fs::remove_all(lonely);
+    EXPECT_EQ(run.exitCode, kFailed) << run.output;
+    EXPECT_TRUE(run.Says("No Palm Desktop installation found")) << run.output;
+}
+
+TEST_F(QueueTool, ListPreviewsTheNextHotSyncForTheDefaultUser) {
+    Book("a.pdb", "12345");
+    ASSERT_EQ(Queue({"add", "-", Book("a.pdb", "12345"), Book("b.prc", "xy")}).exitCode, 0u);
+    fs::remove(files_ / "b.prc");
+    const ToolRun run = Queue({"list"});
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.Says("User: Alice (the first of 2 HotSync users")) << run.output;
+    EXPECT_TRUE(run.Says("DB1  /Palm/Launcher/a.pdb  (5 bytes)")) << run.output;
+    EXPECT_TRUE(run.Says("DB2  /Palm/Launcher/b.prc  (-)")) << run.output;
+    EXPECT_TRUE(run.Says("warning: The file is missing")) << run.output;
+    EXPECT_TRUE(run.Says("2 queued, 5 bytes; 1 with warnings.")) << run.output;
+    // Bob, named by his folder, has no card to install to.
+    const ToolRun bob = Queue({"list", "bobsfolder"});
+    EXPECT_TRUE(bob.Says("Queue of Bob in " + desktop_.Folder() + "\\BobsFolder\\Tolvane\\Tolvane.ini")) << bob.output;
+    EXPECT_TRUE(bob.Says("not set up for Bob yet")) << bob.output;
+}
+
+// The folder the tool writes to is the one the conduit reads in a HotSync,
+// and the registration helper registers over an earlier registration
+// without touching the users' folders.
+TEST_F(QueueTool, QueuedFilesArriveOnTheCardAtTheNextHotSync) {
+    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
+    ASSERT_EQ(Queue({"add", "Alice", Book("first.pdb", "one"), Book("second.prc", "two")}).exitCode, 0u);
+    const ToolRun again = RunTool(registrar, {"install", conduit});
+    EXPECT_EQ(again.exitCode, 0u) << again.output;
+    EXPECT_TRUE(again.Says("Replaced the earlier registration")) << again.output;
+    ASSERT_TRUE(desktop_.Conduit("tVan").has_value());
+    EXPECT_EQ(desktop_.Conduit("tVan")->name, conduit);
+
+    desktop_.SetSyncUser(std::nullopt);
+    const ToolRun sync = RunTool(desktop_.HostPath(), {"sync", "Alice"});
+    EXPECT_EQ(sync.exitCode, 0u) << sync.output;
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/first.pdb")), "one");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/second.prc")), "two");
+    EXPECT_TRUE(Queue({"list", "Alice"}).Says("The queue is empty")) << Read(Settings());
+
+    EXPECT_EQ(RunTool(registrar, {"uninstall", conduit}).exitCode, 0u);
+    EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
+    EXPECT_FALSE(fs::exists(alice_ + "\\Tolvane"));
+}
+
+// Four tools add at once while a HotSync deletes the entries it installed:
+// every entry that was queued and not installed is still there, once each.
+TEST_F(QueueTool, ConcurrentAddsAndAHotSyncLoseNoEntry) {
+    std::vector<std::string> early;
+    for (int i = 0; i < 6; ++i) early.push_back(Book("early" + std::to_string(i) + ".pdb"));
+    std::vector<std::string> addEarly = {"add", "Alice"};
+    addEarly.insert(addEarly.end(), early.begin(), early.end());
+    ASSERT_EQ(Queue(addEarly).exitCode, 0u);
+
+    std::vector<std::vector<std::string>> argsEach;
+    std::set<std::string> late;
+    for (int tool = 0; tool < 4; ++tool) {
+        std::vector<std::string> args = {"add", "Alice"};
+        for (int i = 0; i < 5; ++i) {
+            args.push_back(Book("late" + std::to_string(tool) + "-" + std::to_string(i) + ".pdb"));
+            late.insert(args.back());
+        }
+        argsEach.push_back(args);
+    }
+    std::thread hotSync([&] {
+        rtl::TIniFile ini(Settings());
+        for (int n = 1; n <= 3; ++n) {
+            Sleep(20);
+            ini.DeleteKeyIfValue("InstallToSlot", "DB" + std::to_string(n), early[n - 1]);
+        }
+        ini.UpdateFile();
+    });
+    const auto runs = tooltest::RunToolsTogether(tool_, argsEach);
+    hotSync.join();
+    for (const ToolRun& run : runs) EXPECT_EQ(run.exitCode, 0u) << run.output;
+
+    rtl::TIniFile ini(Settings());
+    std::multiset<std::string> queued;
+    for (const std::string& key : ini.ReadSection("InstallToSlot")) queued.insert(ini.ReadString("InstallToSlot", key, ""));
+    std::multiset<std::string> expected(late.begin(), late.end());
+    expected.insert(early.begin() + 3, early.end());
+    EXPECT_EQ(queued, expected);
+}

@@ -1,0 +1,93 @@
+#include "tests/tools/ToolRun.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "rtl/WinHandles.h"
+
+namespace tooltest {
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 60000;
+
+// One started program: its process and the read end of its output pipe.
+struct Started {
+    rtl::UniqueKernelHandle process;
+    rtl::UniqueFile output;
+};
+
+std::unique_ptr<Started> Start(const std::string& program, const std::vector<std::string>& args) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return nullptr;
+    auto started = std::make_unique<Started>();
+    started->output.reset(readEnd);
+    const rtl::UniqueFile writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION info{};
+    std::string command = CommandLine(program, args);
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    started->process.reset(info.hProcess);
+    return started;
+}
+
+ToolRun Finish(Started* started) {
+    ToolRun run;
+    if (!started) return run;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(started->output.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) run.output.append(chunk, got);
+    if (WaitForSingleObject(started->process.get(), kTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(started->process.get(), &run.exitCode);
+    std::erase(run.output, '\r');
+    return run;
+}
+
+}  // namespace
+
+std::string CommandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = "\"" + program + "\"";
+    for (const std::string& arg : args) {
+        line += " \"";
+        size_t backslashes = 0;
+        for (const char c : arg) {
+            if (c == '\\') {
+                ++backslashes;
+            } else {
+                // Backslashes before a quote are doubled, and the quote escaped.
+                if (c == '"') line.append(backslashes + 1, '\\');
+                backslashes = 0;
+            }
+            line += c;
+        }
+        line.append(backslashes, '\\');  // the closing quote must stay a quote
+        line += "\"";
+    }
+    return line;
+}
+
+ToolRun RunTool(const std::string& program, const std::vector<std::string>& args) {
+    const auto started = Start(program, args);
+    return Finish(started.get());
+}
+
+std::vector<ToolRun> RunToolsTogether(const std::string& program, const std::vector<std::vector<std::string>>& argsEach) {
+    std::vector<std::unique_ptr<Started>> all;
+    for (const auto& args : argsEach) all.push_back(Start(program, args));
+    std::vector<ToolRun> runs;
+    for (auto& started : all) runs.push_back(Finish(started.get()));
+    return runs;
+}
+
+}  // namespace tooltest
