@@ -10,7 +10,6 @@
 
 #include "app/uConduit_Setup.h"
 #include "rtl/IniFiles.h"
-#include "rtl/WinHandles.h"
 
 namespace app {
 
@@ -46,13 +45,11 @@ bool FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Whether the desktop file can be opened for reading right now.
-bool SourceReadable(const std::string& path) {
-    const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(file);
-}
+// Whether the desktop file can be opened for reading: it exists and is no
+// folder. Asked of its attributes rather than by opening it, which under
+// Wine costs as much as all the rest of the conduit's own work for a file;
+// a file that exists but is locked against reading is not caught.
+bool SourceReadable(const std::string& path) { return FileExists(path); }
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && rtl::SameText(text.substr(text.size() - tail.size()), tail);
@@ -192,11 +189,11 @@ void TdmConduit::InstallQueuedFiles() {
     for (const uint32_t n : QueuedPositions(ini)) {
         const std::string key = "DB" + std::to_string(n);
         // A key that another program took off the queue meanwhile is gone.
-        if (!ini.ValueExists(kQueue, key)) continue;
-        const std::string source = ini.ReadString(kQueue, key, "");
+        const auto source = ini.ReadValue(kQueue, key);
+        if (!source) continue;
         // Deleted only while it still names the file just installed: a key
         // that was given a new file meanwhile stays queued.
-        if (InstallFile(source)) ini.DeleteKeyIfValue(kQueue, key, source);
+        if (InstallFile(*source)) ini.DeleteKeyIfValue(kQueue, key, *source);
     }
 }
 

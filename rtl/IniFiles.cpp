@@ -191,6 +191,12 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 
 std::vector<std::string> TIniFile::ReadSection(std::string_view section) { return Current().Keys(section); }
 
+std::optional<std::string> TIniFile::ReadValue(std::string_view section, std::string_view key) {
+    const IniText& text = Current();
+    if (!text.Lists(section, key)) return std::nullopt;
+    return text.Value(section, key);
+}
+
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) { return Current().Lists(section, key); }
 
 void TIniFile::WriteFailed() const { throw EIniFileException(Format("Unable to write to %s", fileName_.c_str())); }

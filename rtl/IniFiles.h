@@ -47,6 +47,8 @@ public:
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def);
     // An integer that is on when not 0.
     bool ReadBool(std::string_view section, std::string_view key, bool def);
+    // The value of a key that the section lists (see ValueExists), or none.
+    std::optional<std::string> ReadValue(std::string_view section, std::string_view key);
     // The key names of a section that hold a value, in file order.
     std::vector<std::string> ReadSection(std::string_view section);
     bool ValueExists(std::string_view section, std::string_view key);

@@ -171,6 +171,10 @@ TEST_F(IniFileTest, SectionListingShowsKeysWithValuesInFileOrder) {
     EXPECT_FALSE(ini.ValueExists("Q", "novalue"));
     EXPECT_FALSE(ini.ValueExists("Q", "DB4"));
     EXPECT_FALSE(ini.ValueExists("Q", ";DB9"));
+    EXPECT_EQ(ini.ReadValue("q", "DB1"), "a");
+    EXPECT_EQ(ini.ReadValue("Q", "DB2"), "b");
+    EXPECT_EQ(ini.ReadValue("Q", "novalue"), std::nullopt);
+    EXPECT_EQ(ini.ReadValue("Q", ";DB9"), std::nullopt);
 }
 
 // Generated files of printable ASCII, built from the pieces that trip
