@@ -80,6 +80,8 @@ Description Description::FromIni(const IniDocument& ini) {
     d.switches.callLog = ini.Get("CallLog", "File").value_or("");
     d.switches.failEntry = CodeSwitches(ini, "FailEntry");
     d.switches.failCopy = CodeSwitches(ini, "FailCopy");
+    if (const auto* section = ini.Find("VolumeEnumerate"))
+        d.switches.extraVolumes = Number<unsigned>(*section, "Extra", 0);
     if (const auto* section = ini.Find("ExitAt"))
         for (const auto& line : section->lines)
             if (!line.key.empty())
@@ -121,6 +123,7 @@ IniDocument Description::ToIni() const {
     for (const auto& s : switches.failEntry) ini.Set("FailEntry", s.name, std::to_string(s.code));
     for (const auto& s : switches.failCopy) ini.Set("FailCopy", s.name, std::to_string(s.code));
     for (const auto& s : switches.exitAt) ini.Set("ExitAt", s.entry, ExitSwitchText(s));
+    if (switches.extraVolumes) ini.Set("VolumeEnumerate", "Extra", std::to_string(switches.extraVolumes));
     return ini;
 }
 

@@ -58,6 +58,7 @@ struct Switches {
     std::vector<CodeSwitch> failEntry;
     std::vector<CodeSwitch> failCopy;
     std::vector<ExitSwitch> exitAt;
+    unsigned extraVolumes = 0;  // VFSVolumeEnumerate reports this many more than it fills
 };
 
 struct Description {

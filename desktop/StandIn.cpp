@@ -45,7 +45,8 @@ void WriteCallLog(const Desktop& desktop, const char* entry, const std::string& 
 
 std::string DesktopFolder() {
     const std::string own = ParentOf(ModulePath(&__ImageBase));
-    if (FileExists(JoinPath(own, kDescriptionFile))) return own;
+    for (std::string folder = own; !folder.empty(); folder = ParentOf(folder))
+        if (FileExists(JoinPath(folder, kDescriptionFile))) return folder;
     const std::string host = RegisteredHostFolder();
     if (!host.empty() && FileExists(JoinPath(host, kDescriptionFile))) return host;
     return own;

@@ -5,10 +5,11 @@
 // the call-log line with the arguments and the result, and make sure that no
 // exception leaves the library.
 //
-// The desktop folder is the library's own folder when it holds the
-// description; otherwise the folder of the registered HotSync Manager
-// (HKCU "Software\U.S. Robotics\Pilot Desktop\Core" "HotSyncPath"), so that
-// a stand-in copied beside a conduit still serves the installed desktop.
+// The desktop folder is the nearest folder that holds the description: the
+// library's own, or one above it (a copy beside a conduit in a subfolder of
+// the desktop serves that desktop, without the registry); failing that, the
+// folder of the registered HotSync Manager (the HKCU value "HotSyncPath" of
+// "Software\U.S. Robotics\Pilot Desktop\Core").
 #pragma once
 #include <string>
 #include <type_traits>

@@ -148,7 +148,8 @@ DESKTOP_EXPORT long DESKTOP_CC VFSVolumeEnumerate(unsigned short* count, unsigne
                        filled = std::min<std::size_t>(filled, *count);
                        for (std::size_t i = 0; i < filled; ++i) refs[i] = volumes[i].ref;
                    }
-                   *count = static_cast<unsigned short>(filled);
+                   // [VolumeEnumerate] Extra: a library that claims more than it gives.
+                   *count = static_cast<unsigned short>(filled + d.description.switches.extraVolumes);
                    return codes::kOk;
                });
 }

@@ -1,5 +1,6 @@
 // Users, slots and the HotSync log, as the description sets them up.
 #include "StandInFixture.h"
+#include "desktop/Files.h"
 
 using namespace standin_test;
 using desktop::FourCC;
@@ -45,6 +46,21 @@ TEST_F(UserDataTest, UsersByIndexAndTheirFolders) {
     short rootSize = 260;
     Get<UmGetRootDirectoryFn>("userdata.dll", "UmGetRootDirectory")(root, &rootSize);
     EXPECT_EQ(std::string(root), Desktop().Folder());
+}
+
+TEST_F(UserDataTest, ACopyInASubfolderServesTheDesktopAboveItWithoutTheRegistry) {
+    const std::string beside = desktop::JoinPath(Desktop().Folder(), "conduit");
+    ASSERT_TRUE(desktop::CreateDirectories(beside));
+    ASSERT_TRUE(desktop::CopyOneFile(Desktop().LibraryPath("userdata.dll"), desktop::JoinPath(beside, "userdata.dll")));
+    desktop::DesktopLayout::RemoveRegisteredHost();
+    desktop::UniqueModule copy(LoadLibraryA(desktop::JoinPath(beside, "userdata.dll").c_str()));
+    ASSERT_TRUE(copy);
+    auto root = reinterpret_cast<UmGetRootDirectoryFn>(
+        reinterpret_cast<void*>(GetProcAddress(copy.get(), "UmGetRootDirectory")));
+    char buffer[260] = {};
+    short size = 260;
+    ASSERT_EQ(root(buffer, &size), 0);
+    EXPECT_EQ(std::string(buffer), Desktop().Folder());
 }
 
 TEST_F(UserDataTest, SlotsOfAUserWithAnExpansionManager) {
