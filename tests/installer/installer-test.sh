@@ -72,6 +72,18 @@ cmp -s "$desk/Alice/Tolvane/Tolvane.ini" "$work/alice-before.ini" || fail "the s
 conduits | grep -q "^tVan " || fail "after the second install the conduit is not registered"
 ok "second install: registered again, both users' queues kept, no unregistration"
 
+# A Conduit Manager that refuses the registration: the installer says so
+# with exit code 3 instead of waiting for a click, and the queues stay.
+cp "$desk/desktop.ini" "$work/desktop.ini"
+printf '\r\n[FailEntry]\r\nCmSetCreatorTitle=-1008\r\n' >>"$desk/desktop.ini"
+timeout 60 wine "$bin/Tolvane-setup.exe" /S >/dev/null 2>&1 </dev/null; rc=$?
+cp "$work/desktop.ini" "$desk/desktop.ini"
+[ $rc -eq 3 ] || fail "a refused registration makes the installer exit with $rc, not 3"
+cmp -s "$desk/Alice/Tolvane/Tolvane.ini" "$work/alice-before.ini" || fail "a failed install changed Alice's queue"
+setup; rc=$?
+[ $rc -eq 0 ] && conduits | grep -q "^tVan " || fail "installing again after a refused registration failed ($rc)"
+ok "refused registration: exit code 3 without waiting, queues kept; the next install registers"
+
 # The reinstalled conduit works: a HotSync installs Alice's queued file.
 (cd "$desk" && quiet wine ./hotsync.exe sync Alice) || fail "the HotSync after the second install failed"
 [ -f "$desk/Cards/Volume1/Palm/Launcher/book.pdb" ] || fail "the HotSync did not put book.pdb on the card"

@@ -185,3 +185,14 @@ TEST_F(QueueTool, ConcurrentAddsAndAHotSyncLoseNoEntry) {
     expected.insert(early.begin() + 3, early.end());
     EXPECT_EQ(queued, expected);
 }
+
+// The conduit shows a refused registration in a message box; the helper
+// closes it, so that a silent install goes on, and reports its text.
+TEST_F(QueueTool, ARefusedRegistrationIsReportedWithItsTextAndNeverWaits) {
+    desktop_.FailEntry("CmSetCreatorTitle", -1008);
+    const ToolRun run = RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", desktop_.Folder() + "\\Tolvane.dll"});
+    EXPECT_EQ(run.exitCode, kFailed) << run.output;
+    EXPECT_TRUE(run.Says("DllRegisterServer failed: Palm error -1008: The specified conduit configuration entry value "
+                         "could not be set.")) << run.output;
+    EXPECT_TRUE(run.Says("The conduit said: Error -1008")) << run.output;
+}

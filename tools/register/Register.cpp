@@ -8,7 +8,9 @@
 // to install a creator ID that it has already, so an existing entry of the
 // conduit's creator ID is removed first, on its own, with the Conduit
 // Manager's own call; then DllRegisterServer writes the entry anew with the
-// new file's path. Prints what failed, with the error text, and exits with
+// new file's path. A message box that the conduit shows is closed at once
+// and its text printed, so a silent install never waits for a click.
+// Prints what failed, with the error text, and exits with
 // 0 done, 1 usage, 2 the DLL or the Palm Desktop could not be loaded,
 // 3 registration or unregistration failed.
 #include <windows.h>
@@ -20,6 +22,7 @@
 #include "palm/kivCondMgre.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
+#include "tools/register/BoxCatcher.h"
 
 namespace {
 
@@ -95,17 +98,25 @@ int Call(const Conduit& conduit, const char* exportName, const char* done) {
     return kOk;
 }
 
+// The texts of the conduit's message boxes follow the outcome; a box shown
+// while the conduit unloads is among them.
 int Run(const std::string& command, const std::string& path) {
-    const Conduit conduit(path);
-    if (!conduit) {
-        std::cerr << "Cannot load " << path << ": " << SystemText(conduit.LoadError()) << "\n";
-        return kCannotLoad;
+    const registertool::BoxCatcher catcher;
+    int code = kOk;
+    {
+        const Conduit conduit(path);
+        if (!conduit) {
+            std::cerr << "Cannot load " << path << ": " << SystemText(conduit.LoadError()) << "\n";
+            code = kCannotLoad;
+        } else if (command == "install") {
+            code = RemoveOldEntry() ? Call(conduit, "DllRegisterServer", "Registered the conduit with the HotSync Manager.")
+                                    : kFailed;
+        } else {
+            code = Call(conduit, "DllUnregisterServer", "Unregistered the conduit.");
+        }
     }
-    if (command == "install") {
-        if (!RemoveOldEntry()) return kFailed;
-        return Call(conduit, "DllRegisterServer", "Registered the conduit with the HotSync Manager.");
-    }
-    return Call(conduit, "DllUnregisterServer", "Unregistered the conduit.");
+    for (const std::string& text : catcher.Texts()) std::cerr << "The conduit said: " << text << "\n";
+    return code;
 }
 
 }  // namespace
