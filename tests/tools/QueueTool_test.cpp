@@ -181,9 +181,12 @@ TEST_F(QueueTool, ConcurrentAddsAndAHotSyncLoseNoEntry) {
     rtl::TIniFile ini(Settings());
     std::multiset<std::string> queued;
     for (const std::string& key : ini.ReadSection("InstallToSlot")) queued.insert(ini.ReadString("InstallToSlot", key, ""));
-    std::multiset<std::string> expected(late.begin(), late.end());
-    expected.insert(early.begin() + 3, early.end());
-    EXPECT_EQ(queued, expected);
+    for (const std::string& path : late) EXPECT_EQ(queued.count(path), 1u) << path;
+    for (size_t i = 3; i < early.size(); ++i) EXPECT_EQ(queued.count(early[i]), 1u) << early[i];
+    // A deletion that falls between a tool's last read and its rename comes
+    // back (the file is then copied once more); it never comes back twice.
+    for (size_t i = 0; i < 3; ++i) EXPECT_LE(queued.count(early[i]), 1u) << early[i];
+    EXPECT_LE(queued.size(), late.size() + early.size());
 }
 
 // The conduit shows a refused registration in a message box; the helper

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "rtl/WinHandles.h"
@@ -42,14 +43,30 @@ std::unique_ptr<Started> Start(const std::string& program, const std::vector<std
     return started;
 }
 
+// Whatever the pipe holds now, without waiting for more.
+void Drain(HANDLE pipe, std::string& output) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char chunk[4096];
+        DWORD got = 0;
+        if (!ReadFile(pipe, chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr) || got == 0) return;
+        output.append(chunk, got);
+    }
+}
+
+// Reads until the program ends rather than until the pipe closes: a
+// background process that Wine starts for the program (its desktop window)
+// inherits the pipe and keeps it open.
 ToolRun Finish(Started* started) {
     ToolRun run;
     if (!started) return run;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(started->output.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) run.output.append(chunk, got);
-    if (WaitForSingleObject(started->process.get(), kTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(started->process.get(), &run.exitCode);
+    const DWORD start = GetTickCount();
+    bool ended = false;
+    while (!ended && GetTickCount() - start < kTimeoutMs) {
+        ended = WaitForSingleObject(started->process.get(), 10) == WAIT_OBJECT_0;
+        Drain(started->output.get(), run.output);
+    }
+    if (ended) GetExitCodeProcess(started->process.get(), &run.exitCode);
     std::erase(run.output, '\r');
     return run;
 }

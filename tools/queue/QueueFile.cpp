@@ -20,8 +20,10 @@ constexpr const char* kSetup = "Setup";
 constexpr const char* kQueue = "InstallToSlot";
 constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
 constexpr uint32_t kLastPosition = 2147483647u;
-// A write that another program's rename swallowed is written again.
-constexpr int kWriteAttempts = 3;
+// A write that another program's rename swallowed, or that failed while a
+// HotSync held the file, is written again.
+constexpr int kWriteAttempts = 5;
+constexpr DWORD kRetryMilliseconds = 20;
 
 std::string FolderOf(const std::string& file) {
     const size_t separator = file.find_last_of("\\/");
@@ -143,7 +145,15 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
         if (highest == kLastPosition)
             throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
         const std::string key = "DB" + std::to_string(highest + 1);
-        ini.WriteString(kQueue, key, path);
+        try {
+            ini.WriteString(kQueue, key, path);
+        } catch (const rtl::EIniFileException&) {
+            // A HotSync that holds the file for a deletion at the moment of
+            // our rename makes the write fail; a read-only file fails again.
+            if (attempt + 1 == kWriteAttempts) throw;
+            Sleep(kRetryMilliseconds);
+            continue;
+        }
         if (ini.ValueExists(kQueue, key) && ini.ReadString(kQueue, key, "") == path) return {key, true};
     }
     throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the file was not queued. Try again.");
