@@ -11,6 +11,7 @@
 // folder of the registered HotSync Manager (the HKCU value "HotSyncPath" of
 // "Software\U.S. Robotics\Pilot Desktop\Core").
 #pragma once
+#include <optional>
 #include <string>
 #include <type_traits>
 

@@ -92,9 +92,9 @@ std::string OneLine(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (char c : text) {
-        if (std::uint8_t(c) < 0x20 || c == 0x7F) {
+        if (c == '\r' || c == '\n') {
             result += '^';
-            result += c == 0x7F ? '?' : char(c + '@');
+            result += char(c + '@');
         } else {
             result += c;
         }

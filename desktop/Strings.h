@@ -26,8 +26,9 @@ constexpr std::uint32_t FourCC(const char (&code)[5]) {
 std::optional<std::uint32_t> ParseFourCC(std::string_view text) noexcept;
 std::string FormatFourCC(std::uint32_t code);
 
-// Control characters would break the one-line-per-entry logs: they are
-// written in caret notation (^J for a line feed).
+// Line breaks would break the one-line-per-entry logs: CR and LF are
+// written in caret notation (^M, ^J); every other byte stays as it was, so
+// that a log line holds the text that the caller passed.
 std::string OneLine(std::string_view text);
 
 bool IsAbsolutePath(std::string_view path) noexcept;

@@ -99,10 +99,11 @@ TEST_F(UserDataTest, LogEntriesGoToTheSyncUsersLogOneLineEach) {
     Desktop().SetSyncUser(1002);
     EXPECT_EQ(log("first.pdb installed to /Palm/Launcher", -1, 0), 0);
     EXPECT_EQ(log("two\r\nlines", 22, -1), 0);
+    EXPECT_EQ(log("\x1F\xBA\tname", -1, 0), 0);
     Desktop().SetSyncUser(std::nullopt);
     EXPECT_EQ(log("no HotSync running", 19, 0), 0);
     const std::vector<std::string> bob = {"[-1 text] first.pdb installed to /Palm/Launcher",
-                                          "[22 warning timestamp] two^M^Jlines"};
+                                          "[22 warning timestamp] two^M^Jlines", "[-1 text] \x1F\xBA\tname"};
     EXPECT_EQ(Desktop().HotSyncLog(1002), bob);
     EXPECT_TRUE(Desktop().HotSyncLog(1001).empty());
     EXPECT_EQ(Desktop().DesktopLog(), std::vector<std::string>{"[19 start] no HotSync running"});
