@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/uConduit_Setup.h"
+#include "app/PathRules.h"
 #include "rtl/IniFiles.h"
 
 namespace app {
@@ -51,27 +52,11 @@ bool FileExists(const std::string& path) {
 // a file that exists but is locked against reading is not caught.
 bool SourceReadable(const std::string& path) { return FileExists(path); }
 
-bool EndsWithNoCase(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && rtl::SameText(text.substr(text.size() - tail.size()), tail);
-}
-
-// The queue position of a key "DB<n>": "DB" in any case, n from 1 to
-// 2147483647 in decimal without leading zeros.
-std::optional<uint32_t> QueuePosition(std::string_view key) {
-    if (key.size() < 3 || !rtl::SameText(key.substr(0, 2), "DB")) return std::nullopt;
-    const std::string_view digits = key.substr(2);
-    if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
-    uint32_t n = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    if (error != std::errc() || end != digits.data() + digits.size() || n > 2147483647u) return std::nullopt;
-    return n;
-}
-
 // The positions queued when the walk starts, each once, in ascending order.
 std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
     std::vector<uint32_t> positions;
     for (const std::string& key : ini.ReadSection(kQueue))
-        if (const auto n = QueuePosition(key)) positions.push_back(*n);
+        if (const auto n = rules::QueuePosition(key)) positions.push_back(*n);
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     return positions;
@@ -86,10 +71,7 @@ struct SettingsFileCloser {
 
 }  // namespace
 
-std::string CardFileName(const std::string& source) {
-    const size_t separator = source.find_last_of("\\/:");
-    return separator == std::string::npos ? source : source.substr(separator + 1);
-}
+std::string CardFileName(const std::string& source) { return rules::CardName(source); }
 
 TdmConduit::TdmConduit(rtl::TComponent* owner) : rtl::TComponent(owner, StaticClassName) {
     CreateStoredComponents();
@@ -115,13 +97,7 @@ void TdmConduit::CreateStoredComponents() {
 void TdmConduit::DataModuleCreate() {}
 
 std::string TdmConduit::GetUserDirectory(const std::string& pathName) const {
-    std::string folder = pathName;
-    // A folder handed over without its final separator still names the folder.
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    // A user folder given as its "dir" sub-folder means the user folder; a
-    // folder whose name merely ends in "dir" ("Nadir") is left alone.
-    if (rtl::SameText(folder, "dir\\") || EndsWithNoCase(folder, "\\dir\\")) folder.resize(folder.size() - 4);
-    return folder + kFolderName + "\\";
+    return rules::ConduitFolder(pathName, kFolderName);
 }
 
 TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
@@ -200,7 +176,7 @@ void TdmConduit::InstallQueuedFiles() {
 bool TdmConduit::InstallFile(const std::string& source) {
     const std::string name = CardFileName(source);
     Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
-    if (name.empty() || name == "." || name == "..") {
+    if (!rules::InstallableName(name)) {
         Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);
         return false;
     }

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <charconv>
-
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 
@@ -95,24 +93,6 @@ bool Writable(std::string_view section, std::string_view key, std::string_view v
 }
 
 }  // namespace
-
-std::optional<int32_t> ParseIniInteger(std::string_view text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        uint64_t value = 0;
-        const char* end = text.data() + text.size();
-        const auto [stop, error] = std::from_chars(text.data() + 2, end, value, 16);
-        if (error != std::errc() || stop != end || value > 0xFFFFFFFFull) return std::nullopt;
-        return static_cast<int32_t>(static_cast<uint32_t>(value));  // written as the code's bits
-    }
-    const bool plus = !text.empty() && text.front() == '+';
-    if (plus) text.remove_prefix(1);
-    if (text.empty() || (plus && text.front() == '-')) return std::nullopt;
-    int32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
 
 class TIniFile::Lock {
 public:

@@ -88,7 +88,4 @@ private:
     std::optional<Stamp> stamp_;  // of the file that text_ was read from; none: no copy
 };
 
-// Reading rule for integers, also used where a text is already at hand.
-std::optional<int32_t> ParseIniInteger(std::string_view text);
-
 }  // namespace rtl

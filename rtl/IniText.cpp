@@ -1,6 +1,7 @@
 #include "rtl/IniText.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace rtl {
 
@@ -64,6 +65,24 @@ std::string ReaderValue(std::string_view raw) {
     }
     std::string value(raw.substr(0, kIniValueMax));
     if (quoted && raw.size() <= kIniValueMax + 1 && !value.empty()) value.pop_back();
+    return value;
+}
+
+std::optional<int32_t> ParseIniInteger(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        uint64_t value = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data() + 2, end, value, 16);
+        if (error != std::errc() || stop != end || value > 0xFFFFFFFFull) return std::nullopt;
+        return static_cast<int32_t>(static_cast<uint32_t>(value));  // written as the code's bits
+    }
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    if (text.empty() || (plus && text.front() == '-')) return std::nullopt;
+    int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (error != std::errc() || stop != end) return std::nullopt;
     return value;
 }
 

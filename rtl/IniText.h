@@ -14,6 +14,7 @@
 // - a value in matching single or double quotes loses them.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,6 +101,10 @@ bool IsIniBlank(char c) noexcept;
 
 // Folds ASCII letters to lower case, the key of every name comparison.
 std::string FoldName(std::string_view name);
+
+// Reading rule for integers: signed 32-bit decimal, or hexadecimal after
+// "0x" (read as the code's bits); anything else is none.
+std::optional<int32_t> ParseIniInteger(std::string_view text);
 
 // A value's quotes removed and the text cut as a 2048-character buffer cuts
 // it: when the value without its opening quote needs the whole buffer, the

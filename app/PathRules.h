@@ -1,0 +1,29 @@
+// The conduit's rules for names and paths, kept apart from anything that
+// touches Windows so that they also build natively for the fuzzers
+// (fuzz/): which key is a queue entry, what a queued file is called on the
+// card, and which folder holds a user's settings file.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app::rules {
+
+// The queue position of a key "DB<n>": "DB" in any case, n from 1 to
+// 2147483647 in decimal without leading zeros.
+std::optional<uint32_t> QueuePosition(std::string_view key);
+
+// The card file name of a desktop path: what follows its last "\", "/" or
+// ":", so that the name can never climb out of the card directory.
+std::string CardName(std::string_view source);
+
+// Whether a card file name may be copied at all: not empty, "." or "..".
+bool InstallableName(std::string_view name);
+
+// The user's conduit folder for the folder that the host names, ending in
+// "\". A final "dir" folder means the user's own folder; a folder whose
+// name merely ends in "dir" ("Nadir") does not.
+std::string ConduitFolder(std::string_view pathName, std::string_view folderName);
+
+}  // namespace app::rules
