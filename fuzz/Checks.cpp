@@ -1,0 +1,186 @@
+#include "fuzz/Checks.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "app/PathRules.h"
+#include "rtl/IniText.h"
+
+namespace fuzzcheck {
+
+namespace {
+
+using rtl::IniText;
+
+// Section names as the text spells them: what stands between a line's
+// leading "[" and its last "]". A few more than any check needs.
+std::vector<std::string> SectionNames(std::string_view text) {
+    std::vector<std::string> names{"Setup", "InstallToSlot"};
+    size_t start = 0;
+    while (start < text.size() && names.size() < 16) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        const size_t open = line.find('['), close = line.rfind(']');
+        if (open != std::string_view::npos && close != std::string_view::npos && close > open)
+            names.emplace_back(line.substr(open + 1, close - open - 1));
+        start = end + 1;
+    }
+    return names;
+}
+
+// A value that the writer accepts and a reader gets back unchanged: no line
+// breaks, no blanks at its ends, no quotes around it.
+std::string PlainValue(std::string_view text) {
+    std::string value;
+    for (const char c : text.substr(0, 64))
+        if (c > ' ' && c < 0x7f && c != '"' && c != '\'') value += c;
+    return value;
+}
+
+struct Snapshot {
+    std::vector<std::pair<std::string, std::vector<std::string>>> keys;  // section -> listed keys
+    std::vector<std::optional<std::string>> values;                      // in the same order
+};
+
+Snapshot Take(const IniText& ini, const std::vector<std::string>& sections) {
+    Snapshot shot;
+    for (const std::string& section : sections) {
+        auto keys = ini.Keys(section);
+        for (const std::string& key : keys) shot.values.push_back(ini.Value(section, key));
+        shot.keys.emplace_back(section, std::move(keys));
+    }
+    return shot;
+}
+
+std::string CheckReads(const IniText& ini, const std::vector<std::string>& sections) {
+    for (const std::string& section : sections)
+        for (const std::string& key : ini.Keys(section)) {
+            const auto value = ini.Value(section, key);
+            if (value && value->size() > rtl::kIniValueMax) return "a value longer than the reader's buffer";
+            const auto line = ini.KeyLine(section, key);
+            if (!line || line->offset + line->length > ini.Text().size()) return "a listed key without its line";
+        }
+    return "";
+}
+
+// Blanking a key's line in place must read like the file read afresh.
+std::string CheckDelete(const IniText& ini, const std::vector<std::string>& sections) {
+    for (const std::string& section : sections) {
+        const auto keys = ini.Keys(section);
+        if (keys.empty()) continue;
+        IniText edited = ini;
+        edited.BlankKeyLine(section, keys.front());
+        if (edited.Text().size() != ini.Text().size()) return "a deletion changed the file's size";
+        const IniText reread(edited.Text());
+        if (Take(edited, sections).values != Take(reread, sections).values ||
+            edited.Keys(section) != reread.Keys(section))
+            return "a deletion reads differently once the file is read again";
+        if (IniText(edited.Tidied()).Keys(section) != reread.Keys(section))
+            return "tidying the blank lines changed the keys";
+    }
+    return "";
+}
+
+// Writing one value must read back, and must leave every other key alone.
+std::string CheckWrite(const IniText& ini, const std::vector<std::string>& sections, std::string_view tail) {
+    const std::string value = PlainValue(tail);
+    for (const char* key : {"DB1", "Directory"}) {
+        const IniText written(ini.WithValue("InstallToSlot", key, value));
+        if (written.Value("InstallToSlot", key) != value) return std::string("a written value does not read back: ") + key;
+        const Snapshot before = Take(ini, sections), after = Take(written, sections);
+        for (size_t s = 0; s < before.keys.size(); ++s) {
+            const std::string& section = before.keys[s].first;
+            for (const std::string& other : before.keys[s].second) {
+                if (rtl::FoldName(section) == "installtoslot" && rtl::FoldName(other) == rtl::FoldName(key)) continue;
+                if (ini.Value(section, other) != written.Value(section, other))
+                    return "a write changed another key: [" + section + "] " + other;
+            }
+        }
+    }
+    return "";
+}
+
+std::string CheckInteger(std::string_view text) {
+    const auto parsed = rtl::ParseIniInteger(text);
+    if (parsed && rtl::ParseIniInteger(std::to_string(*parsed)) != parsed) return "an integer does not read back";
+    return "";
+}
+
+}  // namespace
+
+std::string CheckSettingsText(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const IniText ini(text);
+    const auto sections = SectionNames(text);
+    for (const auto& check : {CheckReads(ini, sections), CheckDelete(ini, sections),
+                              CheckWrite(ini, sections, std::string_view(text).substr(size > 64 ? size - 64 : 0)),
+                              CheckInteger(std::string_view(text).substr(0, 24))})
+        if (!check.empty()) return check;
+    return "";
+}
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerText(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = Lower(c);
+    return lower;
+}
+
+std::string CheckCardName(std::string_view source) {
+    const std::string name = app::rules::CardName(source);
+    if (name.find_first_of("\\/:") != std::string::npos) return "a card name holds a separator";
+    if (name.size() > source.size() || source.substr(source.size() - name.size()) != name)
+        return "a card name is not the end of its path";
+    if (app::rules::InstallableName(name) && (name == "." || name == ".."))
+        return "a card name may climb out of the card directory";
+    return "";
+}
+
+std::string CheckConduitFolder(std::string_view path) {
+    const std::string folder = app::rules::ConduitFolder(path, "Tolvane");
+    const std::string_view tail = "Tolvane\\";
+    if (folder.size() < tail.size() || std::string_view(folder).substr(folder.size() - tail.size()) != tail)
+        return "a conduit folder does not end in Tolvane\\";
+    std::string user(path);
+    if (!user.empty() && user.back() != '\\' && user.back() != '/') user += '\\';
+    const std::string_view kept = std::string_view(folder).substr(0, folder.size() - tail.size());
+    if (kept == user) {
+        const std::string lower = LowerText(user);
+        if (lower == "dir\\" || (lower.size() > 4 && lower.substr(lower.size() - 5) == "\\dir\\"))
+            return "a final dir folder was kept";
+        return "";
+    }
+    if (kept.size() + 4 != user.size() || user.compare(0, kept.size(), kept) != 0 ||
+        LowerText(std::string_view(user).substr(kept.size())) != "dir\\")
+        return "the conduit folder lost more than a final dir folder";
+    if (!kept.empty() && kept.back() != '\\') return "a folder merely ending in dir was cut";
+    return "";
+}
+
+std::string CheckQueueKey(std::string_view key, uint32_t number) {
+    if (const auto n = app::rules::QueuePosition(key)) {
+        if (*n < 1 || *n > 2147483647u) return "a queue position out of range";
+        if ("db" + std::to_string(*n) != LowerText(key)) return "a queue key is not DB and its number";
+    }
+    const uint32_t n = number % 2147483647u + 1;
+    if (app::rules::QueuePosition("DB" + std::to_string(n)) != n) return "DB<n> does not give n";
+    return "";
+}
+
+}  // namespace
+
+std::string CheckPathRules(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    uint32_t number = 0;
+    for (size_t i = 0; i < size && i < 4; ++i) number = (number << 8) | data[i];
+    for (const auto& check : {CheckCardName(text), CheckConduitFolder(text), CheckQueueKey(text, number)})
+        if (!check.empty()) return check;
+    return "";
+}
+
+}  // namespace fuzzcheck

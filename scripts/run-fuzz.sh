@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Fuzzes the settings-file reader and the path rules, built natively with
+# clang, AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer.
+#
+#   run-fuzz.sh --short OUT   fixed seed, a bounded number of runs per target
+#                             over the corpus in fuzz/corpus (the test suite)
+#   run-fuzz.sh OUT [SECS]    each target for SECS seconds (default 300); the
+#                             inputs that reach new code are merged into
+#                             fuzz/corpus, to be committed with the tree
+#
+# Prints how many inputs each target tried. Exits non-zero on the first
+# failure; libFuzzer leaves the input that failed as OUT/crash-*.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+short=0
+if [ "${1:-}" = "--short" ]; then short=1; shift; fi
+out=$(mkdir -p "${1:?output folder}" && cd "$1" && pwd)
+seconds=${2:-300}
+targets=(settings_text:ini path_rules:paths)
+
+for entry in "${targets[@]}"; do
+  target=${entry%%:*}
+  sources=("$here/rtl/IniText.cpp" "$here/app/PathRules.cpp" "$here/fuzz/Checks.cpp" "$here/fuzz/${target}_fuzzer.cpp")
+  binary="$out/$target"
+  # Rebuilt only when a source is newer than the binary.
+  if [ ! -x "$binary" ] || [ -n "$(find "${sources[@]}" "$here/rtl/IniText.h" "$here/app/PathRules.h" \
+        "$here/fuzz/Checks.h" -newer "$binary" 2>/dev/null)" ]; then
+    clang++ -std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" \
+      -fsanitize=address,undefined,fuzzer -fno-sanitize-recover=all "${sources[@]}" -o "$binary"
+  fi
+done
+
+total=0
+for entry in "${targets[@]}"; do
+  target=${entry%%:*}
+  corpus="$here/fuzz/corpus/${entry##*:}"
+  scratch="$out/new-$target"
+  rm -rf "$scratch" && mkdir -p "$scratch"
+  if [ $short -eq 1 ]; then
+    limits=(-seed=1 -runs=3000)
+  else
+    limits=(-max_total_time="$seconds")
+  fi
+  log="$out/$target.log"
+  # New inputs go to the scratch folder; the tree's corpus is only read.
+  (cd "$out" && "$binary" "${limits[@]}" -max_len=4096 -print_final_stats=1 "$scratch" "$corpus") >"$log" 2>&1 || {
+    tail -n 40 "$log"; echo "$target: FAILED (input left in $out)"; exit 1; }
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  total=$((total + runs))
+  echo "$target: $runs inputs tried, no failure"
+  if [ $short -eq 0 ]; then
+    (cd "$out" && "$binary" -merge=1 "$corpus" "$scratch") >"$out/$target.merge.log" 2>&1
+    echo "$target: corpus now $(ls "$corpus" | wc -l) files"
+  fi
+done
+echo "native fuzzing: $total inputs tried"
