@@ -1,0 +1,95 @@
+// What the reliability tests share: a stand-in desktop with one user and one
+// SD card, the shipped conduit placed in it, HotSyncs made through
+// OpenConduit in this process or by hotsync.exe in another, the queue as
+// the system's own reader lists it, and a watcher that closes every window
+// the conduit opens (the setup dialog, a message box).
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "desktop/DesktopLayout.h"
+
+namespace testsupport {
+
+using Lines = std::vector<std::string>;
+
+std::string ReadText(const std::string& path);
+void WriteText(const std::string& path, const std::string& text);
+bool PathExists(const std::string& path);
+
+// The host's sync properties record, with room behind PathName that the
+// conduit must leave alone.
+#pragma pack(push, 1)
+struct HostSyncProperties {
+    uint32_t syncType;
+    char pathName[256];
+    uint8_t hostPrivate[256];
+};
+#pragma pack(pop)
+
+// Posts WM_CLOSE to every visible top-level window of this process, from a
+// thread of its own, until it is destroyed.
+class WindowCloser {
+public:
+    WindowCloser();
+    ~WindowCloser();
+    WindowCloser(const WindowCloser&) = delete;
+    WindowCloser& operator=(const WindowCloser&) = delete;
+    unsigned Closed() const noexcept { return closed_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<unsigned> closed_{0};
+    std::thread thread_;
+};
+
+class SyncHarness {
+public:
+    explicit SyncHarness(const std::string& prefix, desktop::LayoutOptions options = {});
+
+    desktop::DesktopLayout& Desktop() noexcept { return desktop_; }
+    const std::string& UserFolder() const noexcept { return user_; }   // ends in "\"
+    const std::string& CardFolder() const noexcept { return card_; }
+    const std::string& SettingsFile() const noexcept { return settings_; }
+    const std::string& ConduitPath() const noexcept { return conduit_; }
+    std::string CardFile(const std::string& name) const;  // in /Palm/Launcher
+
+    // Writes the settings file: an SD card, the given [InstallToSlot] lines.
+    void Settings(const std::string& text);
+    static std::string Setup();  // the [Setup] section every queue test uses
+    // A desktop file with its name in it, in the Books folder.
+    std::string Source(const std::string& name, const std::string& contents = "");
+
+    // One HotSync in this process: load, OpenConduit, unload. The result
+    // of OpenConduit, or -2 when the conduit did not load; Log() holds the
+    // run's HotSync log lines.
+    long Sync();
+    long Sync(const std::string& pathName);
+    const Lines& Log() const noexcept { return log_; }
+    // A HotSync by hotsync.exe in its own process; its exit code.
+    DWORD SyncInHost(DWORD timeoutMs = 120000);
+
+    // The queue's keys and values as the system's reader sees them.
+    std::map<std::string, std::string> Queue() const;
+
+    // Whether a run kept its promise for the queue it started with: every
+    // key it took off has its file complete on the card (in `cardDirectory`),
+    // every key that stayed still names its file and, when `logged`, has an
+    // error line in Log(). "" when all held, else what did not.
+    std::string QueueOutcome(const std::map<std::string, std::string>& before,
+                             const std::string& cardDirectory = "/Palm/Launcher", bool logged = true) const;
+
+private:
+    desktop::DesktopLayout desktop_;
+    std::string user_, card_, settingsFolder_, settings_, conduit_;
+    Lines log_;
+};
+
+}  // namespace testsupport
