@@ -7,7 +7,7 @@ SHIP  := $(BUILD)/ship
 TEST  := $(BUILD)/test
 CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps ship build test demo bench clean
+.PHONY: all deps ship build test demo bench fuzz killtest clean
 
 all: build
 
@@ -31,6 +31,17 @@ demo: build
 
 bench: build
 	@scripts/run-bench.sh $(TEST)
+
+# Long runs of their own: the native fuzzers (FUZZ_SECONDS per target, new
+# corpus entries merged into fuzz/corpus) and the randomized export calls
+# under Wine; the kill test over a thousand queued files.
+FUZZ_SECONDS ?= 300
+fuzz: build
+	@scripts/run-fuzz.sh $(TEST)/fuzz-long $(FUZZ_SECONDS)
+	@scripts/run-export-fuzz.sh $(TEST)
+
+killtest: build
+	@scripts/run-killtest.sh $(TEST)
 
 clean:
 	rm -rf $(BUILD)

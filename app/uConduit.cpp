@@ -11,6 +11,7 @@
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
 #include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
 
 namespace app {
 
@@ -60,6 +61,18 @@ std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     return positions;
+}
+
+// Whether deleted keys can reach the settings file: it has no read-only
+// attribute and can be opened for writing now. A queue that cannot shrink
+// is not installed, or its files would be copied again at every HotSync.
+bool QueueCanShrink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
 }
 
 // The walk's closing step, also when an exception passes through: the
@@ -160,6 +173,11 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
 }
 
 void TdmConduit::InstallQueuedFiles() {
+    if (!QueueCanShrink(SettingsFile())) {
+        Palm->AddLogEntry(SettingsFile() + " is read-only or in use: no queued file was installed.", kiv::slWarning,
+                          false);
+        return;
+    }
     rtl::TIniFile ini(SettingsFile());
     SettingsFileCloser closer{ini};
     for (const uint32_t n : QueuedPositions(ini)) {

@@ -1,0 +1,435 @@
+// Bad settings files, bad queues and injected faults, on the shipped
+// conduit with the stand-in desktop. Whatever happens, a run returns, and
+// on disk exactly the files that were not installed stay queued: every key
+// that left the queue has its file complete on the card, every key that
+// stayed has a log line that says why.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/integration/ConduitHost.h"
+#include "tests/integration/SyncHarness.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+using namespace testsupport;
+using Queue = std::map<std::string, std::string>;
+
+constexpr char kNoVolume[] = "[22 warning] Tolvane found no VFS volume. Did you configure the Conduit?";
+
+std::string QueueText(const Queue& queue) {
+    std::string text = "[InstallToSlot]\r\n";
+    for (const auto& [key, source] : queue) text += key + "=" + source + "\r\n";
+    return text;
+}
+
+// --- Bad settings files and queues -------------------------------------------
+
+struct SettingsCase {
+    const char* name;
+    // Builds the settings file's text from two queued desktop files.
+    std::function<std::string(const std::string& a, const std::string& b)> text;
+    const char* cardDirectory;
+};
+
+std::string Garbage(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+std::string Queue2(const std::string& a, const std::string& b) { return "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n"; }
+
+const SettingsCase kSettingsCases[] = {
+    {"BinaryGarbage", [](auto&, auto&) { return Garbage(65536, 1); }, "/Palm/Launcher"},
+    {"GarbageAroundAGoodQueue",
+     [](auto& a, auto& b) { return Garbage(4096, 2) + "\r\n" + SyncHarness::Setup() + Queue2(a, b) + Garbage(4096, 3); },
+     "/Palm/Launcher"},
+    {"LineOf100000Characters",
+     [](auto& a, auto& b) {
+         return std::string(100000, 'x') + "\r\n" + SyncHarness::Setup() + "[InstallToSlot]\r\n" +
+                std::string(100000, 'D') + "\r\nDB1=" + a + "\r\nDB2=" + b + std::string(100000, ' ') + "\r\n";
+     },
+     "/Palm/Launcher"},
+    {"ThousandsOfSections",
+     [](auto& a, auto& b) {
+         std::string text;
+         for (int i = 0; i < 5000; ++i) text += "[Section" + std::to_string(i) + "]\r\nDB1=nothing\r\n";
+         return text + SyncHarness::Setup() + Queue2(a, b);
+     },
+     "/Palm/Launcher"},
+    {"KeysWithoutValues",
+     [](auto& a, auto& b) {
+         return SyncHarness::Setup() + "[InstallToSlot]\r\nDB1\r\nDB2=\r\nDB3=" + a + "\r\n=" + b + "\r\nDB4=" + b + "\r\n";
+     },
+     "/Palm/Launcher"},
+    {"ValuesOf5000Characters",
+     [](auto& a, auto& b) {
+         return SyncHarness::Setup() + "[InstallToSlot]\r\nDB1=" + a + std::string(5000, 'v') + "\r\nDB2=" + b +
+                "\r\nDB3=" + std::string(5000, '\\') + "\r\n";
+     },
+     "/Palm/Launcher"},
+    {"OddQueuePaths",
+     [](auto& a, auto& b) {
+         const std::string books = a.substr(0, a.find_last_of('\\'));
+         std::string slashed = a;
+         for (char& c : slashed)
+             if (c == '\\') c = '/';
+         return SyncHarness::Setup() + "[InstallToSlot]\r\n" + "DB1=" + slashed + "\r\n" +       // forward slashes
+                "DB2=" + books + "\\..\\Books\\" + b.substr(b.find_last_of('\\') + 1) + "\r\n" +  // ".."
+                "DB3=Books\\relative.pdb\r\n" +                                                  // relative
+                "DB4=\\\\nohost\\noshare\\unc.pdb\r\n" +                                          // UNC
+                "DB5=" + books + "\r\n" +                                                        // a folder
+                "DB6=" + books + "\\\r\n" +                                                      // no name
+                "DB7=" + books + "\\missing.pdb\r\n" +                                           // missing
+                "DB8=" + books + "\\" + std::string(300, 'L') + ".pdb\r\n" +                     // long
+                "DB9=C:..\r\n" + "DB10=" + books + "\\.\r\n" + "DB11=" + books + "\\..\r\n";
+     },
+     "/Palm/Launcher"},
+    {"EmptyCardDirectory", [](auto& a, auto& b) { return "[Setup]\r\nDirectory=\r\nMediaType=1935960423\r\n" + Queue2(a, b); },
+     ""},
+    {"CardDirectoryWithoutLeadingSlash",
+     [](auto& a, auto& b) { return "[Setup]\r\nDirectory=Palm\r\nMediaType=1935960423\r\n" + Queue2(a, b); }, "Palm"},
+    {"CardDirectoryClimbing",
+     [](auto& a, auto& b) { return "[Setup]\r\nDirectory=/Palm/../..\r\nMediaType=1935960423\r\n" + Queue2(a, b); },
+     "/Palm/../.."},
+    {"CardDirectoryDoubledSlashes",
+     [](auto& a, auto& b) { return "[Setup]\r\nDirectory=/Palm//Launcher/\r\nMediaType=1935960423\r\n" + Queue2(a, b); },
+     "/Palm//Launcher/"},
+    {"CardDirectoryWithControlCharacters",
+     [](auto& a, auto& b) { return "[Setup]\r\nDirectory=/Pa\x01lm\t|*\r\nMediaType=1935960423\r\n" + Queue2(a, b); },
+     "/Pa\x01lm\t|*"},
+    {"CardDirectoryOf5000Characters",
+     [](auto& a, auto& b) {
+         return "[Setup]\r\nDirectory=/" + std::string(4999, 'd') + "\r\nMediaType=1935960423\r\n" + Queue2(a, b);
+     },
+     ""},
+};
+
+class BadSettings : public testing::TestWithParam<SettingsCase> {
+protected:
+    BadSettings() : harness_("ini") {}
+    SyncHarness harness_;
+};
+
+TEST_P(BadSettings, NoCrashAndOnlyInstalledFilesLeaveTheQueue) {
+    const std::string a = harness_.Source("a.pdb"), b = harness_.Source("b.prc");
+    harness_.Settings(GetParam().text(a, b));
+    const Queue before = harness_.Queue();
+    EXPECT_EQ(harness_.Sync(), 0);
+    std::string cardDirectory = GetParam().cardDirectory;
+    // The reader takes 2047 characters of a value; the card directory is one.
+    if (std::string(GetParam().name) == "CardDirectoryOf5000Characters") cardDirectory = "/" + std::string(2046, 'd');
+    EXPECT_EQ(harness_.QueueOutcome(before, cardDirectory), "");
+    // A second run, once the first is over, keeps to the same rule.
+    const Queue between = harness_.Queue();
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.QueueOutcome(between, cardDirectory), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, BadSettings, testing::ValuesIn(kSettingsCases),
+                         [](const testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
+
+TEST(BadSettingsFile, AQueueOfOddPathsInstallsWhatCanBeInstalledAndNamesTheRest) {
+    SyncHarness harness("odd");
+    const std::string a = harness.Source("a.pdb"), b = harness.Source("b.prc");
+    harness.Settings(kSettingsCases[6].text(a, b));
+    EXPECT_EQ(harness.Sync(), 0);
+    // Forward slashes and ".." name real files; the rest cannot be installed.
+    const Queue after = harness.Queue();
+    EXPECT_EQ(after.count("DB1"), 0u);
+    EXPECT_EQ(after.count("DB2"), 0u);
+    for (const char* key : {"DB3", "DB4", "DB5", "DB6", "DB7", "DB8", "DB9", "DB10", "DB11"}) EXPECT_EQ(after.count(key), 1u) << key;
+    EXPECT_EQ(harness.Log().size(), 11u);
+    EXPECT_EQ(ReadText(harness.CardFile("a.pdb")), "contents of a.pdb");
+    EXPECT_EQ(ReadText(harness.CardFile("b.prc")), "contents of b.prc");
+}
+
+// Of repeated keys and sections only the first counts, as for every reader;
+// once the first DB1 is installed and deleted, the repeat is what readers
+// see queued, and the next HotSync installs it.
+TEST(BadSettingsFile, ARepeatedKeyIsQueuedOnceTheFirstIsInstalled) {
+    SyncHarness harness("dup");
+    const std::string a = harness.Source("a.pdb"), b = harness.Source("b.prc"), c = harness.Source("c.pdb");
+    harness.Settings(SyncHarness::Setup() + Queue2(a, b) + "db1=" + c + "\r\n[installtoslot]\r\nDB3=" + a +
+                     "\r\n[Setup]\r\nDirectory=/Elsewhere\r\n");
+    EXPECT_EQ(harness.Queue(), (Queue{{"DB1", a}, {"DB2", b}}));
+    EXPECT_EQ(harness.Sync(), 0);
+    EXPECT_EQ(harness.Queue(), (Queue{{"DB1", c}}));
+    EXPECT_FALSE(PathExists(harness.CardFile("c.pdb")));
+    EXPECT_EQ(harness.Sync(), 0);
+    EXPECT_TRUE(harness.Queue().empty());
+    for (const char* name : {"a.pdb", "b.prc", "c.pdb"})
+        EXPECT_EQ(ReadText(harness.CardFile(name)), std::string("contents of ") + name);
+    EXPECT_FALSE(PathExists(harness.Desktop().CardFile(1, "/Elsewhere")));
+}
+
+// --- Faults injected through the stand-ins -----------------------------------
+
+class Faults : public testing::Test {
+protected:
+    Faults() : harness_("fault") {}
+    // Queues `count` files of 1000 bytes each.
+    Queue QueueFiles(int count) {
+        Queue queue;
+        for (int i = 1; i <= count; ++i)
+            queue["DB" + std::to_string(i)] =
+                harness_.Source("f" + std::to_string(i) + ".pdb", std::string(1000, static_cast<char>('a' + i % 26)));
+        harness_.Settings(SyncHarness::Setup() + QueueText(queue));
+        return queue;
+    }
+    SyncHarness harness_;
+};
+
+TEST_F(Faults, ACopyFailingForEachFileInTurnLeavesExactlyThatFileQueued) {
+    for (int failing = 1; failing <= 5; ++failing) {
+        SCOPED_TRACE(failing);
+        const Queue queue = QueueFiles(5);
+        harness_.Desktop().ClearSwitches();
+        harness_.Desktop().FailCopy("f" + std::to_string(failing) + ".pdb", 0x2A05);
+        EXPECT_EQ(harness_.Sync(), 0);
+        const std::string key = "DB" + std::to_string(failing);
+        EXPECT_EQ(harness_.Queue(), (Queue{{key, queue.at(key)}}));
+        EXPECT_EQ(harness_.QueueOutcome(queue), "");
+    }
+}
+
+TEST_F(Faults, EveryVfsEntryFailingKeepsTheWholeQueue) {
+    for (const char* entry : {"VFSFilePut", "VFSVolumeEnumerate", "VFSVolumeInfo"}) {
+        SCOPED_TRACE(entry);
+        const Queue queue = QueueFiles(3);
+        harness_.Desktop().ClearSwitches();
+        harness_.Desktop().FailEntry(entry, 0x2A01);
+        EXPECT_EQ(harness_.Sync(), 0);
+        EXPECT_EQ(harness_.Queue(), queue);
+        EXPECT_EQ(harness_.QueueOutcome(queue, "/Palm/Launcher", std::string(entry) == "VFSFilePut"), "");
+    }
+    for (const char* entry : {"VFSDirCreate", "VFSFileDelete", "LogAddEntry", "SyncYieldCycles"}) {
+        SCOPED_TRACE(entry);  // results nobody relies on: the files go all the same
+        for (const char* name : {"f1.pdb", "f2.pdb", "f3.pdb"}) DeleteFileA(harness_.CardFile(name).c_str());
+        const Queue queue = QueueFiles(3);
+        harness_.Desktop().ClearSwitches();
+        harness_.Desktop().FailEntry(entry, 0x2A01);
+        EXPECT_EQ(harness_.Sync(), 0);
+        EXPECT_EQ(harness_.QueueOutcome(queue, "/Palm/Launcher", false), "");
+        EXPECT_TRUE(harness_.Queue().empty());
+    }
+}
+
+TEST_F(Faults, TheCardFillingUpMidQueueKeepsTheFilesThatDidNotFit) {
+    harness_.Desktop().Edit().volumes.at(0).capacity = 3500;  // three files of 1000 bytes fit
+    harness_.Desktop().Save();
+    const Queue queue = QueueFiles(6);
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.QueueOutcome(queue), "");
+    const Queue after = harness_.Queue();
+    EXPECT_EQ(after.size(), 3u);
+    EXPECT_EQ(after.count("DB4") + after.count("DB5") + after.count("DB6"), 3u);
+    for (const char* name : {"f4.pdb", "f5.pdb", "f6.pdb"})
+        EXPECT_NE(std::find(harness_.Log().begin(), harness_.Log().end(),
+                            std::string("[-1 text] Error installing ") + name + ": 10767"),
+                  harness_.Log().end())
+            << name;
+}
+
+TEST_F(Faults, AVolumeListLongerThanItsReferencesIsSafe) {
+    harness_.Desktop().Edit().switches.extraVolumes = 5;
+    harness_.Desktop().Save();
+    Queue queue = QueueFiles(3);
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.QueueOutcome(queue), "");
+    EXPECT_TRUE(harness_.Queue().empty());
+    // Only the made-up volumes would match a CompactFlash card: none is used.
+    queue = QueueFiles(3);
+    harness_.Settings("[Setup]\r\nMediaType=0x63666C61\r\n" + QueueText(queue));
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.Log(), Lines{kNoVolume});
+    EXPECT_EQ(harness_.Queue(), queue);
+}
+
+TEST_F(Faults, AReadOnlySettingsFileInstallsNothingItCannotDequeue) {
+    const Queue queue = QueueFiles(3);
+    const std::string before = ReadText(harness_.SettingsFile());
+    ASSERT_TRUE(SetFileAttributesA(harness_.SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(harness_.Sync(), 0);
+    SetFileAttributesA(harness_.SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadText(harness_.SettingsFile()), before);
+    EXPECT_EQ(harness_.QueueOutcome(queue, "/Palm/Launcher", false), "");
+    // Nothing was copied that would be copied again at every HotSync.
+    for (const char* name : {"f1.pdb", "f2.pdb", "f3.pdb"}) EXPECT_FALSE(PathExists(harness_.CardFile(name))) << name;
+    EXPECT_EQ(harness_.Log(), Lines{"[22 warning] " + harness_.SettingsFile() +
+                                    " is read-only or in use: no queued file was installed."});
+    // Writable again, the next HotSync installs the queue.
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.QueueOutcome(queue), "");
+    EXPECT_TRUE(harness_.Queue().empty());
+}
+
+TEST_F(Faults, ASettingsFileHeldOpenByAnotherProcessIsLeftAlone) {
+    const Queue queue = QueueFiles(3);
+    const std::string before = ReadText(harness_.SettingsFile());
+    const std::string ready = "tolvane-hold-ready-" + std::to_string(GetCurrentProcessId());
+    const std::string stop = "tolvane-hold-stop-" + std::to_string(GetCurrentProcessId());
+    const HANDLE readyEvent = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+    const HANDLE stopEvent = CreateEventA(nullptr, TRUE, FALSE, stop.c_str());
+    std::string command = "\"" + BinDir() + "hold_file.exe\" \"" + harness_.SettingsFile() + "\" " + ready + " " + stop;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION holder{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &holder));
+    ASSERT_EQ(WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
+    EXPECT_EQ(harness_.Sync(), 0);
+    SetEvent(stopEvent);
+    WaitForSingleObject(holder.hProcess, 30000);
+    for (HANDLE h : {holder.hProcess, holder.hThread, readyEvent, stopEvent}) CloseHandle(h);
+    EXPECT_EQ(ReadText(harness_.SettingsFile()), before);
+    EXPECT_EQ(harness_.QueueOutcome(queue, "/Palm/Launcher", false), "");
+    EXPECT_EQ(harness_.Queue(), queue);
+    // Once the other program lets go, the next HotSync installs everything.
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_TRUE(harness_.Queue().empty());
+    EXPECT_EQ(harness_.QueueOutcome(queue), "");
+}
+
+// Deleted while the second file is being installed: the walk stops there
+// and never writes a settings file of its own.
+std::string g_deleteAt;
+std::string g_settingsToDelete;
+void __cdecl DeleteSettingsOnProgress(const char* text) {
+    if (text == g_deleteAt) DeleteFileA(g_settingsToDelete.c_str());
+}
+
+TEST_F(Faults, ASettingsFileDeletedDuringTheRunIsNotRecreated) {
+    QueueFiles(4);
+    g_deleteAt = "Installing f2.pdb to /Palm/Launcher";
+    g_settingsToDelete = harness_.SettingsFile();
+    LoadedConduit conduit(harness_.ConduitPath());
+    ASSERT_NE(conduit.module(), nullptr);
+    HostSyncProperties props{};
+    std::strncpy(props.pathName, harness_.UserFolder().c_str(), sizeof props.pathName - 1);
+    EXPECT_EQ(conduit.Get<OpenConduitFn>("OpenConduit")(&DeleteSettingsOnProgress, &props), 0);
+    conduit.Unload();
+    EXPECT_FALSE(PathExists(harness_.SettingsFile()));
+    EXPECT_FALSE(PathExists(harness_.SettingsFile() + ".tmp"));
+    EXPECT_TRUE(PathExists(harness_.CardFile("f1.pdb")));
+    EXPECT_FALSE(PathExists(harness_.CardFile("f3.pdb")));
+    EXPECT_FALSE(PathExists(harness_.CardFile("f4.pdb")));
+}
+
+// --- Libraries and the registry at load time ---------------------------------
+
+struct LoadCase {
+    const char* name;
+    const char* lackingEntry;   // a build without this entry, or ""
+    const char* missingLibrary;  // deleted from the desktop, or ""
+};
+
+class LoadFaults : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadFaults, AConduitThatCannotWorkLeavesTheQueueAsItWas) {
+    desktop::LayoutOptions options;
+    options.lackingEntry = GetParam().lackingEntry;
+    SyncHarness harness("load", options);
+    if (*GetParam().missingLibrary) {
+        ASSERT_TRUE(DeleteFileA(harness.Desktop().LibraryPath(GetParam().missingLibrary).c_str()));
+    }
+    const Queue queue = {{"DB1", harness.Source("a.pdb")}, {"DB2", harness.Source("b.pdb")}};
+    harness.Settings(SyncHarness::Setup() + QueueText(queue));
+    const std::string before = ReadText(harness.SettingsFile());
+    const long result = harness.Sync();
+    EXPECT_TRUE(result == 0 || result == -2) << result;
+    EXPECT_EQ(harness.QueueOutcome(queue, "/Palm/Launcher", false), "");
+    if (result == -2) {
+        EXPECT_EQ(ReadText(harness.SettingsFile()), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, LoadFaults,
+    testing::Values(LoadCase{"LackingVFSVolumeInfo", "VFSVolumeInfo", ""},
+                    LoadCase{"LackingLogAddEntry", "LogAddEntry", ""},
+                    LoadCase{"LackingSyncLoopBackTest", "SyncLoopBackTest", ""},
+                    LoadCase{"LackingUmSlotGetDisplayName", "UmSlotGetDisplayName", ""},
+                    LoadCase{"MissingUserData", "", "userdata.dll"}, LoadCase{"MissingVFSAPI", "", "VFSAPI.dll"},
+                    LoadCase{"MissingHslog", "", "hslog20.dll"}, LoadCase{"MissingSync", "", "sync20.dll"}),
+    [](const testing::TestParamInfo<LoadCase>& info) { return std::string(info.param.name); });
+
+struct RegistryCase {
+    const char* name;
+    DWORD type;
+    std::string data;
+};
+
+class HotSyncPathFaults : public testing::TestWithParam<RegistryCase> {};
+
+TEST_P(HotSyncPathFaults, AWrongValueLeavesTheQueueAsItWas) {
+    SyncHarness harness("reg");
+    const Queue queue = {{"DB1", harness.Source("a.pdb")}};
+    harness.Settings(SyncHarness::Setup() + QueueText(queue));
+    const std::string before = ReadText(harness.SettingsFile());
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const RegistryCase& c = GetParam();
+    RegSetValueExA(key, "HotSyncPath", 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
+                   static_cast<DWORD>(c.data.size()));
+    RegCloseKey(key);
+    // The libraries are found beside the conduit no more: it sits apart.
+    const std::string apart = PlaceConduit(desktop::DesktopLayout::TempFolder("apart"));
+    LoadedConduit conduit(apart);
+    if (conduit.module()) {
+        HostSyncProperties props{};
+        std::strncpy(props.pathName, harness.UserFolder().c_str(), sizeof props.pathName - 1);
+        const long result = conduit.Get<OpenConduitFn>("OpenConduit")(nullptr, &props);
+        EXPECT_EQ(result, 0);
+    }
+    conduit.Unload();
+    EXPECT_EQ(LoadedPalmLibraries(), "");
+    EXPECT_EQ(ReadText(harness.SettingsFile()), before);
+    DeleteFileA(apart.c_str());
+    RemoveDirectoryA(apart.substr(0, apart.find_last_of('\\')).c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, HotSyncPathFaults,
+    testing::Values(RegistryCase{"Number", REG_DWORD, std::string("\x07\0\0\0", 4)},
+                    RegistryCase{"Binary", REG_BINARY, Garbage(300, 5)},
+                    RegistryCase{"TextWithoutNul", REG_SZ, std::string(600, 'p')},
+                    RegistryCase{"MultiText", REG_MULTI_SZ, std::string("C:\\a\0C:\\b\0\0", 11)},
+                    RegistryCase{"Empty", REG_SZ, std::string()},
+                    RegistryCase{"NoSuchFolder", REG_SZ, std::string("C:\\nowhere\\hotsync.exe\0", 23)}),
+    [](const testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A short kill test: a small queue, ended at chosen VFS calls and at a few
+// random moments (make killtest runs the long one).
+TEST(KilledHotSyncs, NoQueuedFileIsLostWhereverTheProcessEnds) {
+    std::string command = "\"" + testsupport::BinDir() + "kill_test.exe\" run --files 24 --random 3 --seed 7 --budget 90";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 110000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u);
+}
+
+}  // namespace

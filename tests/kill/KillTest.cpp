@@ -1,0 +1,261 @@
+// kill_test run [--files N] [--random R] [--seed S] [--budget SECONDS]
+//   HotSyncs of N queued files (default 1000) in hotsync.exe, ended first at
+//   chosen points (the stand-in VFS library ends the process at its k-th
+//   call of an entry, for k across the queue), then at R seeded random
+//   moments (default 20; TerminateProcess after a random delay), until the
+//   queue is empty or the time budget (default 600 s) is spent. After every
+//   run, each key that was queued is either still queued with its file, or
+//   gone with its card file complete and identical to the source; the
+//   settings file reads correctly. A last clean run installs the rest.
+//   Exit code 0 when no queued file was lost and no run crashed.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/integration/ConduitHost.h"
+#include "tests/integration/SyncHarness.h"
+#include "tests/support/TestPaths.h"
+
+namespace {
+
+using namespace testsupport;
+using Queue = std::map<std::string, std::string>;
+using Clock = std::chrono::steady_clock;
+
+constexpr DWORD kExitAtCode = 99;      // the stand-ins' [ExitAt]
+constexpr UINT kTerminatedCode = 77;   // ours, for a random moment
+
+class Handle {
+public:
+    explicit Handle(HANDLE h = nullptr) noexcept : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+    ~Handle() {
+        if (h_) CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != nullptr; }
+
+private:
+    HANDLE h_;
+};
+
+struct Options {
+    unsigned files = 1000;
+    unsigned randomRuns = 20;
+    unsigned seed = 1;
+    unsigned budgetSeconds = 600;
+};
+
+struct Tally {
+    unsigned runs = 0, killedAtPoints = 0, killedAtRandom = 0, lost = 0, crashes = 0, badReads = 0;
+};
+
+class KillTest {
+public:
+    explicit KillTest(const Options& options)
+        : options_(options), harness_("kill", Layout()), random_(options.seed), start_(Clock::now()) {}
+
+    int Run();
+
+private:
+    static desktop::LayoutOptions Layout() {
+        desktop::LayoutOptions layout;
+        layout.callLog = false;  // a thousand files' calls only slow the stand-ins down
+        return layout;
+    }
+    bool OverBudget() const { return Clock::now() - start_ > std::chrono::seconds(options_.budgetSeconds); }
+    void Prepare();
+    void QueueAll();
+    DWORD Sync(std::optional<DWORD> killAfterMs);
+    void Check(const Queue& before, const char* what);
+
+    Options options_;
+    SyncHarness harness_;
+    std::mt19937 random_;
+    Clock::time_point start_;
+    Queue all_;
+    Tally tally_;
+    double msPerFile_ = 20;
+    double msStart_ = 1500;
+};
+
+void KillTest::Prepare() {
+    const HMODULE conduit = LoadLibraryA(harness_.ConduitPath().c_str());
+    if (!conduit) throw std::runtime_error("the conduit does not load");
+    const auto reg = reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(conduit, "DllRegisterServer")));
+    const HRESULT registered = reg();
+    FreeLibrary(conduit);
+    if (registered != S_OK) throw std::runtime_error("the conduit does not register");
+    std::uniform_int_distribution<int> size(1, 48 * 1024), byte(0, 255);
+    for (unsigned i = 1; i <= options_.files; ++i) {
+        std::string contents(static_cast<size_t>(size(random_)), '\0');
+        for (char& c : contents) c = static_cast<char>(byte(random_));
+        all_["DB" + std::to_string(i)] = harness_.Source("k" + std::to_string(i) + ".pdb", contents);
+    }
+}
+
+void KillTest::QueueAll() {
+    std::string text = SyncHarness::Setup() + "[InstallToSlot]\r\n";
+    for (const auto& [key, source] : all_) text += key + "=" + source + "\r\n";
+    harness_.Settings(text);
+}
+
+DWORD KillTest::Sync(std::optional<DWORD> killAfterMs) {
+    std::string command = "\"" + harness_.Desktop().HostPath() + "\" sync 1001";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        harness_.Desktop().Folder().c_str(), &startup, &info))
+        throw std::runtime_error("hotsync.exe does not start");
+    const Handle process(info.hProcess), thread(info.hThread);
+    ++tally_.runs;
+    if (killAfterMs && WaitForSingleObject(process.get(), *killAfterMs) == WAIT_TIMEOUT)
+        TerminateProcess(process.get(), kTerminatedCode);
+    if (WaitForSingleObject(process.get(), 600000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), kTerminatedCode);
+        WaitForSingleObject(process.get(), 10000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+// The invariant after any run, killed or not.
+void KillTest::Check(const Queue& before, const char* what) {
+    const Queue after = harness_.Queue();
+    for (const auto& [key, source] : before) {
+        const auto kept = after.find(key);
+        if (kept != after.end()) {
+            if (kept->second != source) {
+                ++tally_.badReads;
+                std::printf("  %s: %s reads %s\n", what, key.c_str(), kept->second.c_str());
+            }
+            continue;
+        }
+        const std::string name = source.substr(source.find_last_of('\\') + 1);
+        const std::string card = harness_.CardFile(name);
+        if (!PathExists(card) || ReadText(card) != ReadText(source)) {
+            ++tally_.lost;
+            std::printf("  %s: %s left the queue without its card file\n", what, key.c_str());
+        }
+    }
+    for (const auto& [key, source] : after)
+        if (!before.count(key)) ++tally_.badReads;
+    // The rest of the settings file reads as it was written.
+    const std::string file = harness_.SettingsFile();
+    char value[256] = {};
+    GetPrivateProfileStringA("Setup", "MediaType", "", value, sizeof value, file.c_str());
+    if (std::string(value) != "1935960423") {
+        ++tally_.badReads;
+        std::printf("  %s: [Setup] MediaType reads '%s'\n", what, value);
+    }
+}
+
+int KillTest::Run() {
+    Prepare();
+    QueueAll();
+    std::printf("kill test: %u queued files, seed %u\n", options_.files, options_.seed);
+
+    // Chosen points: the k-th call of each VFS entry in turn, k spread across
+    // what is left of the queue, until it is empty.
+    const char* entries[] = {"VFSFilePut", "VFSFileDelete", "VFSDirCreate", "VFSFilePut"};
+    const unsigned step = std::max(1u, options_.files / 12);
+    unsigned k = 1, round = 0;
+    while (!harness_.Queue().empty() && !OverBudget()) {
+        const Queue before = harness_.Queue();
+        harness_.Desktop().ClearSwitches();
+        harness_.Desktop().ExitAt(entries[round % 4], k);
+        const auto started = Clock::now();
+        const DWORD code = Sync(std::nullopt);
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+        const size_t done = before.size() - harness_.Queue().size();
+        if (done > 0) msPerFile_ = std::max(1.0, ms / static_cast<double>(done + 1));
+        if (code == kExitAtCode) ++tally_.killedAtPoints;
+        else if (code != 0) {
+            ++tally_.crashes;
+            std::printf("  a run ended with %lu\n", code);
+        }
+        Check(before, "chosen point");
+        ++round;
+        k = round < 3 ? k + 1 : std::min<unsigned>(k + step, static_cast<unsigned>(before.size()) + 1);
+        if (k > before.size()) k = 1 + static_cast<unsigned>(random_() % before.size());
+    }
+    std::printf("kill test: %u runs ended at chosen VFS calls\n", tally_.killedAtPoints);
+
+    // Random moments over a full queue again.
+    harness_.Desktop().ClearSwitches();
+    QueueAll();
+    unsigned randomDone = 0;
+    for (; randomDone < options_.randomRuns && !OverBudget(); ++randomDone) {
+        const Queue before = harness_.Queue();
+        if (before.empty()) QueueAll();
+        const Queue queued = harness_.Queue();
+        const double span = msStart_ + msPerFile_ * static_cast<double>(queued.size());
+        const DWORD delay = static_cast<DWORD>(std::uniform_real_distribution<double>(0, span)(random_));
+        const DWORD code = Sync(delay);
+        if (code == kTerminatedCode) ++tally_.killedAtRandom;
+        else if (code != 0) {
+            ++tally_.crashes;
+            std::printf("  a run ended with %lu\n", code);
+        }
+        Check(queued, "random moment");
+    }
+    std::printf("kill test: %u of %u runs ended at random moments (N = %u, seed %u)\n", tally_.killedAtRandom,
+                randomDone, randomDone, options_.seed);
+
+    // One clean run installs whatever is left; nothing may be missing.
+    const Queue rest = harness_.Queue();
+    if (Sync(std::nullopt) != 0) ++tally_.crashes;
+    Check(rest, "clean run");
+    if (!harness_.Queue().empty()) ++tally_.lost;
+    for (const auto& [key, source] : all_) {
+        const std::string card = harness_.CardFile(source.substr(source.find_last_of('\\') + 1));
+        if (ReadText(card) != ReadText(source)) {
+            ++tally_.lost;
+            std::printf("  %s never reached the card whole\n", key.c_str());
+        }
+    }
+    std::printf("kill test: %u runs, %u killed, %u queued files lost, %u crashes, %u bad reads, %.0f s\n",
+                tally_.runs, tally_.killedAtPoints + tally_.killedAtRandom, tally_.lost, tally_.crashes,
+                tally_.badReads, std::chrono::duration<double>(Clock::now() - start_).count());
+    return tally_.lost == 0 && tally_.crashes == 0 && tally_.badReads == 0 ? 0 : 1;
+}
+
+unsigned Number(const char* text) { return static_cast<unsigned>(std::strtoul(text, nullptr, 10)); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "run") != 0) {
+        std::fprintf(stderr, "usage: kill_test run [--files N] [--random R] [--seed S] [--budget SECONDS]\n");
+        return 2;
+    }
+    Options options;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        if (flag == "--files") options.files = std::max(1u, Number(argv[i + 1]));
+        else if (flag == "--random") options.randomRuns = Number(argv[i + 1]);
+        else if (flag == "--seed") options.seed = Number(argv[i + 1]);
+        else if (flag == "--budget") options.budgetSeconds = Number(argv[i + 1]);
+    }
+    try {
+        const int code = KillTest(options).Run();
+        std::fflush(stdout);
+        return code;
+    } catch (const std::exception& e) {
+        std::printf("kill test: %s\n", e.what());
+        return 3;
+    }
+}
