@@ -21,12 +21,11 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
-#include <map>
 
 #include "desktop/ConduitRegistry.h"
 #include "desktop/Description.h"
 #include "desktop/Files.h"
-#include "desktop/Handles.h"
+#include "desktop/HostConduit.h"
 #include "desktop/HostRecords.h"
 #include "desktop/Strings.h"
 
@@ -34,8 +33,6 @@ using namespace desktop;
 using namespace desktop::host;
 
 namespace {
-
-constexpr std::uint8_t kPattern = 0xA5;
 
 struct Options {
     std::string command;
@@ -46,51 +43,9 @@ struct Options {
     std::optional<long> temporary;
 };
 
-// A record with guard bytes behind it, to catch a conduit that writes past it.
-#pragma pack(push, 1)
-template <class Record>
-struct Guarded {
-    Record record;
-    std::uint8_t guard[32];
-};
-#pragma pack(pop)
-
-template <class Record>
-Guarded<Record> MakeGuarded() {
-    Guarded<Record> guarded;
-    std::memset(&guarded, 0, sizeof guarded.record);
-    std::memset(guarded.guard, kPattern, sizeof guarded.guard);
-    return guarded;
-}
-
-template <class Record>
-bool GuardIntact(const Guarded<Record>& guarded) {
-    return std::all_of(std::begin(guarded.guard), std::end(guarded.guard), [](std::uint8_t b) { return b == kPattern; });
-}
-
-const char* ActionName(long action) {
-    switch (action) {
-        case kActionSync: return "synchronise the files";
-        case kActionHandheldOverwrites: return "handheld overwrites desktop";
-        case kActionDesktopOverwrites: return "desktop overwrites handheld";
-        case kActionNothing: return "do nothing";
-        default: return "unknown action";
-    }
-}
-
-const char* PreferenceName(long preference) {
-    switch (preference) {
-        case kPrefPermanent: return "permanent";
-        case kPrefTemporary: return "next HotSync only";
-        default: return "none";
-    }
-}
-
 void __cdecl Progress(const char* text) {
     std::cout << "progress: " << (text ? OneLine(text) : std::string("(null)")) << std::endl;
 }
-
-std::string Quoted(const char* text, std::size_t size) { return "\"" + OneLine(std::string(text, strnlen(text, size))) + "\""; }
 
 void CopyField(char* field, std::size_t size, const std::string& text) {
     std::memset(field, 0, size);
@@ -166,57 +121,6 @@ public:
 
 private:
     std::string path_;
-};
-
-class LoadedConduit {
-public:
-    explicit LoadedConduit(const ConduitEntry& entry) : module_(LoadLibraryA(entry.name.c_str())) {
-        std::cout << "conduit " << entry.creator << " \"" << entry.title << "\" from " << entry.name << std::endl;
-        if (!module_) std::cout << "  cannot load it (error " << GetLastError() << ")" << std::endl;
-    }
-    explicit operator bool() const noexcept { return bool(module_); }
-
-    template <class Fn>
-    Fn Entry(const char* name) const {
-        auto* address = GetProcAddress(module_.get(), name);
-        if (!address) std::cout << "  the conduit lacks " << name << std::endl;
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(address));
-    }
-
-    // Name, version and information, as the host asks before a HotSync.
-    void Describe() const {
-        if (auto getName = Entry<GetConduitNameFn>("GetConduitName")) {
-            char name[256] = {};
-            const long result = getName(name, sizeof name);
-            std::cout << "  GetConduitName: " << Quoted(name, sizeof name) << " (" << result << ")" << std::endl;
-        }
-        if (auto getVersion = Entry<GetConduitVersionFn>("GetConduitVersion")) {
-            const unsigned long version = getVersion();
-            std::cout << "  GetConduitVersion: " << ((version >> 8) & 0xFF) << "." << (version & 0xFF) << std::endl;
-        }
-        auto getInfo = Entry<GetConduitInfoFn>("GetConduitInfo");
-        if (!getInfo) return;
-        ConduitRequestInfo request{};
-        request.infoVersion = 1;
-        request.infoSize = sizeof request;
-        char name[256] = {};
-        unsigned long size = sizeof name;
-        long result = getInfo(kInfoName, &request, name, &size);
-        std::cout << "  GetConduitInfo name: " << Quoted(name, sizeof name) << " (" << result << ")" << std::endl;
-        for (long type : {long(kInfoHostFlags), long(kInfoDefaultAction)}) {
-            std::uint32_t value = 0;
-            unsigned long valueSize = sizeof value;
-            result = getInfo(type, nullptr, &value, &valueSize);
-            char hex[16];
-            std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(value));
-            std::cout << "  GetConduitInfo " << type << ": " << hex;
-            if (type == kInfoDefaultAction) std::cout << " (" << ActionName(long(value)) << ")";
-            std::cout << " (" << result << ")" << std::endl;
-        }
-    }
-
-private:
-    UniqueModule module_;
 };
 
 int Sync(const Desktop& desktop, const User& user, const Options& options) {
