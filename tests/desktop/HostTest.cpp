@@ -136,3 +136,28 @@ TEST_F(HostTest, FailuresShowInTheExitCode) {
     EXPECT_EQ(run.exitCode, 2u);
     EXPECT_TRUE(run.Has("  OpenConduit returned 0")) << "the loadable conduit still runs\n" << Joined(run);
 }
+
+TEST(DesktopSetup, LaysOutTheDemoDesktopAndRegistersItsHost) {
+    const auto previous = desktop::DesktopLayout::RegisteredHost();
+    const std::string folder = desktop::DesktopLayout::TempFolder("setup");
+    const std::string setup = desktop::JoinPath(desktop::DesktopLayout::ProgramFolder(), "desktop-setup.exe");
+    const ProgramRun run = RunProgram("\"" + setup + "\" \"" + folder + "\" --lacking SyncLoopBackTest");
+    EXPECT_EQ(run.exitCode, 0u) << Joined(run);
+    EXPECT_EQ(desktop::DesktopLayout::RegisteredHost(), desktop::JoinPath(folder, "hotsync.exe"));
+    const desktop::Desktop laidOut = desktop::Desktop::Load(folder);
+    ASSERT_EQ(laidOut.description.users.size(), 2u);
+    EXPECT_EQ(laidOut.description.users[0].name, "Alice");
+    ASSERT_EQ(laidOut.description.volumes.size(), 1u);
+    EXPECT_TRUE(desktop::DirectoryExists(laidOut.VolumeFolder(laidOut.description.volumes[0])));
+    EXPECT_TRUE(desktop::DirectoryExists(laidOut.UserFolder(laidOut.description.users[1])));
+    {
+        desktop::UniqueModule sync(LoadLibraryA(desktop::JoinPath(folder, "sync20.dll").c_str()));
+        ASSERT_TRUE(sync);
+        EXPECT_EQ(GetProcAddress(sync.get(), "SyncLoopBackTest"), nullptr);
+        EXPECT_NE(GetProcAddress(sync.get(), "SyncYieldCycles"), nullptr);
+    }
+    EXPECT_EQ(RunProgram("\"" + setup + "\" \"" + folder + "\" --swapped --lacking LogAddEntry").exitCode, 2u);
+    desktop::RemoveTree(folder);
+    if (previous) desktop::DesktopLayout::SetRegisteredHost(*previous);
+    else desktop::DesktopLayout::RemoveRegisteredHost();
+}
