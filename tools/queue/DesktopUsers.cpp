@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/PathRules.h"
 #include "app/memorycard.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivUserData.h"
@@ -54,7 +55,7 @@ std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
     user.name = *name;
     user.folder = *folder;
     user.userPath = WithBackslash(IsAbsolute(*folder) ? *folder : WithBackslash(corePath) + *folder);
-    user.conduitFolder = ConduitFolderOf(user.userPath);
+    user.conduitFolder = app::rules::ConduitFolder(user.userPath, kConduitFolderName);
     for (const app::TSlot& slot : app::GetSlots(user.id))
         if (slot.MediaType != 0) {
             user.firstSlotMediaType = slot.MediaType;
@@ -86,16 +87,6 @@ void Unload(palm::PalmLibrary& library) noexcept {
 }
 
 }  // namespace
-
-std::string ConduitFolderOf(std::string userPath) {
-    userPath = WithBackslash(userPath);
-    const auto endsWithDir = [&] {
-        return rtl::SameText(userPath, "dir\\") ||
-               (userPath.size() > 4 && rtl::SameText(userPath.substr(userPath.size() - 5), "\\dir\\"));
-    };
-    if (endsWithDir()) userPath.resize(userPath.size() - 4);
-    return userPath + kConduitFolderName + "\\";
-}
 
 PalmDesktop::PalmDesktop() {
     // A missing library is our message to give, not a system dialog.

@@ -44,8 +44,4 @@ struct ChosenUser {
 };
 ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text);
 
-// The conduit's folder for the folder that the HotSync Manager names as the
-// user's: a final "dir\" sub-folder stands for the user folder itself.
-std::string ConduitFolderOf(std::string userPath);
-
 }  // namespace queuetool

@@ -3,10 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 
-#include "app/uConduit.h"
+#include "app/PathRules.h"
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
 #include "rtl/SysUtils.h"
@@ -47,7 +46,7 @@ void CreateFolder(const std::string& folder) {
 std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
     for (const std::string& key : ini.ReadSection(kQueue)) {
-        const auto position = QueuePosition(key);
+        const auto position = app::rules::QueuePosition(key);
         if (position && !byPosition.count(*position))
             byPosition.emplace(*position, QueueEntry{key, *position, ini.ReadString(kQueue, key, "")});
     }
@@ -55,8 +54,6 @@ std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     for (auto& [position, entry] : byPosition) entries.push_back(std::move(entry));
     return entries;
 }
-
-bool IsCardName(const std::string& name) { return !name.empty() && name != "." && name != ".."; }
 
 std::vector<std::string> SourceWarnings(const std::string& source, std::optional<uint64_t>& size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -82,16 +79,6 @@ void WarnSharedCardPaths(std::vector<PreviewEntry>& entries) {
 
 }  // namespace
 
-std::optional<uint32_t> QueuePosition(std::string_view key) {
-    if (key.size() < 3 || !rtl::SameText(key.substr(0, 2), "DB")) return std::nullopt;
-    const std::string_view digits = key.substr(2);
-    if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
-    uint32_t n = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    if (error != std::errc() || end != digits.data() + digits.size() || n > kLastPosition) return std::nullopt;
-    return n;
-}
-
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 
 bool QueueFile::Exists() const {
@@ -113,9 +100,9 @@ Preview QueueFile::MakePreview() {
     preview.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
     for (QueueEntry& entry : ReadEntries(ini)) {
         PreviewEntry line;
-        const std::string name = app::CardFileName(entry.source);
+        const std::string name = app::rules::CardName(entry.source);
         line.cardPath = preview.cardDirectory + "/" + name;
-        if (!IsCardName(name))
+        if (!app::rules::InstallableName(name))
             line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
         else
             line.warnings = SourceWarnings(entry.source, line.size);

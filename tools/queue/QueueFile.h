@@ -12,10 +12,6 @@
 
 namespace queuetool {
 
-// The position of a queue key "DB<n>", by the rule the HotSync walk uses:
-// "DB" in any case, n from 1 to 2147483647 without leading zeros.
-std::optional<uint32_t> QueuePosition(std::string_view key);
-
 struct QueueEntry {
     std::string key;  // as the file spells it
     uint32_t position = 0;
