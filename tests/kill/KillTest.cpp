@@ -171,7 +171,7 @@ int KillTest::Run() {
     // Chosen points: the k-th call of each VFS entry in turn, k spread across
     // what is left of the queue, until it is empty.
     const char* entries[] = {"VFSFilePut", "VFSFileDelete", "VFSDirCreate", "VFSFilePut"};
-    const unsigned step = std::max(1u, options_.files / 12);
+    const unsigned step = std::max(1u, options_.files / 40);
     unsigned k = 1, round = 0;
     while (!harness_.Queue().empty() && !OverBudget()) {
         const Queue before = harness_.Queue();
