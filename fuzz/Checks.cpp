@@ -39,6 +39,16 @@ std::string PlainValue(std::string_view text) {
     return value;
 }
 
+// Names as a reader compares them: blanks around them do not count, nor
+// does the case of ASCII letters.
+std::string_view Trimmed(std::string_view name) {
+    while (!name.empty() && rtl::IsIniBlank(name.front())) name.remove_prefix(1);
+    while (!name.empty() && rtl::IsIniBlank(name.back())) name.remove_suffix(1);
+    return name;
+}
+
+bool SameName(std::string_view a, std::string_view b) { return rtl::FoldName(Trimmed(a)) == rtl::FoldName(Trimmed(b)); }
+
 struct Snapshot {
     std::vector<std::pair<std::string, std::vector<std::string>>> keys;  // section -> listed keys
     std::vector<std::optional<std::string>> values;                      // in the same order
@@ -93,7 +103,7 @@ std::string CheckWrite(const IniText& ini, const std::vector<std::string>& secti
         for (size_t s = 0; s < before.keys.size(); ++s) {
             const std::string& section = before.keys[s].first;
             for (const std::string& other : before.keys[s].second) {
-                if (rtl::FoldName(section) == "installtoslot" && rtl::FoldName(other) == rtl::FoldName(key)) continue;
+                if (SameName(section, "InstallToSlot") && SameName(other, key)) continue;
                 if (ini.Value(section, other) != written.Value(section, other))
                     return "a write changed another key: [" + section + "] " + other;
             }

@@ -18,26 +18,34 @@ out=$(mkdir -p "${1:?output folder}" && cd "$1" && pwd)
 seconds=${2:-300}
 targets=(settings_text:ini path_rules:paths)
 
+# Each source is compiled once, when it is newer than its object.
+flags=(-std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" -fsanitize=address,undefined,fuzzer-no-link
+       -fno-sanitize-recover=all)
+headers=("$here/rtl/IniText.h" "$here/app/PathRules.h" "$here/fuzz/Checks.h")
+objects=()
+for source in rtl/IniText.cpp app/PathRules.cpp fuzz/Checks.cpp fuzz/settings_text_fuzzer.cpp \
+              fuzz/path_rules_fuzzer.cpp; do
+  object="$out/$(basename "$source" .cpp).o"
+  if [ ! -f "$object" ] || [ -n "$(find "$here/$source" "${headers[@]}" -newer "$object")" ]; then
+    clang++ "${flags[@]}" -c "$here/$source" -o "$object"
+  fi
+  objects+=("$object")
+done
+common=("${objects[@]:0:3}")
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
-  sources=("$here/rtl/IniText.cpp" "$here/app/PathRules.cpp" "$here/fuzz/Checks.cpp" "$here/fuzz/${target}_fuzzer.cpp")
-  binary="$out/$target"
-  # Rebuilt only when a source is newer than the binary.
-  if [ ! -x "$binary" ] || [ -n "$(find "${sources[@]}" "$here/rtl/IniText.h" "$here/app/PathRules.h" \
-        "$here/fuzz/Checks.h" -newer "$binary" 2>/dev/null)" ]; then
-    clang++ -std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" \
-      -fsanitize=address,undefined,fuzzer -fno-sanitize-recover=all "${sources[@]}" -o "$binary"
-  fi
+  clang++ -fsanitize=address,undefined,fuzzer "${common[@]}" "$out/${target}_fuzzer.o" -o "$out/$target"
 done
 
 total=0
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
+  binary="$out/$target"
   corpus="$here/fuzz/corpus/${entry##*:}"
   scratch="$out/new-$target"
   rm -rf "$scratch" && mkdir -p "$scratch"
   if [ $short -eq 1 ]; then
-    limits=(-seed=1 -runs=3000)
+    limits=(-seed=1 -runs=30000)
   else
     limits=(-max_total_time="$seconds")
   fi
