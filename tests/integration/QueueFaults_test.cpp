@@ -116,29 +116,25 @@ const SettingsCase kSettingsCases[] = {
      ""},
 };
 
-class BadSettings : public testing::TestWithParam<SettingsCase> {
-protected:
-    BadSettings() : harness_("ini") {}
-    SyncHarness harness_;
-};
-
-TEST_P(BadSettings, NoCrashAndOnlyInstalledFilesLeaveTheQueue) {
-    const std::string a = harness_.Source("a.pdb"), b = harness_.Source("b.prc");
-    harness_.Settings(GetParam().text(a, b));
-    const Queue before = harness_.Queue();
-    EXPECT_EQ(harness_.Sync(), 0);
-    std::string cardDirectory = GetParam().cardDirectory;
-    // The reader takes 2047 characters of a value; the card directory is one.
-    if (std::string(GetParam().name) == "CardDirectoryOf5000Characters") cardDirectory = "/" + std::string(2046, 'd');
-    EXPECT_EQ(harness_.QueueOutcome(before, cardDirectory), "");
-    // A second run, once the first is over, keeps to the same rule.
-    const Queue between = harness_.Queue();
-    EXPECT_EQ(harness_.Sync(), 0);
-    EXPECT_EQ(harness_.QueueOutcome(between, cardDirectory), "");
+// One process for the whole table: each case lays out a desktop of its own.
+TEST(BadSettingsFile, NoCrashAndOnlyInstalledFilesLeaveTheQueue) {
+    for (const SettingsCase& c : kSettingsCases) {
+        SCOPED_TRACE(c.name);
+        SyncHarness harness("ini");
+        const std::string a = harness.Source("a.pdb"), b = harness.Source("b.prc");
+        harness.Settings(c.text(a, b));
+        const Queue before = harness.Queue();
+        EXPECT_EQ(harness.Sync(), 0);
+        std::string cardDirectory = c.cardDirectory;
+        // The reader takes 2047 characters of a value; the card directory is one.
+        if (std::string(c.name) == "CardDirectoryOf5000Characters") cardDirectory = "/" + std::string(2046, 'd');
+        EXPECT_EQ(harness.QueueOutcome(before, cardDirectory), "");
+        // A second run, once the first is over, keeps to the same rule.
+        const Queue between = harness.Queue();
+        EXPECT_EQ(harness.Sync(), 0);
+        EXPECT_EQ(harness.QueueOutcome(between, cardDirectory), "");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(EachKind, BadSettings, testing::ValuesIn(kSettingsCases),
-                         [](const testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
 
 TEST(BadSettingsFile, AQueueOfOddPathsInstallsWhatCanBeInstalledAndNamesTheRest) {
     SyncHarness harness("odd");
@@ -335,35 +331,33 @@ struct LoadCase {
     const char* missingLibrary;  // deleted from the desktop, or ""
 };
 
-class LoadFaults : public testing::TestWithParam<LoadCase> {};
+const LoadCase kLoadCases[] = {
+    {"LackingVFSVolumeInfo", "VFSVolumeInfo", ""}, {"LackingLogAddEntry", "LogAddEntry", ""},
+    {"LackingSyncLoopBackTest", "SyncLoopBackTest", ""}, {"LackingUmSlotGetDisplayName", "UmSlotGetDisplayName", ""},
+    {"MissingUserData", "", "userdata.dll"}, {"MissingVFSAPI", "", "VFSAPI.dll"},
+    {"MissingHslog", "", "hslog20.dll"}, {"MissingSync", "", "sync20.dll"},
+};
 
-TEST_P(LoadFaults, AConduitThatCannotWorkLeavesTheQueueAsItWas) {
-    desktop::LayoutOptions options;
-    options.lackingEntry = GetParam().lackingEntry;
-    SyncHarness harness("load", options);
-    if (*GetParam().missingLibrary) {
-        ASSERT_TRUE(DeleteFileA(harness.Desktop().LibraryPath(GetParam().missingLibrary).c_str()));
-    }
-    const Queue queue = {{"DB1", harness.Source("a.pdb")}, {"DB2", harness.Source("b.pdb")}};
-    harness.Settings(SyncHarness::Setup() + QueueText(queue));
-    const std::string before = ReadText(harness.SettingsFile());
-    const long result = harness.Sync();
-    EXPECT_TRUE(result == 0 || result == -2) << result;
-    EXPECT_EQ(harness.QueueOutcome(queue, "/Palm/Launcher", false), "");
-    if (result == -2) {
-        EXPECT_EQ(ReadText(harness.SettingsFile()), before);
+TEST(LoadFaults, AConduitThatCannotWorkLeavesTheQueueAsItWas) {
+    for (const LoadCase& c : kLoadCases) {
+        SCOPED_TRACE(c.name);
+        desktop::LayoutOptions options;
+        options.lackingEntry = c.lackingEntry;
+        SyncHarness harness("load", options);
+        if (*c.missingLibrary) {
+            ASSERT_TRUE(DeleteFileA(harness.Desktop().LibraryPath(c.missingLibrary).c_str()));
+        }
+        const Queue queue = {{"DB1", harness.Source("a.pdb")}, {"DB2", harness.Source("b.pdb")}};
+        harness.Settings(SyncHarness::Setup() + QueueText(queue));
+        const std::string before = ReadText(harness.SettingsFile());
+        const long result = harness.Sync();
+        EXPECT_TRUE(result == 0 || result == -2) << result;
+        EXPECT_EQ(harness.QueueOutcome(queue, "/Palm/Launcher", false), "");
+        if (result == -2) {
+            EXPECT_EQ(ReadText(harness.SettingsFile()), before);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EachKind, LoadFaults,
-    testing::Values(LoadCase{"LackingVFSVolumeInfo", "VFSVolumeInfo", ""},
-                    LoadCase{"LackingLogAddEntry", "LogAddEntry", ""},
-                    LoadCase{"LackingSyncLoopBackTest", "SyncLoopBackTest", ""},
-                    LoadCase{"LackingUmSlotGetDisplayName", "UmSlotGetDisplayName", ""},
-                    LoadCase{"MissingUserData", "", "userdata.dll"}, LoadCase{"MissingVFSAPI", "", "VFSAPI.dll"},
-                    LoadCase{"MissingHslog", "", "hslog20.dll"}, LoadCase{"MissingSync", "", "sync20.dll"}),
-    [](const testing::TestParamInfo<LoadCase>& info) { return std::string(info.param.name); });
 
 struct RegistryCase {
     const char* name;
@@ -371,46 +365,49 @@ struct RegistryCase {
     std::string data;
 };
 
-class HotSyncPathFaults : public testing::TestWithParam<RegistryCase> {};
+const RegistryCase kRegistryCases[] = {
+    {"Number", REG_DWORD, std::string("\x07\0\0\0", 4)},
+    {"Binary", REG_BINARY, Garbage(300, 5)},
+    {"TextWithoutNul", REG_SZ, std::string(600, 'p')},
+    {"MultiText", REG_MULTI_SZ, std::string("C:\\a\0C:\\b\0\0", 11)},
+    {"Empty", REG_SZ, std::string()},
+    {"NoSuchFolder", REG_SZ, std::string("C:\\nowhere\\hotsync.exe\0", 23)},
+};
 
-TEST_P(HotSyncPathFaults, AWrongValueLeavesTheQueueAsItWas) {
-    SyncHarness harness("reg");
-    const Queue queue = {{"DB1", harness.Source("a.pdb")}};
-    harness.Settings(SyncHarness::Setup() + QueueText(queue));
-    const std::string before = ReadText(harness.SettingsFile());
+void SetHotSyncPath(const RegistryCase& c) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", 0, nullptr, 0,
                               KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    const RegistryCase& c = GetParam();
     RegSetValueExA(key, "HotSyncPath", 0, c.type, reinterpret_cast<const BYTE*>(c.data.data()),
                    static_cast<DWORD>(c.data.size()));
     RegCloseKey(key);
-    // The libraries are found beside the conduit no more: it sits apart.
-    const std::string apart = PlaceConduit(desktop::DesktopLayout::TempFolder("apart"));
-    LoadedConduit conduit(apart);
-    if (conduit.module()) {
-        HostSyncProperties props{};
-        std::strncpy(props.pathName, harness.UserFolder().c_str(), sizeof props.pathName - 1);
-        const long result = conduit.Get<OpenConduitFn>("OpenConduit")(nullptr, &props);
-        EXPECT_EQ(result, 0);
-    }
-    conduit.Unload();
-    EXPECT_EQ(LoadedPalmLibraries(), "");
-    EXPECT_EQ(ReadText(harness.SettingsFile()), before);
-    DeleteFileA(apart.c_str());
-    RemoveDirectoryA(apart.substr(0, apart.find_last_of('\\')).c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachKind, HotSyncPathFaults,
-    testing::Values(RegistryCase{"Number", REG_DWORD, std::string("\x07\0\0\0", 4)},
-                    RegistryCase{"Binary", REG_BINARY, Garbage(300, 5)},
-                    RegistryCase{"TextWithoutNul", REG_SZ, std::string(600, 'p')},
-                    RegistryCase{"MultiText", REG_MULTI_SZ, std::string("C:\\a\0C:\\b\0\0", 11)},
-                    RegistryCase{"Empty", REG_SZ, std::string()},
-                    RegistryCase{"NoSuchFolder", REG_SZ, std::string("C:\\nowhere\\hotsync.exe\0", 23)}),
-    [](const testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
+TEST(HotSyncPathFaults, AWrongValueLeavesTheQueueAsItWas) {
+    for (const RegistryCase& c : kRegistryCases) {
+        SCOPED_TRACE(c.name);
+        SyncHarness harness("reg");
+        const Queue queue = {{"DB1", harness.Source("a.pdb")}};
+        harness.Settings(SyncHarness::Setup() + QueueText(queue));
+        const std::string before = ReadText(harness.SettingsFile());
+        SetHotSyncPath(c);
+        // A conduit apart from the desktop finds the libraries only through the value.
+        const std::string apart = PlaceConduit(desktop::DesktopLayout::TempFolder("apart"));
+        {
+            LoadedConduit conduit(apart);
+            if (conduit.module()) {
+                HostSyncProperties props{};
+                std::strncpy(props.pathName, harness.UserFolder().c_str(), sizeof props.pathName - 1);
+                EXPECT_EQ(conduit.Get<OpenConduitFn>("OpenConduit")(nullptr, &props), 0);
+            }
+        }
+        EXPECT_EQ(LoadedPalmLibraries(), "");
+        EXPECT_EQ(ReadText(harness.SettingsFile()), before);
+        DeleteFileA(apart.c_str());
+        RemoveDirectoryA(apart.substr(0, apart.find_last_of('\\')).c_str());
+    }
+}
 
 }  // namespace
 
