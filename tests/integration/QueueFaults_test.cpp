@@ -416,7 +416,7 @@ namespace {
 // A short kill test: a small queue, ended at chosen VFS calls and at a few
 // random moments (make killtest runs the long one).
 TEST(KilledHotSyncs, NoQueuedFileIsLostWhereverTheProcessEnds) {
-    std::string command = "\"" + testsupport::BinDir() + "kill_test.exe\" run --files 24 --random 3 --seed 7 --budget 90";
+    std::string command = "\"" + testsupport::BinDir() + "kill_test.exe\" run --files 24 --points 5 --random 3 --seed 7 --budget 90";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

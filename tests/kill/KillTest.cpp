@@ -1,7 +1,8 @@
-// kill_test run [--files N] [--random R] [--seed S] [--budget SECONDS]
+// kill_test run [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]
 //   HotSyncs of N queued files (default 1000) in hotsync.exe, ended first at
-//   chosen points (the stand-in VFS library ends the process at its k-th
-//   call of an entry, for k across the queue), then at R seeded random
+//   about P chosen points (default 40: the stand-in VFS library ends the
+//   process at its k-th call of an entry, for k across the queue; the first
+//   three runs end at the first calls), then at R seeded random
 //   moments (default 20; TerminateProcess after a random delay), until the
 //   queue is empty or the time budget (default 600 s) is spent. After every
 //   run, each key that was queued is either still queued with its file, or
@@ -52,6 +53,7 @@ private:
 
 struct Options {
     unsigned files = 1000;
+    unsigned points = 40;
     unsigned randomRuns = 20;
     unsigned seed = 1;
     unsigned budgetSeconds = 600;
@@ -171,7 +173,7 @@ int KillTest::Run() {
     // Chosen points: the k-th call of each VFS entry in turn, k spread across
     // what is left of the queue, until it is empty.
     const char* entries[] = {"VFSFilePut", "VFSFileDelete", "VFSDirCreate", "VFSFilePut"};
-    const unsigned step = std::max(1u, options_.files / 40);
+    const unsigned step = std::max(2u, options_.files / std::max(1u, options_.points));
     unsigned k = 1, round = 0;
     while (!harness_.Queue().empty() && !OverBudget()) {
         const Queue before = harness_.Queue();
@@ -181,7 +183,9 @@ int KillTest::Run() {
         const DWORD code = Sync(std::nullopt);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
         const size_t done = before.size() - harness_.Queue().size();
-        if (done > 0) msPerFile_ = std::max(1.0, ms / static_cast<double>(done + 1));
+        // The first run ends before its first copy: what starting costs.
+        if (round == 0) msStart_ = ms;
+        else if (done > 0) msPerFile_ = std::max(1.0, (ms - msStart_) / static_cast<double>(done));
         if (code == kExitAtCode) ++tally_.killedAtPoints;
         else if (code != 0) {
             ++tally_.crashes;
@@ -189,8 +193,9 @@ int KillTest::Run() {
         }
         Check(before, "chosen point");
         ++round;
-        k = round < 3 ? k + 1 : std::min<unsigned>(k + step, static_cast<unsigned>(before.size()) + 1);
-        if (k > before.size()) k = 1 + static_cast<unsigned>(random_() % before.size());
+        // The first calls one by one, then about `step` files further each
+        // run, so that the ends fall across the whole queue.
+        k = round < 3 ? k + 1 : step / 2 + 2 + static_cast<unsigned>(random_() % step);
     }
     std::printf("kill test: %u runs ended at chosen VFS calls\n", tally_.killedAtPoints);
 
@@ -239,13 +244,14 @@ unsigned Number(const char* text) { return static_cast<unsigned>(std::strtoul(te
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "run") != 0) {
-        std::fprintf(stderr, "usage: kill_test run [--files N] [--random R] [--seed S] [--budget SECONDS]\n");
+        std::fprintf(stderr, "usage: kill_test run [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]\n");
         return 2;
     }
     Options options;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--files") options.files = std::max(1u, Number(argv[i + 1]));
+        else if (flag == "--points") options.points = Number(argv[i + 1]);
         else if (flag == "--random") options.randomRuns = Number(argv[i + 1]);
         else if (flag == "--seed") options.seed = Number(argv[i + 1]);
         else if (flag == "--budget") options.budgetSeconds = Number(argv[i + 1]);
