@@ -36,8 +36,9 @@ BOOL CALLBACK CloseOwnWindow(HWND window, LPARAM closed) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     if (process == GetCurrentProcessId() && IsWindowVisible(window)) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        // Counted first: once the window is closed, the caller may ask.
         ++*reinterpret_cast<std::atomic<unsigned>*>(closed);
+        PostMessageA(window, WM_CLOSE, 0, 0);
     }
     return TRUE;
 }
