@@ -14,26 +14,21 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
+
+using testsupport::PathExists;
+using testsupport::ReadText;
+using testsupport::WriteText;
 
 using desktop::DesktopLayout;
 using desktop::FourCC;
 using Lines = std::vector<std::string>;
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool StartsWith(const std::string& text, const std::string& head) { return text.compare(0, head.size(), head) == 0; }
 
@@ -149,7 +144,7 @@ TEST_F(HotSyncRun, SwitchedOffSaysNothing) {
     EXPECT_EQ(Sync(), 0);
     EXPECT_TRUE(Log().empty());
     EXPECT_TRUE(VfsCalls().empty());
-    EXPECT_FALSE(Exists(card_ + "\\Palm\\Launcher\\a.pdb"));
+    EXPECT_FALSE(PathExists(card_ + "\\Palm\\Launcher\\a.pdb"));
 }
 
 TEST_F(HotSyncRun, MediaTypeRules) {
@@ -181,8 +176,8 @@ TEST_F(HotSyncRun, TheFirstMatchingVolumeIsUsed) {
     const std::string third = desktop_.AddVolume(3, FourCC("sdig"));
     Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=/Books\r\n[InstallToSlot]\r\nDB1=" + Source("a.pdb") + "\r\n");
     EXPECT_EQ(Sync(), 0);
-    EXPECT_TRUE(Exists(second + "\\Books\\a.pdb"));
-    EXPECT_FALSE(Exists(third + "\\Books\\a.pdb"));
+    EXPECT_TRUE(PathExists(second + "\\Books\\a.pdb"));
+    EXPECT_FALSE(PathExists(third + "\\Books\\a.pdb"));
 }
 
 TEST_F(HotSyncRun, TheDirFolderLeadsToTheUsersSettings) {
@@ -214,7 +209,7 @@ TEST_F(HotSyncRun, AFailedCopyStaysQueuedAndIsInstalledAtTheNextRun) {
     EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\nDB2=" + b + "\r\n");
     EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\first.pdb"), "contents of first.pdb");
     EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\third.pdb"), "contents of third.pdb");
-    EXPECT_FALSE(Exists(card_ + "\\Palm\\Launcher\\second.prc"));
+    EXPECT_FALSE(PathExists(card_ + "\\Palm\\Launcher\\second.prc"));
 
     desktop_.ClearSwitches();
     EXPECT_EQ(Sync(), 0);

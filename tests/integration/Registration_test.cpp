@@ -7,23 +7,20 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/support/TestFiles.h"
 #include "tests/integration/ConduitHost.h"
 
 namespace {
+
+using testsupport::PathExists;
+using testsupport::ReadText;
+using testsupport::WriteText;
 
 using desktop::DesktopLayout;
 using testsupport::LoadedConduit;
 using testsupport::RegistrationFn;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void WriteText(const std::string& path, const std::string& text) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
 
 // The Conduit Manager and HotSync Manager calls of the call log, in order.
 std::vector<std::string> ManagerCalls(const DesktopLayout& desktop) {
@@ -126,9 +123,9 @@ TEST_F(Registration, UnregisteringDeletesEveryUsersConduitFolderAndTheEntry) {
     const std::string annOther = desktop_.CorePath() + "\\Ann\\Other";
     CreateDirectoryA(annOther.c_str(), nullptr);
     EXPECT_EQ(Unregister(), S_OK);
-    EXPECT_FALSE(Exists(ann));
-    EXPECT_FALSE(Exists(bob));
-    EXPECT_TRUE(Exists(annOther));  // only the conduit's own folder goes
+    EXPECT_FALSE(PathExists(ann));
+    EXPECT_FALSE(PathExists(bob));
+    EXPECT_TRUE(PathExists(annOther));  // only the conduit's own folder goes
     EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
     EXPECT_EQ(desktop_.RefreshCount(), 2u);
 }
@@ -142,8 +139,8 @@ TEST_F(Registration, AUserWhoseFolderCannotBeFoundIsSkipped) {
     desktop_.Edit().users.front().folder = std::string(300, 'A');
     desktop_.Save();
     EXPECT_EQ(Unregister(), S_OK);
-    EXPECT_TRUE(Exists(ann));
-    EXPECT_FALSE(Exists(bob));
+    EXPECT_TRUE(PathExists(ann));
+    EXPECT_FALSE(PathExists(bob));
 }
 
 TEST_F(Registration, AnUnsafeConduitFolderNameDeletesNothing) {
@@ -156,8 +153,8 @@ TEST_F(Registration, AnUnsafeConduitFolderNameDeletesNothing) {
         WritePrivateProfileStringA("tVan", "Directory", unsafe, ini.c_str());
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
         EXPECT_EQ(Unregister(), S_OK);
-        EXPECT_TRUE(Exists(ann));
-        EXPECT_TRUE(Exists(desktop_.CorePath() + "\\Ann"));
+        EXPECT_TRUE(PathExists(ann));
+        EXPECT_TRUE(PathExists(desktop_.CorePath() + "\\Ann"));
         ASSERT_EQ(Register(), S_OK);
     }
 }

@@ -19,12 +19,17 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/support/TestFiles.h"
 #include "desktop/HostRecords.h"
 #include "tests/integration/ConduitHost.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {
+
+using testsupport::PathExists;
+using testsupport::ReadText;
+using testsupport::WriteText;
 
 namespace drv = testsupport;
 using desktop::DesktopLayout;
@@ -40,18 +45,8 @@ constexpr uint32_t kCfcd = FourCC("cfcd");
 constexpr int32_t kStartAction = desktop::host::kActionHandheldOverwrites;  // neither 3 nor 6
 const Texts kDestinations = {"/Palm/Programs/Plucker", "/Palm/Launcher", "/Palm/eBooks"};
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 template <class Record>
 Bytes BytesOf(const Record& record) {
@@ -442,8 +437,8 @@ TEST_P(BothEntries, ForAFreshUserEscapeDoesNothingButTheCloseBoxCloses) {
                         }),
               0);
     EXPECT_FALSE(closedByEscape);
-    EXPECT_FALSE(Exists(settings_));
-    EXPECT_TRUE(Exists(folder_)) << "the conduit folder is made when the dialog opens";
+    EXPECT_FALSE(PathExists(settings_));
+    EXPECT_TRUE(PathExists(folder_)) << "the conduit folder is made when the dialog opens";
     EXPECT_EQ(After(entry), before_);
 }
 

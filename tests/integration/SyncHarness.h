@@ -15,14 +15,12 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/support/TestFiles.h"
 
 namespace testsupport {
 
 using Lines = std::vector<std::string>;
 
-std::string ReadText(const std::string& path);
-void WriteText(const std::string& path, const std::string& text);
-bool PathExists(const std::string& path);
 
 // The host's sync properties record, with room behind PathName that the
 // conduit must leave alone.
