@@ -166,7 +166,9 @@ void PressKey(HWND window, UINT virtualKey) {
     if (!target) target = window;
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, 0)) << 16;
     Post(target, WM_KEYDOWN, virtualKey, scan | 1);
-    Post(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | (1L << 31));
+    // The key may already have closed the window (Esc, Enter): its release
+    // then has nowhere to go, and that is fine.
+    PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | (1L << 31));
 }
 
 void PressCloseBox(HWND window) { Post(window, WM_SYSCOMMAND, SC_CLOSE); }
