@@ -5,7 +5,8 @@ BUILD ?= build
 JOBS  ?= 2
 SHIP  := $(BUILD)/ship
 TEST  := $(BUILD)/test
-CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release
+CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps ship build test demo bench fuzz killtest clean
 
@@ -26,7 +27,11 @@ build: ship
 test: build
 	@scripts/run-tests.sh $(TEST)
 
-demo: build
+# The demo tells its story without the compiler's output in between; the
+# build's log is kept and shown when the build fails.
+demo:
+	@mkdir -p $(BUILD) && echo "Building Tolvane and the stand-in desktop (log: $(BUILD)/build.log) ..."
+	@$(MAKE) build > $(BUILD)/build.log 2>&1 || { tail -n 40 $(BUILD)/build.log; exit 1; }
 	@scripts/demo.sh $(TEST)
 
 bench: build
