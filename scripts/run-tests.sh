@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole test suite under one virtual X server and the build's own Wine
-# prefix, then stops that prefix's wineserver.
+# prefix, then stops that prefix's wineserver. Arguments after the build
+# directory go to CTest (e.g. -R Startup to run some tests only).
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,6 +12,6 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # output: started by a test, they would inherit its pipe and make CTest wait.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
   rc=0
-  (cd "$2" && ctest --output-on-failure -j 2 --timeout 120) || rc=$?
+  (cd "$2" && ctest --output-on-failure -j 2 --timeout 120 "${@:3}") || rc=$?
   wineserver -k || true
-  exit $rc' _ "$here" "$build"
+  exit $rc' _ "$here" "$build" "${@:2}"
