@@ -171,16 +171,6 @@ std::string WithBackslash(std::string path) {
     return path;
 }
 
-void DeleteFolderTree(const std::string& path) {
-    std::string from = path;
-    from.append(2, '\0');  // the source list ends with a double NUL
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;  // permanently, not to the recycle bin
-    SHFileOperationA(&op);
-}
-
 // The folder of the user at `index`, or "" when it cannot be had safely.
 std::string UserFolder(short index) {
     unsigned long id = 0;
@@ -194,28 +184,50 @@ std::string UserFolder(short index) {
 
 }  // namespace
 
-void RemoveConduitDirectories(const std::string& creatorID) {
+void DeleteFolderTree(const std::string& path) {
+    std::string from = path;
+    from.append(2, '\0');  // the source list ends with a double NUL
+    SHFILEOPSTRUCTA op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;  // permanently, not to the recycle bin
+    SHFileOperationA(&op);
+}
+
+std::vector<std::string> ConduitDirectories(const std::string& creatorID) {
+    std::vector<std::string> folders;
     char corePath[256] = {};
     long coreSize = 255;
-    if (palm::CmGetCorePath(corePath, &coreSize) != 0) return;
+    if (palm::CmGetCorePath(corePath, &coreSize) != 0) return folders;
     try {
         const std::string core = BufferText(corePath, sizeof corePath);
         char dirBuffer[256] = {};
         long dirSize = 255;
-        if (palm::CmGetCreatorDirectory(creatorID.c_str(), dirBuffer, &dirSize) != 0) return;
+        if (palm::CmGetCreatorDirectory(creatorID.c_str(), dirBuffer, &dirSize) != 0) return folders;
         const std::string conduitFolder = BufferText(dirBuffer, sizeof dirBuffer);
-        if (core.empty() || !SafeConduitFolderName(conduitFolder)) return;
+        if (core.empty() || !SafeConduitFolderName(conduitFolder)) return folders;
         const short count = palm::UmGetUserCount();
         for (short i = 0; i < count; ++i) {
             try {
                 const std::string user = UserFolder(i);
-                if (!user.empty()) DeleteFolderTree(WithBackslash(WithBackslash(core) + user) + conduitFolder);
+                if (!user.empty()) folders.push_back(WithBackslash(WithBackslash(core) + user) + conduitFolder);
             } catch (...) {
-                // One user's folder that cannot be removed must not keep the others.
+                // One user whose folder cannot be had must not keep the others.
             }
         }
     } catch (...) {
-        // Unregistration goes on whatever happened here.
+        // Unregistration goes on with the folders found so far.
+    }
+    return folders;
+}
+
+void RemoveConduitDirectories(const std::string& creatorID) {
+    for (const std::string& folder : ConduitDirectories(creatorID)) {
+        try {
+            DeleteFolderTree(folder);
+        } catch (...) {
+            // One user's folder that cannot be removed must not keep the others.
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "conduit/kivBaseClasses.h"
 #include "rtl/SysUtils.h"
@@ -152,6 +153,13 @@ private:
 
 // The one conduit component; throws Exception when there is none.
 TkivPalmComponent& FindPalmComponent();
+
+// The conduit's folder in every HotSync user's folder, as the Conduit
+// Manager and User Data name them; only folders that are safe to delete.
+std::vector<std::string> ConduitDirectories(const std::string& creatorID);
+
+// Deletes a folder with everything in it, permanently and without asking.
+void DeleteFolderTree(const std::string& path);
 
 // Deletes the conduit's folder in every HotSync user's folder.
 void RemoveConduitDirectories(const std::string& creatorID);

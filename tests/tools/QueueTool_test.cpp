@@ -10,6 +10,7 @@
 
 #include "desktop/DesktopLayout.h"
 #include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/ToolRun.h"
 
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned long kUsage = 1, kRefused = 2, kFailed = 3;
+constexpr unsigned long kUsage = 1, kRefused = 2, kFailed = 3, kInUse = 4;
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -198,4 +199,87 @@ TEST_F(QueueTool, ARefusedRegistrationIsReportedWithItsTextAndNeverWaits) {
     EXPECT_TRUE(run.Says("DllRegisterServer failed: Palm error -1008: The specified conduit configuration entry value "
                          "could not be set.")) << run.output;
     EXPECT_TRUE(run.Says("The conduit said: Error -1008")) << run.output;
+}
+
+// Before the installer replaces or removes anything it asks the helper: a
+// library that a program holds stops every change and names what to close.
+TEST_F(QueueTool, AHeldLibraryStopsEveryChangeAndSaysWhatToClose) {
+    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
+    ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
+    const std::string before = Read(Settings());
+    {
+        const rtl::UniqueFile held(CreateFileA(conduit.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        const std::vector<std::vector<std::string>> commands = {
+            {"check", tool_, conduit}, {"uninstall", conduit}, {"remove-entry", conduit}};
+        for (const auto& args : commands) {
+            SCOPED_TRACE(args.front());
+            const ToolRun run = RunTool(registrar, args);
+            EXPECT_EQ(run.exitCode, kInUse) << run.output;
+            EXPECT_TRUE(run.Says(conduit + " is in use by the HotSync Manager")) << run.output;
+            EXPECT_TRUE(run.Says("close the HotSync Manager and try again")) << run.output;
+            EXPECT_FALSE(run.Says(tool_)) << run.output;
+        }
+    }
+    EXPECT_TRUE(desktop_.Conduit("tVan").has_value());
+    EXPECT_EQ(Read(Settings()), before);
+    // Files that are free or not there at all hold nothing up.
+    const ToolRun free = RunTool(registrar, {"check", conduit, desktop_.Folder() + "\\absent.exe"});
+    EXPECT_EQ(free.exitCode, 0u) << free.output;
+    EXPECT_EQ(free.output, "");
+}
+
+// The conduit deletes the users' folders before the Conduit Manager drops
+// its entry; when the Conduit Manager refuses, the folders come back as
+// they were and the uninstall can run again.
+TEST_F(QueueTool, ARefusedUnregistrationRemovesNothing) {
+    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
+    ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
+    ASSERT_EQ(Queue({"add", "Bob", Book("b.pdb")}).exitCode, 0u);
+    const std::string bobSettings = desktop_.Folder() + "\\BobsFolder\\Tolvane\\Tolvane.ini";
+    const std::string alice = Read(Settings()), bob = Read(bobSettings);
+    desktop_.FailEntry("CmRemoveConduitByCreatorID", -1005);
+
+    const ToolRun run = RunTool(registrar, {"uninstall", conduit});
+    EXPECT_EQ(run.exitCode, kFailed) << run.output;
+    EXPECT_TRUE(run.Says("DllUnregisterServer failed")) << run.output;
+    EXPECT_FALSE(run.Says("Deleted")) << run.output;
+    EXPECT_EQ(Read(Settings()), alice);
+    EXPECT_EQ(Read(bobSettings), bob);
+    EXPECT_FALSE(fs::exists(alice_ + "\\Tolvane.uninstalling"));
+    EXPECT_TRUE(desktop_.Conduit("tVan").has_value());
+}
+
+// "Keep the queues": only the Conduit Manager entry goes, as before a
+// re-install; a second run finds nothing to remove and says so.
+TEST_F(QueueTool, RemovingTheEntryAloneKeepsEveryUsersFolder) {
+    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
+    ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
+    const std::string before = Read(Settings());
+
+    const ToolRun run = RunTool(registrar, {"remove-entry", conduit});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("Removed the conduit's Conduit Manager entry.")) << run.output;
+    EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
+    EXPECT_EQ(Read(Settings()), before);
+    const ToolRun again = RunTool(registrar, {"remove-entry", conduit});
+    EXPECT_EQ(again.exitCode, 0u) << again.output;
+    EXPECT_TRUE(again.Says("The conduit was not registered.")) << again.output;
+    EXPECT_EQ(Read(Settings()), before);
+}
+
+// A registration that the Conduit Manager refuses half-way leaves no
+// entry behind that names a library without its title.
+TEST_F(QueueTool, ARefusedRegistrationLeavesNoPartialEntry) {
+    desktop_.FailEntry("CmSetCreatorPriority", -1008);
+    const ToolRun run = RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", desktop_.Folder() + "\\Tolvane.dll"});
+    EXPECT_EQ(run.exitCode, kFailed) << run.output;
+    EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
 }

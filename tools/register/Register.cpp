@@ -1,48 +1,75 @@
 // tolvane-register.exe: the installer's hands for registering the conduit.
 //
-//   tolvane-register install DLL     register DLL, also over an existing registration
-//   tolvane-register uninstall DLL   unregister DLL (deletes the users' Tolvane folders)
+//   tolvane-register install DLL        register DLL, also over an existing registration
+//   tolvane-register uninstall DLL      unregister DLL and delete every user's Tolvane folder
+//   tolvane-register remove-entry DLL   drop only the conduit's Conduit Manager entry;
+//                                       every user's Tolvane folder stays
+//   tolvane-register check FILE...      whether each file can be replaced (none is held open)
 //
 // `install` never calls DllUnregisterServer: that also deletes every user's
 // Tolvane folder, queue and settings included. The Conduit Manager refuses
 // to install a creator ID that it has already, so an existing entry of the
 // conduit's creator ID is removed first, on its own, with the Conduit
 // Manager's own call; then DllRegisterServer writes the entry anew with the
-// new file's path. A message box that the conduit shows is closed at once
-// and its text printed, so a silent install never waits for a click.
-// Prints what failed, with the error text, and exits with
-// 0 done, 1 usage, 2 the DLL or the Palm Desktop could not be loaded,
-// 3 registration or unregistration failed.
+// new file's path.
+//
+// `uninstall` and `remove-entry` change nothing while a program holds the
+// library. DllUnregisterServer deletes the users' folders before the Conduit
+// Manager may refuse to drop the entry, so `uninstall` moves those folders
+// aside first and puts them back when the unregistration fails: a failed
+// uninstall removes nothing.
+//
+// A message box that the conduit shows is closed at once and its text
+// printed, so a silent install never waits for a click. Every report is one
+// line. Exit codes: 0 done, 1 usage, 2 the DLL or the Palm Desktop could not
+// be loaded, 3 registration or unregistration failed, 4 a file is in use.
 #include <windows.h>
 
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
 #include "palm/kivCondMgre.h"
+#include "palm/kivHSAPI.h"
+#include "palm/kivUserData.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/register/BoxCatcher.h"
+#include "tools/register/FoldersAside.h"
+#include "tools/register/InUse.h"
 
 namespace {
 
-enum ExitCode : int { kOk = 0, kUsage = 1, kCannotLoad = 2, kFailed = 3 };
+using registertool::SystemText;
+
+enum ExitCode : int { kOk = 0, kUsage = 1, kCannotLoad = 2, kFailed = 3, kInUse = 4 };
 
 // The conduit's creator ID, as its data module sets it.
 constexpr const char* kCreatorID = "tVan";
 // What the Conduit Manager answers when it had no entry to remove.
 constexpr long kCmNotFound = -1003;
 
-using RegistrationFn = HRESULT(__stdcall*)();
+// A failure with the exit code that reports it.
+class Failure : public rtl::Exception {
+public:
+    Failure(int code, std::string text) : rtl::Exception(std::move(text)), code_(code) {}
+    int Code() const noexcept { return code_; }
 
-std::string SystemText(DWORD code) {
-    char buffer[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+private:
+    int code_;
+};
+
+// The installer shows each line of the output in its details list, so a
+// report never spans lines.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
     return text;
 }
+
+void Say(const std::string& text) { std::cout << OneLine(text) << std::endl; }
 
 // What a registration result means, for the user.
 std::string ResultText(HRESULT result) {
@@ -53,87 +80,184 @@ std::string ResultText(HRESULT result) {
     return rtl::Format("error 0x%08lX", static_cast<unsigned long>(result)) + (system.empty() ? "" : ": " + system);
 }
 
+using RegistrationFn = HRESULT(__stdcall*)();
+
 class Conduit {
 public:
-    explicit Conduit(const std::string& path) : module_(LoadLibraryA(path.c_str())), error_(GetLastError()) {}
-    explicit operator bool() const noexcept { return static_cast<bool>(module_); }
-    DWORD LoadError() const noexcept { return error_; }
-    RegistrationFn Export(const char* name) const {
-        return reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    explicit Conduit(const std::string& path) : module_(LoadLibraryA(path.c_str())) {
+        if (!module_) throw Failure(kCannotLoad, "Cannot load " + path + ": " + SystemText(GetLastError()));
+    }
+    void Call(const char* exportName, const char* done) const {
+        const auto fn =
+            reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module_.get(), exportName)));
+        if (!fn) throw Failure(kCannotLoad, std::string("The conduit lacks ") + exportName + "; is it a Tolvane.dll?");
+        const HRESULT result = fn();
+        if (result != S_OK) throw Failure(kFailed, std::string(exportName) + " failed: " + ResultText(result));
+        Say(done);
     }
 
 private:
     rtl::UniqueHModule module_;
-    DWORD error_;
 };
 
-// Drops the Conduit Manager entry of our creator ID, and nothing else.
-bool RemoveOldEntry() {
-    palm::LoadPalmLibrary(palm::condmgr::Library);
-    if (!palm::condmgr::Library.loaded) {
-        std::cerr << "Cannot load the Conduit Manager (CONDMGR.DLL) of the Palm Desktop.\n";
-        return false;
+// One Palm Desktop library, loaded in this process for as long as it lives.
+class PalmLibraryInUse {
+public:
+    explicit PalmLibraryInUse(palm::PalmLibrary& library) : library_(library) {
+        try {
+            palm::LoadPalmLibrary(library_);
+        } catch (...) {
+            Release();
+            throw;
+        }
+        if (!library_.loaded)
+            throw Failure(kCannotLoad, std::string("Cannot load the Palm Desktop's ") + library_.fileName + ".");
     }
+    ~PalmLibraryInUse() { Release(); }
+    PalmLibraryInUse(const PalmLibraryInUse&) = delete;
+    PalmLibraryInUse& operator=(const PalmLibraryInUse&) = delete;
+
+private:
+    void Release() noexcept {
+        palm::FinishPalmLibrary(library_);
+        library_.loaded = false;
+    }
+    palm::PalmLibrary& library_;
+};
+
+// Drops the Conduit Manager entry of our creator ID, and nothing else;
+// false when there was none.
+bool RemoveEntry(const char* refusal) {
+    const PalmLibraryInUse conduitManager(palm::condmgr::Library);
     const long result = palm::CmRemoveConduitByCreatorID(kCreatorID);
-    palm::FinishPalmLibrary(palm::condmgr::Library);
-    palm::condmgr::Library.loaded = false;
-    if (result > 0) std::cout << "Replaced the earlier registration of " << kCreatorID << ".\n";
-    if (result > 0 || result == kCmNotFound) return true;
-    std::cerr << "Cannot replace the earlier registration: " << ResultText(result) << "\n";
-    return false;
+    if (result == kCmNotFound) return false;
+    if (result <= 0) throw Failure(kFailed, refusal + ResultText(result));
+    return true;
 }
 
-int Call(const Conduit& conduit, const char* exportName, const char* done) {
-    const RegistrationFn fn = conduit.Export(exportName);
-    if (!fn) {
-        std::cerr << "The conduit lacks " << exportName << "; is it a Tolvane.dll?\n";
-        return kCannotLoad;
+void RequireReplaceable(const std::string& path, const char* outcome) {
+    if (const auto why = registertool::WhyNotReplaceable(path)) throw Failure(kInUse, *why + outcome);
+}
+
+// The library is loaded before anything changes, so that one that cannot
+// be loaded leaves the earlier registration as it was.
+void Install(const std::string& path) {
+    const Conduit conduit(path);
+    if (RemoveEntry("Cannot replace the earlier registration: "))
+        Say(std::string("Replaced the earlier registration of ") + kCreatorID + ".");
+    try {
+        conduit.Call("DllRegisterServer", "Registered the conduit with the HotSync Manager.");
+    } catch (const Failure&) {
+        // The conduit leaves the calls that succeeded before the refused one;
+        // an entry without its title or folder is no registration to keep.
+        try {
+            RemoveEntry("");
+        } catch (const rtl::Exception&) {
+        }
+        throw;
     }
-    const HRESULT result = fn();
-    if (result != S_OK) {
-        std::cerr << exportName << " failed: " << ResultText(result) << "\n";
-        return kFailed;
+}
+
+registertool::FoldersAside MoveConduitFoldersAside() {
+    try {
+        return registertool::FoldersAside(kiv::ConduitDirectories(kCreatorID));
+    } catch (const Failure&) {
+        throw;
+    } catch (const rtl::Exception& e) {
+        throw Failure(kInUse, e.Message() + " Nothing was removed.");
     }
-    std::cout << done << "\n";
-    return kOk;
+}
+
+void Uninstall(const std::string& path) {
+    RequireReplaceable(path, " Nothing was removed.");
+    const PalmLibraryInUse users(palm::userdata::Library);
+    const PalmLibraryInUse conduitManager(palm::condmgr::Library);
+    const Conduit conduit(path);
+    registertool::FoldersAside folders = MoveConduitFoldersAside();
+    conduit.Call("DllUnregisterServer", "Unregistered the conduit.");
+    for (const std::string& line : folders.Delete()) Say(line);
+    Say("Deleted every HotSync user's Tolvane folder.");
+}
+
+void RemoveEntryOnly(const std::string& path) {
+    RequireReplaceable(path, " Nothing was removed.");
+    if (RemoveEntry("The Conduit Manager refused to remove the conduit's entry: ")) {
+        Say("Removed the conduit's Conduit Manager entry.");
+        // Tells a running HotSync Manager, as the unregistration does; without it nothing is lost.
+        try {
+            const PalmLibraryInUse hotSyncManager(palm::hsapi::Library);
+            palm::HsRefreshConduitInfo();
+        } catch (const rtl::Exception&) {
+        }
+    } else {
+        Say("The conduit was not registered.");
+    }
+    Say("Every HotSync user's Tolvane folder stays as it was.");
+}
+
+void Check(const std::vector<std::string>& files) {
+    std::vector<std::string> reasons;
+    for (const std::string& file : files)
+        if (const auto why = registertool::WhyNotReplaceable(file)) reasons.push_back(*why);
+    if (reasons.empty()) return;
+    for (size_t i = 0; i + 1 < reasons.size(); ++i) std::cerr << OneLine(reasons[i]) << std::endl;
+    throw Failure(kInUse, reasons.back());
+}
+
+struct Command {
+    const char* name;
+    bool anyFileCount;  // else exactly one file
+    void (*run)(const std::vector<std::string>& files);
+};
+
+const Command kCommands[] = {
+    {"install", false, [](const std::vector<std::string>& f) { Install(f[0]); }},
+    {"uninstall", false, [](const std::vector<std::string>& f) { Uninstall(f[0]); }},
+    {"remove-entry", false, [](const std::vector<std::string>& f) { RemoveEntryOnly(f[0]); }},
+    {"check", true, Check},
+};
+
+const Command* FindCommand(int argc, char** argv) {
+    if (argc < 3) return nullptr;
+    for (const Command& command : kCommands)
+        if (argv[1] == std::string(command.name) && (command.anyFileCount || argc == 3)) return &command;
+    return nullptr;
 }
 
 // The texts of the conduit's message boxes follow the outcome; a box shown
 // while the conduit unloads is among them.
-int Run(const std::string& command, const std::string& path) {
+int Run(const Command& command, const std::vector<std::string>& files) {
     const registertool::BoxCatcher catcher;
     int code = kOk;
-    {
-        const Conduit conduit(path);
-        if (!conduit) {
-            std::cerr << "Cannot load " << path << ": " << SystemText(conduit.LoadError()) << "\n";
-            code = kCannotLoad;
-        } else if (command == "install") {
-            code = RemoveOldEntry() ? Call(conduit, "DllRegisterServer", "Registered the conduit with the HotSync Manager.")
-                                    : kFailed;
-        } else {
-            code = Call(conduit, "DllUnregisterServer", "Unregistered the conduit.");
-        }
+    try {
+        command.run(files);
+    } catch (const Failure& failure) {
+        std::cerr << OneLine(failure.Message()) << std::endl;
+        code = failure.Code();
+    } catch (const rtl::Exception& e) {
+        std::cerr << OneLine(e.Message()) << std::endl;
+        code = kFailed;
     }
-    for (const std::string& text : catcher.Texts()) std::cerr << "The conduit said: " << text << "\n";
+    for (const std::string& text : catcher.Texts()) std::cerr << OneLine("The conduit said: " + text) << std::endl;
     return code;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string command = argc == 3 ? argv[1] : "";
-    if (command != "install" && command != "uninstall") {
-        std::cerr << "usage: tolvane-register install|uninstall PATH\\Tolvane.dll\n";
+    const Command* command = FindCommand(argc, argv);
+    if (!command) {
+        std::cerr << "usage: tolvane-register install|uninstall|remove-entry PATH\\Tolvane.dll\n"
+                     "       tolvane-register check FILE...\n";
         return kUsage;
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     try {
-        return Run(command, argv[2]);
+        return Run(*command, std::vector<std::string>(argv + 2, argv + argc));
     } catch (const rtl::Exception& e) {
-        std::cerr << e.Message() << "\n";
+        std::cerr << OneLine(e.Message()) << std::endl;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << "\n";
+        std::cerr << OneLine(e.what()) << std::endl;
     }
     return kFailed;
 }

@@ -1,0 +1,56 @@
+#include "tools/register/InUse.h"
+
+#include <windows.h>
+
+#include "rtl/SysUtils.h"
+#include "rtl/WinHandles.h"
+
+namespace registertool {
+
+namespace {
+
+bool IsConduit(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/:");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), -1, "Tolvane.dll", -1) == CSTR_EQUAL;
+}
+
+// Only the HotSync Manager loads the conduit, so that is whom to close.
+std::string InUseAdvice(const std::string& path) {
+    if (IsConduit(path))
+        return path + " is in use by the HotSync Manager (or another program that loaded the conduit): "
+                      "close the HotSync Manager and try again.";
+    return path + " is in use by another program: close that program and try again.";
+}
+
+}  // namespace
+
+std::string SystemText(unsigned long code) {
+    char buffer[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::optional<std::string> WhyNotReplaceable(const std::string& path) {
+    const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return std::nullopt;
+    const DWORD error = GetLastError();
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return std::nullopt;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return InUseAdvice(path);
+        default:
+            return rtl::Format("%s cannot be replaced: %s", path.c_str(), SystemText(error).c_str());
+    }
+}
+
+}  // namespace registertool
