@@ -6,13 +6,25 @@
 ; picks) and registers the conduit. Installing again replaces the files and
 ; registers again without ever unregistering: unregistration deletes every
 ; user's Tolvane folder, queue included. Silent with /S; /D=FOLDER picks
-; the folder. Exit codes: 0 installed, 2 no Palm Desktop found,
-; 3 registration failed (the message says why).
+; the folder.
+;
+; Nothing is left half done: before anything is replaced the registration
+; helper checks that no program holds one of the files; a refused
+; registration of a first install takes the copied files away again; the
+; uninstaller removes nothing when the unregistration fails and then keeps
+; itself, so that it can run again.
+;
+; Exit codes of Setup: 0 installed, 1 cancelled by the user, 2 no Palm
+; Desktop found, 3 registration failed, 4 a file is in use or the folder
+; cannot be written (nothing changed). Of the uninstaller: 0 removed,
+; 1 cancelled, 3 unregistration failed, 4 a file is in use (nothing removed
+; in either case). /KEEPQUEUES keeps every user's Tolvane folder.
 
 Unicode false
 SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define CORE_KEY "Software\U.S. Robotics\Pilot Desktop\Core"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
@@ -20,15 +32,27 @@ SetCompressor /SOLID lzma
 !define SENDTO_LINK "Tolvane card queue.lnk"
 !define EXIT_NO_DESKTOP 2
 !define EXIT_REGISTRATION 3
+!define EXIT_IN_USE 4
+; The registration helper's exit code when it cannot load the conduit or the Palm Desktop.
+!define HELPER_CANNOT_LOAD 2
+!define HELPER_IN_USE 4
 
 Name "Tolvane"
 Caption "Tolvane ${VERSION} Setup"
 OutFile "${OUTFILE}"
+; The Palm Desktop lives below Program Files and Add/Remove Programs lists
+; Tolvane in HKLM: both need an administrator. Setup reads HotSyncPath, and
+; puts the Send To entry, for the account it runs as; a standard user who
+; elevates with another account's password installs as that account (README).
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
-DirText "Tolvane goes into the Palm Desktop folder, beside the HotSync Manager. Setup found the folder below; \
-choose another if your Palm Desktop lives elsewhere." "Palm Desktop folder"
+DirText "$DirIntro" "Palm Desktop folder"
+
+Var DirIntro     ; the folder page's text: whether the registry named a HotSync Manager
+Var Reinstall    ; 1 when Tolvane.dll was in the folder before
+Var KeepQueues   ; uninstaller: 1 keeps every user's Tolvane folder
+Var KeepBox
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tolvane"
@@ -39,7 +63,7 @@ VIAddVersionKey "LegalCopyright" "${LICENSE_NOTE}"
 
 Page directory "" "" CheckDesktopPage
 Page instfiles
-UninstPage uninstConfirm
+UninstPage custom un.ConfirmPage un.ConfirmLeave
 UninstPage instfiles
 
 ; $0: empty when $INSTDIR holds a Palm Desktop, else why not.
@@ -56,10 +80,18 @@ Choose the folder of the Palm Desktop (where the HotSync Manager is)."
 FunctionEnd
 
 Function .onInit
+  StrCpy $DirIntro "Tolvane goes into the Palm Desktop folder, beside the HotSync Manager. Setup found the folder \
+below; choose another if your Palm Desktop lives elsewhere."
   ${If} $INSTDIR == ""
     ReadRegStr $1 HKCU "${CORE_KEY}" "HotSyncPath"
     ${If} $1 != ""
       ${GetParent} $1 $INSTDIR
+    ${ElseIfNot} ${Silent}
+      ; An empty field would only grey out Install; the usual place is a start.
+      StrCpy $INSTDIR "$PROGRAMFILES\Palm"
+      StrCpy $DirIntro "Setup found no HotSync Manager in the registry for this Windows user (HotSync has not \
+run under this account yet). Choose the Palm Desktop folder: the one that holds the HotSync Manager and CONDMGR.DLL. \
+To find it, right-click the HotSync Manager in the Start menu, choose Properties and look at Start in."
     ${EndIf}
   ${EndIf}
   ${If} ${Silent}
@@ -80,9 +112,87 @@ Function CheckDesktopPage
   ${EndIf}
 FunctionEnd
 
+; Shows each line of a helper's output (on the stack) as a line of its own in
+; the details list: the list would show a line break as stray characters.
+!macro DETAIL_LINES_FUNCTION prefix
+Function ${prefix}DetailLines
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  StrCpy $R1 0
+  StrCpy $R3 ""
+  ${Do}
+    StrCpy $R2 $R0 1 $R1
+    ${If} $R2 == ""
+    ${OrIf} $R2 == "$\n"
+      ${If} $R3 != ""
+        DetailPrint $R3
+      ${EndIf}
+      StrCpy $R3 ""
+      ${IfThen} $R2 == "" ${|} ${Break} ${|}
+    ${ElseIf} $R2 != "$\r"
+      StrCpy $R3 "$R3$R2"
+    ${EndIf}
+    IntOp $R1 $R1 + 1
+  ${Loop}
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro DETAIL_LINES_FUNCTION ""
+!insertmacro DETAIL_LINES_FUNCTION "un."
+
+; Runs the registration helper with the arguments given; leaves its exit code
+; in $0 ("error" when it could not run) and its output in $1, shown in the details.
+!macro RUN_HELPER prefix helper arguments
+  nsExec::ExecToStack '"${helper}" ${arguments}'
+  Pop $0
+  Pop $1
+  Push $1
+  Call ${prefix}DetailLines
+!macroend
+
+; Stops a failed installation with its exit code: the page then says so
+; instead of "Completed".
+!macro STOP_INSTALL code message
+  MessageBox MB_ICONSTOP "${message}" /SD IDOK
+  SetErrorLevel ${code}
+  Abort "${message}"
+!macroend
+
+; Our own files in $INSTDIR, for a first install whose registration failed.
+Function RemoveCopiedFiles
+  Delete "$INSTDIR\Tolvane.dll"
+  Delete "$INSTDIR\tolvane-queue.exe"
+  Delete "$INSTDIR\tolvane-register.exe"
+  Delete "$INSTDIR\${UNINSTALLER}"
+FunctionEnd
+
 Section "Tolvane"
+  ; Nothing changes while the HotSync Manager or another program holds a
+  ; file that would be replaced, or while the folder cannot be written.
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\tolvane-register.exe" "${REGISTER_TOOL}"
+  !insertmacro RUN_HELPER "" "$PLUGINSDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
+  ${If} $0 != 0
+    !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
+  ${EndIf}
+  ClearErrors
+  FileOpen $2 "$INSTDIR\Tolvane-setup.tmp" w
+  ${If} ${Errors}
+    !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\nSetup may not write \
+into $INSTDIR. Run Setup as an administrator of this computer."
+  ${EndIf}
+  FileClose $2
+  Delete "$INSTDIR\Tolvane-setup.tmp"
+
   SetOutPath "$INSTDIR"
+  StrCpy $Reinstall 0
   ${If} ${FileExists} "$INSTDIR\Tolvane.dll"
+    StrCpy $Reinstall 1
     DetailPrint "Replacing the installed Tolvane; every user's queue and settings stay as they are."
   ${EndIf}
   File "/oname=Tolvane.dll" "${DLL}"
@@ -90,14 +200,15 @@ Section "Tolvane"
   File "/oname=tolvane-register.exe" "${REGISTER_TOOL}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  nsExec::ExecToStack '"$INSTDIR\tolvane-register.exe" install "$INSTDIR\Tolvane.dll"'
-  Pop $0
-  Pop $1
-  DetailPrint $1
+  !insertmacro RUN_HELPER "" "$INSTDIR\tolvane-register.exe" 'install "$INSTDIR\Tolvane.dll"'
   ${If} $0 != 0
-    MessageBox MB_ICONSTOP "Tolvane could not be registered with the HotSync Manager.$\r$\n$\r$\n$1" /SD IDOK
-    SetErrorLevel ${EXIT_REGISTRATION}
-    Abort
+    ${If} $Reinstall == 0
+      Call RemoveCopiedFiles
+      !insertmacro STOP_INSTALL ${EXIT_REGISTRATION} "Tolvane could not be registered with the HotSync Manager; \
+Setup took its files away again.$\r$\n$\r$\n$1"
+    ${EndIf}
+    !insertmacro STOP_INSTALL ${EXIT_REGISTRATION} "Tolvane could not be registered with the HotSync Manager. \
+Its new files are in place; run Setup again once the cause is mended. Every user's queue stays.$\r$\n$\r$\n$1"
   ${EndIf}
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tolvane (HotSync card install conduit)"
@@ -114,15 +225,72 @@ Section "Tolvane"
     "$INSTDIR\tolvane-queue.exe" 0 SW_SHOWMINIMIZED "" "Queue for the card at the next HotSync"
 SectionEnd
 
-Section "Uninstall"
-  nsExec::ExecToStack '"$INSTDIR\tolvane-register.exe" uninstall "$INSTDIR\Tolvane.dll"'
-  Pop $0
-  Pop $1
-  DetailPrint $1
-  ${If} $0 != 0
-    MessageBox MB_ICONEXCLAMATION "Tolvane could not be unregistered; its files are removed all the same.$\r$\n$\r$\n$1" /SD IDOK
-    SetErrorLevel ${EXIT_REGISTRATION}
+; --- The uninstaller ---------------------------------------------------------
+
+Function un.onInit
+  StrCpy $KeepQueues 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/KEEPQUEUES" $R1
+  ${IfNot} ${Errors}
+    StrCpy $KeepQueues 1
   ${EndIf}
+FunctionEnd
+
+Function un.ConfirmPage
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 72u "Tolvane will be removed from $INSTDIR and unregistered from the HotSync Manager.$\r$\n$\r$\n\
+This also DELETES every HotSync user's Tolvane folder: the queue of files waiting for the card and the Tolvane \
+settings of every user of this computer. Files on the handheld's card stay.$\r$\n$\r$\n\
+To keep the queues and settings (to install Tolvane again later), tick the box: then only the conduit's entry \
+in the HotSync Manager is removed and every user's Tolvane folder stays."
+  Pop $0
+  ${NSD_CreateCheckbox} 0 80u 100% 12u "&Keep every user's Tolvane queue and settings"
+  Pop $KeepBox
+  ${If} $KeepQueues == 1
+    ${NSD_Check} $KeepBox
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function un.ConfirmLeave
+  ${NSD_GetState} $KeepBox $0
+  StrCpy $KeepQueues 0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $KeepQueues 1
+  ${EndIf}
+FunctionEnd
+
+; Stops a failed uninstall: nothing is removed, the uninstaller stays to run again.
+!macro STOP_UNINSTALL code message
+  MessageBox MB_ICONSTOP "Tolvane was not uninstalled; nothing was removed.$\r$\n$\r$\n${message}" /SD IDOK
+  SetErrorLevel ${code}
+  Abort "Tolvane was not uninstalled; nothing was removed."
+!macroend
+
+Section "Uninstall"
+  ; The helper itself runs from here, so it is no file to check.
+  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe"'
+  ${If} $0 != 0
+    !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"
+  ${EndIf}
+  StrCpy $2 "uninstall"
+  ${If} $KeepQueues == 1
+    StrCpy $2 "remove-entry"
+  ${EndIf}
+  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" '$2 "$INSTDIR\Tolvane.dll"'
+  ${If} $0 == ${HELPER_CANNOT_LOAD}
+  ${AndIfNot} ${FileExists} "$INSTDIR\CONDMGR.DLL"
+    ; The Palm Desktop went first: no Conduit Manager holds an entry to remove.
+    DetailPrint "The Palm Desktop is no longer in $INSTDIR: there is no registration to remove."
+  ${ElseIf} $0 == ${HELPER_IN_USE}
+    !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"
+  ${ElseIf} $0 != 0
+    !insertmacro STOP_UNINSTALL ${EXIT_REGISTRATION} "Tolvane could not be unregistered from the HotSync Manager; \
+run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
+  ${EndIf}
+
   Delete "$SENDTO\${SENDTO_LINK}"
   Delete "$INSTDIR\Tolvane.dll"
   Delete "$INSTDIR\tolvane-queue.exe"

@@ -3,7 +3,10 @@
 # it refuses a machine without a Palm Desktop, registers the conduit, a
 # second install keeps the users' queues and never unregisters, and the
 # uninstaller removes the conduit, our files and the users' Tolvane folders
-# but nothing of the Palm Desktop's.
+# but nothing of the Palm Desktop's. Nothing is ever left half done: a held
+# library stops the installer and the uninstaller before any change, a
+# refused registration or unregistration changes nothing, and "keep the
+# queues" leaves every user's Tolvane folder as it was.
 # Usage: installer-test.sh BIN_DIR   (run by CTest inside scripts/run-tests.sh)
 set -uo pipefail
 bin=$(cd "${1:?bin folder}" && pwd)
@@ -22,16 +25,34 @@ ok() { checks=$((checks + 1)); echo "ok: $*"; }
 hotsync_path() { wine reg query "$core" /v HotSyncPath 2>/dev/null | tr -d '\r' | sed -n 's/.*HotSyncPath *REG_SZ *//p'; }
 setup() { wine "$bin/Tolvane-setup.exe" /S "$@" >/dev/null 2>&1 </dev/null; }
 conduits() { (cd "$desk" && wine ./hotsync.exe list 2>/dev/null </dev/null | tr -d '\r'); }
+# The uninstaller waits, and hands back its exit code, only when it runs in
+# place (_?=FOLDER); it then cannot delete itself.
+uninstall_here() { timeout 90 wine "$desk/Tolvane-uninstall.exe" /S "$@" "_?=$deskw" >/dev/null 2>&1 </dev/null; }
+# A fingerprint of everything in the desktop folder but the call log.
+snapshot() { (cd "$desk" && find . -type f ! -name calls.log ! -name refresh.log -print0 | sort -z | xargs -0 md5sum); }
+same_as_before() { diff <(echo "$before") <(snapshot) >"$work/snapshot.diff" || { cat "$work/snapshot.diff"; return 1; }; }
+# Runs "$@" while another program holds $1 open without sharing it.
+holder_pid=""
+hold() {
+  : >"$work/holding"
+  wine "$bin/hold_file.exe" "$(win "$1")" --while "$(win "$work/holding")" >"$work/hold.out" 2>/dev/null </dev/null &
+  holder_pid=$!
+  for _ in $(seq 1 100); do grep -q held "$work/hold.out" 2>/dev/null && return 0; sleep 0.2; done
+  fail "hold_file did not hold $1"
+}
+release() { rm -f "$work/holding"; wait "$holder_pid" 2>/dev/null; holder_pid=""; }
 sendto_link() { find "$WINEPREFIX/drive_c/users" -path '*SendTo*' -name 'Tolvane card queue.lnk' | head -1; }
 
 previous=$(hotsync_path)
 cleanup() {
+  [ -z "$holder_pid" ] || release
   if [ -n "$previous" ]; then quiet wine reg add "$core" /v HotSyncPath /d "$previous" /f
   else quiet wine reg delete "$core" /v HotSyncPath /f; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+quiet wine reg delete "$uninstall_key" /f  # left by an earlier run that failed
 quiet wine "$bin/desktop-setup.exe" "$(win "$desk")" || fail "desktop-setup"
 deskw=$(win "$desk")
 printf 'a book\n' >"$work/book.pdb"
@@ -46,6 +67,20 @@ setup "/D=$(win "$work/empty")"; rc=$?
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "a refused install left Tolvane.dll behind"
 ok "no Palm Desktop: exit code 2, nothing installed"
 quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
+
+# A first install whose registration the Conduit Manager refuses takes its
+# files away again and leaves no entry behind.
+cp "$desk/desktop.ini" "$work/desktop.ini"
+printf '\r\n[FailEntry]\r\nCmSetCreatorPriority=-1008\r\n' >>"$desk/desktop.ini"
+setup; rc=$?
+cp "$work/desktop.ini" "$desk/desktop.ini"
+[ $rc -eq 3 ] || fail "a refused first registration makes the installer exit with $rc, not 3"
+for f in Tolvane.dll tolvane-queue.exe tolvane-register.exe Tolvane-uninstall.exe; do
+  [ ! -e "$desk/$f" ] || fail "a refused first install left $f behind"
+done
+conduits | grep -q "^tVan " && fail "a refused first install left an entry: $(conduits)"
+quiet wine reg query "$uninstall_key" && fail "a refused first install made an Add/Remove Programs entry"
+ok "refused first registration: exit code 3, no file and no entry left"
 
 # First install.
 setup; rc=$?
@@ -88,6 +123,50 @@ ok "refused registration: exit code 3 without waiting, queues kept; the next ins
 (cd "$desk" && quiet wine ./hotsync.exe sync Alice) || fail "the HotSync after the second install failed"
 [ -f "$desk/Cards/Volume1/Palm/Launcher/book.pdb" ] || fail "the HotSync did not put book.pdb on the card"
 ok "HotSync after the second install: book.pdb on the card"
+
+# The HotSync Manager holds Tolvane.dll: Setup changes nothing and exits with 4.
+before=$(snapshot)
+hold "$desk/Tolvane.dll"
+setup; rc=$?
+release
+[ $rc -eq 4 ] || fail "with Tolvane.dll held the installer exits with $rc, not 4"
+same_as_before || fail "with Tolvane.dll held the installer changed the desktop folder"
+ok "Tolvane.dll held: Setup exits with 4 and changes nothing"
+
+# The uninstaller with the library held, and with a Conduit Manager that
+# refuses to drop the entry: nothing removed, the uninstaller stays, exit
+# code 4 and 3; every user's Tolvane folder as it was.
+hold "$desk/Tolvane.dll"
+uninstall_here; rc=$?
+release
+[ $rc -eq 4 ] || fail "with Tolvane.dll held the uninstaller exits with $rc, not 4"
+same_as_before || fail "with Tolvane.dll held the uninstaller removed something"
+conduits | grep -q "^tVan " || fail "with Tolvane.dll held the uninstaller unregistered the conduit"
+cp "$desk/desktop.ini" "$work/desktop.ini"
+printf '\r\n[FailEntry]\r\nCmRemoveConduitByCreatorID=-1005\r\n' >>"$desk/desktop.ini"
+uninstall_here; rc=$?
+cp "$work/desktop.ini" "$desk/desktop.ini"
+[ $rc -eq 3 ] || fail "a refused unregistration makes the uninstaller exit with $rc, not 3"
+same_as_before || fail "a refused unregistration removed something"
+conduits | grep -q "^tVan " || fail "a refused unregistration unregistered the conduit"
+quiet wine reg query "$uninstall_key" || fail "a refused unregistration removed the Add/Remove Programs entry"
+[ -n "$(sendto_link)" ] || fail "a refused unregistration removed the Send To entry"
+ok "uninstaller with the library held (exit 4) or refused (exit 3): nothing removed, uninstaller kept"
+
+# Keep the queues: the files and the entry go, every user's folder stays.
+user_folders() { (cd "$desk" && find Alice/Tolvane Bob/Tolvane -print0 | sort -z | xargs -0 ls -ld --time-style=+%s | awk '{print $1, $5, $6, $7}'; find Alice/Tolvane Bob/Tolvane -type f -print0 | sort -z | xargs -0 md5sum); }
+user_folders >"$work/folders-before"
+quiet wine "$desk/Tolvane-uninstall.exe" /S /KEEPQUEUES
+for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
+[ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$desk/Tolvane-uninstall.exe" ] || fail "uninstalling with /KEEPQUEUES left our files"
+conduits | grep -q "^tVan " && fail "uninstalling with /KEEPQUEUES left the conduit registered"
+[ -s "$work/folders-before" ] || fail "no user's Tolvane folder to keep"
+user_folders | cmp -s - "$work/folders-before" || fail "uninstalling with /KEEPQUEUES changed a user's Tolvane folder"
+ok "uninstall with /KEEPQUEUES: conduit and files gone, every user's Tolvane folder as it was"
+setup; rc=$?
+[ $rc -eq 0 ] && conduits | grep -q "^tVan " || fail "installing after a kept uninstall failed ($rc)"
+tr -d '\r' <"$desk/Bob/Tolvane/Tolvane.ini" | grep -q '^DB1=' || fail "Bob's queue did not survive the kept uninstall and the new install"
+ok "install after the kept uninstall: registered, Bob's queued file still queued"
 
 # Uninstall: the uninstaller runs from a copy of itself and returns at once.
 quiet wine "$desk/Tolvane-uninstall.exe" /S
