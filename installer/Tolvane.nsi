@@ -49,6 +49,12 @@ ShowInstDetails show
 ShowUninstDetails show
 DirText "$DirIntro" "Palm Desktop folder"
 
+; NSIS ends its progress page with "Completed" in the title whatever the
+; outcome; the title takes the outcome from here instead.
+SubCaption 4 ": $Outcome"
+UninstallSubCaption 2 ": $Outcome"
+
+Var Outcome      ; "Completed", or what failed
 Var DirIntro     ; the folder page's text: whether the registry named a HotSync Manager
 Var Reinstall    ; 1 when Tolvane.dll was in the folder before
 Var KeepQueues   ; uninstaller: 1 keeps every user's Tolvane folder
@@ -80,6 +86,7 @@ Choose the folder of the Palm Desktop (where the HotSync Manager is)."
 FunctionEnd
 
 Function .onInit
+  StrCpy $Outcome "Completed"
   StrCpy $DirIntro "Tolvane goes into the Palm Desktop folder, beside the HotSync Manager. Setup found the folder \
 below; choose another if your Palm Desktop lives elsewhere."
   ${If} $INSTDIR == ""
@@ -89,9 +96,8 @@ below; choose another if your Palm Desktop lives elsewhere."
     ${ElseIfNot} ${Silent}
       ; An empty field would only grey out Install; the usual place is a start.
       StrCpy $INSTDIR "$PROGRAMFILES\Palm"
-      StrCpy $DirIntro "Setup found no HotSync Manager in the registry for this Windows user (HotSync has not \
-run under this account yet). Choose the Palm Desktop folder: the one that holds the HotSync Manager and CONDMGR.DLL. \
-To find it, right-click the HotSync Manager in the Start menu, choose Properties and look at Start in."
+      StrCpy $DirIntro "No HotSync Manager is registered for this Windows user. Choose the Palm Desktop folder, \
+which holds the HotSync Manager and CONDMGR.DLL (Start in, in the Properties of its Start menu entry)."
     ${EndIf}
   ${EndIf}
   ${If} ${Silent}
@@ -160,7 +166,8 @@ FunctionEnd
 !macro STOP_INSTALL code message
   MessageBox MB_ICONSTOP "${message}" /SD IDOK
   SetErrorLevel ${code}
-  Abort "${message}"
+  StrCpy $Outcome "Not installed"
+  Abort "Tolvane was not installed (see the lines above)."
 !macroend
 
 ; Our own files in $INSTDIR, for a first install whose registration failed.
@@ -228,6 +235,7 @@ SectionEnd
 ; --- The uninstaller ---------------------------------------------------------
 
 Function un.onInit
+  StrCpy $Outcome "Completed"
   StrCpy $KeepQueues 0
   ${GetParameters} $R0
   ClearErrors
@@ -240,13 +248,13 @@ FunctionEnd
 Function un.ConfirmPage
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 72u "Tolvane will be removed from $INSTDIR and unregistered from the HotSync Manager.$\r$\n$\r$\n\
+  ${NSD_CreateLabel} 0 0 100% 100u "Tolvane will be removed from $INSTDIR and unregistered from the HotSync Manager.$\r$\n$\r$\n\
 This also DELETES every HotSync user's Tolvane folder: the queue of files waiting for the card and the Tolvane \
 settings of every user of this computer. Files on the handheld's card stay.$\r$\n$\r$\n\
 To keep the queues and settings (to install Tolvane again later), tick the box: then only the conduit's entry \
 in the HotSync Manager is removed and every user's Tolvane folder stays."
   Pop $0
-  ${NSD_CreateCheckbox} 0 80u 100% 12u "&Keep every user's Tolvane queue and settings"
+  ${NSD_CreateCheckbox} 0 104u 100% 12u "&Keep every user's Tolvane queue and settings"
   Pop $KeepBox
   ${If} $KeepQueues == 1
     ${NSD_Check} $KeepBox
@@ -266,6 +274,7 @@ FunctionEnd
 !macro STOP_UNINSTALL code message
   MessageBox MB_ICONSTOP "Tolvane was not uninstalled; nothing was removed.$\r$\n$\r$\n${message}" /SD IDOK
   SetErrorLevel ${code}
+  StrCpy $Outcome "Not uninstalled"
   Abort "Tolvane was not uninstalled; nothing was removed."
 !macroend
 
