@@ -182,4 +182,16 @@ done
 quiet wine reg query "$uninstall_key" && fail "the Add/Remove Programs entry is still there"
 [ -z "$(sendto_link)" ] || fail "the Send To entry is still there"
 ok "uninstall: conduit, files, users' Tolvane folders and entries gone; the Palm Desktop untouched"
+
+# The Palm Desktop uninstalled first: nothing left to unregister, so the
+# uninstaller removes Tolvane's files all the same.
+setup; rc=$?
+[ $rc -eq 0 ] || fail "installing again for the last case exits with $rc"
+mv "$desk/CONDMGR.DLL" "$work/CONDMGR.DLL"
+uninstall_here; rc=$?
+mv "$work/CONDMGR.DLL" "$desk/CONDMGR.DLL"
+[ $rc -eq 0 ] || fail "without the Palm Desktop's CONDMGR.DLL the uninstaller exits with $rc, not 0"
+[ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$desk/tolvane-queue.exe" ] || fail "without the Palm Desktop the uninstaller left our files"
+rm -f "$desk/Tolvane-uninstall.exe"  # run in place, it cannot delete itself
+ok "the Palm Desktop gone first: the uninstaller still removes Tolvane"
 echo "$checks checks passed"
