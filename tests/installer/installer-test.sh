@@ -33,6 +33,7 @@ snapshot() { (cd "$desk" && find . -type f ! -name calls.log ! -name refresh.log
 same_as_before() { diff <(echo "$before") <(snapshot) >"$work/snapshot.diff" || { cat "$work/snapshot.diff"; return 1; }; }
 # Runs "$@" while another program holds $1 open without sharing it.
 holder_pid=""
+host_pid=""
 hold() {
   : >"$work/holding"
   wine "$bin/hold_file.exe" "$(win "$1")" --while "$(win "$work/holding")" >"$work/hold.out" 2>/dev/null </dev/null &
@@ -46,6 +47,7 @@ sendto_link() { find "$WINEPREFIX/drive_c/users" -path '*SendTo*' -name 'Tolvane
 previous=$(hotsync_path)
 cleanup() {
   [ -z "$holder_pid" ] || release
+  [ -z "$host_pid" ] || kill "$host_pid" 2>/dev/null
   if [ -n "$previous" ]; then quiet wine reg add "$core" /v HotSyncPath /d "$previous" /f
   else quiet wine reg delete "$core" /v HotSyncPath /f; fi
   rm -rf "$work"
@@ -132,6 +134,19 @@ release
 [ $rc -eq 4 ] || fail "with Tolvane.dll held the installer exits with $rc, not 4"
 same_as_before || fail "with Tolvane.dll held the installer changed the desktop folder"
 ok "Tolvane.dll held: Setup exits with 4 and changes nothing"
+
+# The same with the stand-in HotSync Manager itself holding the loaded
+# conduit, its setup dialog open.
+(cd "$desk" && exec wine ./hotsync.exe configure Alice >/dev/null 2>&1 </dev/null) &
+host_pid=$!
+for _ in $(seq 1 60); do
+  quiet wine "$desk/tolvane-register.exe" check "$deskw\\Tolvane.dll"; [ $? -eq 4 ] && break; sleep 0.5
+done
+setup; rc=$?
+kill "$host_pid" 2>/dev/null; wait "$host_pid" 2>/dev/null; host_pid=""
+[ $rc -eq 4 ] || fail "with the HotSync Manager holding the conduit the installer exits with $rc, not 4"
+same_as_before || fail "with the HotSync Manager holding the conduit the installer changed the desktop folder"
+ok "the HotSync Manager holds the conduit: Setup exits with 4 and changes nothing"
 
 # The uninstaller with the library held, and with a Conduit Manager that
 # refuses to drop the entry: nothing removed, the uninstaller stays, exit
