@@ -1,7 +1,7 @@
 ; The Tolvane installer. Built by installer/CMakeLists.txt, which defines
-; VERSION, OUTFILE, DLL, QUEUE_TOOL, REGISTER_TOOL and LICENSE_NOTE.
+; VERSION, OUTFILE, DLL, QUEUE_TOOL, QUEUE_WINDOW, REGISTER_TOOL and LICENSE_NOTE.
 ;
-; Installs Tolvane.dll and its two tools into the Palm Desktop folder (the
+; Installs Tolvane.dll and its tools into the Palm Desktop folder (the
 ; folder of the HotSync Manager that the registry names, or one the user
 ; picks) and registers the conduit. Installing again replaces the files and
 ; registers again without ever unregistering: unregistration deletes every
@@ -30,6 +30,7 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
 !define UNINSTALLER "Tolvane-uninstall.exe"
 !define SENDTO_LINK "Tolvane card queue.lnk"
+!define MENU_LINK "Tolvane Queue.lnk"
 !define EXIT_NO_DESKTOP 2
 !define EXIT_REGISTRATION 3
 !define EXIT_IN_USE 4
@@ -174,6 +175,7 @@ FunctionEnd
 Function RemoveCopiedFiles
   Delete "$INSTDIR\Tolvane.dll"
   Delete "$INSTDIR\tolvane-queue.exe"
+  Delete "$INSTDIR\tolvane-queue-window.exe"
   Delete "$INSTDIR\tolvane-register.exe"
   Delete "$INSTDIR\${UNINSTALLER}"
 FunctionEnd
@@ -183,7 +185,7 @@ Section "Tolvane"
   ; file that would be replaced, or while the folder cannot be written.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\tolvane-register.exe" "${REGISTER_TOOL}"
-  !insertmacro RUN_HELPER "" "$PLUGINSDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
+  !insertmacro RUN_HELPER "" "$PLUGINSDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
   ${If} $0 != 0
     !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
   ${EndIf}
@@ -204,6 +206,7 @@ into $INSTDIR. Run Setup as an administrator of this computer."
   ${EndIf}
   File "/oname=Tolvane.dll" "${DLL}"
   File "/oname=tolvane-queue.exe" "${QUEUE_TOOL}"
+  File "/oname=tolvane-queue-window.exe" "${QUEUE_WINDOW}"
   File "/oname=tolvane-register.exe" "${REGISTER_TOOL}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
@@ -227,9 +230,12 @@ Its new files are in place; run Setup again once the cause is mended. Every user
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 
-  ; Explorer appends the chosen files to the arguments; "-" is the default user.
-  CreateShortCut "$SENDTO\${SENDTO_LINK}" "$INSTDIR\tolvane-queue.exe" "--notify add -" \
-    "$INSTDIR\tolvane-queue.exe" 0 SW_SHOWMINIMIZED "" "Queue for the card at the next HotSync"
+  ; Explorer appends the chosen files to the arguments; the window's program
+  ; asks which HotSync user when there are several.
+  CreateShortCut "$SENDTO\${SENDTO_LINK}" "$INSTDIR\tolvane-queue-window.exe" "--send-to" \
+    "$INSTDIR\tolvane-queue-window.exe" 0 SW_SHOWNORMAL "" "Queue for the card at the next HotSync"
+  CreateShortCut "$SMPROGRAMS\${MENU_LINK}" "$INSTDIR\tolvane-queue-window.exe" "" \
+    "$INSTDIR\tolvane-queue-window.exe" 0 SW_SHOWNORMAL "" "See and change what the next HotSync puts on the card"
 SectionEnd
 
 ; --- The uninstaller ---------------------------------------------------------
@@ -280,7 +286,7 @@ FunctionEnd
 
 Section "Uninstall"
   ; The helper itself runs from here, so it is no file to check.
-  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe"'
+  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe"'
   ${If} $0 != 0
     !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"
   ${EndIf}
@@ -301,8 +307,10 @@ run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
   ${EndIf}
 
   Delete "$SENDTO\${SENDTO_LINK}"
+  Delete "$SMPROGRAMS\${MENU_LINK}"
   Delete "$INSTDIR\Tolvane.dll"
   Delete "$INSTDIR\tolvane-queue.exe"
+  Delete "$INSTDIR\tolvane-queue-window.exe"
   Delete "$INSTDIR\tolvane-register.exe"
   DeleteRegKey HKLM "${UNINST_KEY}"
   ; The folder is the Palm Desktop's: only our own files leave it.

@@ -43,6 +43,7 @@ hold() {
 }
 release() { rm -f "$work/holding"; wait "$holder_pid" 2>/dev/null; holder_pid=""; }
 sendto_link() { find "$WINEPREFIX/drive_c/users" -path '*SendTo*' -name 'Tolvane card queue.lnk' | head -1; }
+menu_link() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Tolvane Queue.lnk' 2>/dev/null | head -1; }
 
 previous=$(hotsync_path)
 cleanup() {
@@ -87,14 +88,17 @@ ok "refused first registration: exit code 3, no file and no entry left"
 # First install.
 setup; rc=$?
 [ $rc -eq 0 ] || fail "silent install exits with $rc"
-for f in Tolvane.dll tolvane-queue.exe tolvane-register.exe Tolvane-uninstall.exe; do
+for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
   [ -f "$desk/$f" ] || fail "the install did not put $f into the Palm Desktop folder"
 done
 conduits | grep -q "^tVan .*title \"Tolvane\"" || fail "hotsync list does not show the conduit: $(conduits)"
 conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the conduit is registered from the wrong file: $(conduits)"
 quiet wine reg query "$uninstall_key" /v UninstallString || fail "no Add/Remove Programs entry"
 [ -n "$(sendto_link)" ] || fail "no Send To entry"
-ok "silent install: files in place, conduit registered, Add/Remove Programs and Send To entries"
+grep -qa 'tolvane-queue-window.exe' "$(sendto_link)" || fail "Send To does not start the queue window's program"
+[ -n "$(menu_link)" ] || fail "no Start menu shortcut to the queue window"
+grep -qa 'tolvane-queue-window.exe' "$(menu_link)" || fail "the Start menu shortcut does not start the queue window"
+ok "silent install: files in place, conduit registered, Add/Remove Programs, Send To and Start menu entries"
 
 # Queues of two users, then a second install over the first.
 (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Alice "$(win "$work/book.pdb")") || fail "queue tool add Alice"
@@ -186,7 +190,7 @@ ok "install after the kept uninstall: registered, Bob's queued file still queued
 # Uninstall: the uninstaller runs from a copy of itself and returns at once.
 quiet wine "$desk/Tolvane-uninstall.exe" /S
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
-for f in Tolvane.dll tolvane-queue.exe tolvane-register.exe Tolvane-uninstall.exe; do
+for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
   [ ! -e "$desk/$f" ] || fail "the uninstaller left $f"
 done
 conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
@@ -196,7 +200,8 @@ for f in CONDMGR.DLL userdata.dll hotsync.exe desktop.ini; do
 done
 quiet wine reg query "$uninstall_key" && fail "the Add/Remove Programs entry is still there"
 [ -z "$(sendto_link)" ] || fail "the Send To entry is still there"
-ok "uninstall: conduit, files, users' Tolvane folders and entries gone; the Palm Desktop untouched"
+[ -z "$(menu_link)" ] || fail "the Start menu shortcut is still there"
+ok "uninstall: conduit, files, users' Tolvane folders, Send To and Start menu entries gone; the Palm Desktop untouched"
 
 # The Palm Desktop uninstalled first: nothing left to unregister, so the
 # uninstaller removes Tolvane's files all the same.

@@ -1,6 +1,9 @@
 #include "tests/support/WindowDriver.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <cstring>
 
 namespace testsupport {
 
@@ -214,8 +217,9 @@ void SelectComboItem(HWND combo, int index) {
     Post(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
-std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout) {
-    const HWND box = WaitForWindow(caption, timeout);
+std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout,
+                             DWORD processId) {
+    const HWND box = WaitForWindow(caption, timeout, processId);
     std::string message;
     for (HWND label : Children(box, "Static")) {
         const std::string text = WindowText(label);
@@ -230,6 +234,24 @@ std::string AnswerMessageBox(const std::string& caption, const std::string& butt
         }
     }
     throw DriverError("No button \"" + button + "\" in message box \"" + caption + "\"");
+}
+
+void DropFiles(HWND window, const std::vector<std::wstring>& files) {
+    std::wstring names;
+    for (const std::wstring& file : files) names += file + L'\0';
+    names += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    if (!memory) throw DriverError("No memory for a drop");
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    if (!PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) {
+        GlobalFree(memory);
+        throw DriverError("The window took no drop");
+    }
 }
 
 ModalWatcher::ModalWatcher(std::function<void()> script) : watchedThread_(GetCurrentThreadId()) {

@@ -89,7 +89,12 @@ void SelectComboItem(HWND combo, int index);
 
 // Waits for a message box with that caption, clicks the button with that
 // text and returns the box's message.
-std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout = kWaitTimeout);
+std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout = kWaitTimeout,
+                             DWORD processId = GetCurrentProcessId());
+
+// Drops files on a window of this process as Explorer does (WM_DROPFILES
+// with the names in UTF-16); the window frees the drop.
+void DropFiles(HWND window, const std::vector<std::wstring>& files);
 
 class ModalWatcher {
 public:

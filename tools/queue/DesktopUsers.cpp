@@ -88,6 +88,8 @@ void Unload(palm::PalmLibrary& library) noexcept {
 
 }  // namespace
 
+std::string SettingsFileOf(const DesktopUser& user) { return user.conduitFolder + "Tolvane.ini"; }
+
 PalmDesktop::PalmDesktop() {
     // A missing library is our message to give, not a system dialog.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

@@ -20,6 +20,9 @@ struct DesktopUser {
     uint32_t firstSlotMediaType = 0;  // of the user's first recorded slot; 0: none
 };
 
+// The user's Tolvane settings file, which holds the queue.
+std::string SettingsFileOf(const DesktopUser& user);
+
 // Holds the two libraries for its lifetime. Throws rtl::Exception with a
 // text for the user when the Palm Desktop cannot be found or asked.
 class PalmDesktop {

@@ -79,6 +79,12 @@ void WarnSharedCardPaths(std::vector<PreviewEntry>& entries) {
 
 }  // namespace
 
+FileProblem ProblemOf(const std::string& fullPath) {
+    const DWORD attributes = GetFileAttributesA(fullPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileProblem::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileProblem::Folder : FileProblem::None;
+}
+
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 
 bool QueueFile::Exists() const {

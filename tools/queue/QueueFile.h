@@ -39,6 +39,11 @@ struct NewSettings {
     uint32_t mediaType = 0;
 };
 
+// Why a file cannot be queued: every queue program refuses the same files
+// and words the reason for its own users.
+enum class FileProblem { None, Missing, Folder };
+FileProblem ProblemOf(const std::string& fullPath);
+
 class QueueFile {
 public:
     explicit QueueFile(std::string settingsFile);

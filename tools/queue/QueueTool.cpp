@@ -70,10 +70,11 @@ std::string FullPath(const std::string& path) {
 
 // Why a path cannot be queued, or "" when it can.
 std::string RefusalOf(const std::string& fullPath) {
-    const DWORD attributes = GetFileAttributesA(fullPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return "No such file: " + fullPath;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return fullPath + " is a folder; queue the files in it instead.";
+    switch (ProblemOf(fullPath)) {
+        case FileProblem::Missing: return "No such file: " + fullPath;
+        case FileProblem::Folder: return fullPath + " is a folder; queue the files in it instead.";
+        case FileProblem::None: break;
+    }
     return {};
 }
 
@@ -86,8 +87,6 @@ const DesktopUser* User(const PalmDesktop& desktop, const std::string& name, Rep
     if (!chosen.note.empty()) report.out << chosen.note << "\n";
     return chosen.user;
 }
-
-std::string SettingsFileOf(const DesktopUser& user) { return user.conduitFolder + "Tolvane.ini"; }
 
 int Add(const Invocation& call, Report& report) {
     if (call.args.size() < 2) return kUsage;

@@ -1,0 +1,116 @@
+// How long the queue window takes from its start to the first painted list,
+// for a queue of 100 and of 10,000 files. The program is started as the
+// Start menu starts it; it counts as painted once it waits for input with
+// nothing left to do (WaitForInputIdle: its first paint is done) and its
+// list holds every entry. Medians of ROUNDS starts each; the last line is
+// the ratio 10,000 / 100, which a virtual list keeps near 1.
+//
+// Usage: queue_window_bench [ROUNDS]  (default 5)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "desktop/DesktopLayout.h"
+#include "rtl/WinHandles.h"
+
+namespace {
+
+using desktop::DesktopLayout;
+
+constexpr int kSizes[] = {100, 10000};
+
+double Now() {
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+void Fail(const std::string& what) {
+    std::fprintf(stderr, "queue window bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+// N small files and a settings file that queues them, written at once.
+void LayOutQueue(const std::string& userFolder, const std::string& books, int count) {
+    CreateDirectoryA(books.c_str(), nullptr);
+    CreateDirectoryA((userFolder + "\\Tolvane").c_str(), nullptr);
+    std::string ini = "[Setup]\r\nConduit_Enabled=1\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\n"
+                      "[InstallToSlot]\r\n";
+    for (int i = 1; i <= count; ++i) {
+        const std::string file = books + "\\book" + std::to_string(i) + ".pdb";
+        std::ofstream(file, std::ios::binary) << "a book of a few bytes";
+        ini += "DB" + std::to_string(i) + "=" + file + "\r\n";
+    }
+    std::ofstream(userFolder + "\\Tolvane\\Tolvane.ini", std::ios::binary) << ini;
+}
+
+struct FindList {
+    DWORD processId;
+    HWND list = nullptr;
+};
+
+BOOL CALLBACK FindListOf(HWND window, LPARAM param) noexcept {
+    auto* search = reinterpret_cast<FindList*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId) return TRUE;
+    search->list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+    return search->list == nullptr;
+}
+
+// Seconds from the start to the first painted list of `count` entries.
+double TimeToFirstList(const std::string& program, int count) {
+    std::string command = "\"" + program + "\" --user Alice";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    const double start = Now();
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        Fail("cannot start " + program);
+    const rtl::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    if (WaitForInputIdle(process.get(), 120000) != 0) Fail("the window never became idle");
+    const double elapsed = Now() - start;
+    FindList search{info.dwProcessId};
+    EnumWindows(&FindListOf, reinterpret_cast<LPARAM>(&search));
+    if (!search.list) Fail("no list in the window");
+    const LRESULT items = SendMessageA(search.list, LVM_GETITEMCOUNT, 0, 0);
+    if (items != count) Fail("the list holds " + std::to_string(items) + " entries, not " + std::to_string(count));
+    PostMessageA(GetAncestor(search.list, GA_ROOT), WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) Fail("the window did not close");
+    return elapsed;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    std::vector<double> medians;
+    for (const int count : kSizes) {
+        DesktopLayout desktop(DesktopLayout::TempFolder("windowbench"));
+        const std::string alice = desktop.AddUser(1001, "Alice", "Alice");
+        desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
+        LayOutQueue(alice, desktop.Folder() + "\\Books", count);
+        const std::string program = desktop.Folder() + "\\tolvane-queue-window.exe";
+        if (!CopyFileA((DesktopLayout::ProgramFolder() + "\\tolvane-queue-window.exe").c_str(), program.c_str(), FALSE))
+            Fail("cannot copy the window's program");
+        TimeToFirstList(program, count);  // the first start warms Wine's caches
+        std::vector<double> times;
+        for (int round = 0; round < rounds; ++round) times.push_back(TimeToFirstList(program, count));
+        medians.push_back(Median(times));
+        std::printf("first_list_%d_ms %.0f\n", count, medians.back() * 1000);
+    }
+    std::printf("first_list_10000_vs_100 %.2f\n", medians[1] / medians[0]);
+    return 0;
+}

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Renders the queue window ("Tolvane Queue") to a PNG file: a stand-in desktop
+# is laid out in the build's own Wine prefix, three books are queued for
+# Alice with the queue tool and one of them is then deleted, so that the list
+# shows ready entries and a warning; the real window is started as the
+# Start menu starts it, under a virtual X server, and grabbed.
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png]
+#   BUILD_DIR is the test build (e.g. build/test); the picture goes to
+#   OUTPUT.png, by default BUILD_DIR/queue-window.png.
+set -euo pipefail
+build=$(cd "${1:?test build directory}" && pwd)
+out=$(realpath -m "${2:-$build/queue-window.png}")
+here=$(cd "$(dirname "$0")" && pwd)
+for program in desktop-setup.exe tolvane-queue.exe tolvane-queue-window.exe; do
+  [ -x "$build/bin/$program" ] || { echo "no $build/bin/$program: build first" >&2; exit 1; }
+done
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  . "$1/wine-env.sh" "$2"
+  desk="$WINEPREFIX/drive_c/queue-shot"
+  rm -rf "$desk"
+  wine "$2/bin/desktop-setup.exe" "C:\\queue-shot" >/dev/null 2>&1 </dev/null
+  cp "$2/bin/tolvane-queue.exe" "$2/bin/tolvane-queue-window.exe" "$desk/"
+  books="$desk/Books"
+  mkdir -p "$books"
+  head -c 48213 /dev/zero >"$books/Pocket Atlas.pdb"
+  head -c 2310 /dev/zero >"$books/Notes.prc"
+  head -c 731 /dev/zero >"$books/Old letters.pdb"
+  wine "$desk/tolvane-queue.exe" add Alice "C:\\queue-shot\\Books\\Pocket Atlas.pdb" \
+    "C:\\queue-shot\\Books\\Old letters.pdb" "C:\\queue-shot\\Books\\Notes.prc" >/dev/null 2>&1 </dev/null
+  rm "$books/Old letters.pdb"
+  wine reg delete "HKCU\\Software\\Tolvane\\Queue" /f >/dev/null 2>&1 || true
+  wine "$desk/tolvane-queue-window.exe" --user Alice >/dev/null 2>&1 </dev/null &
+  pid=$!
+  geometry=""
+  for _ in $(seq 1 300); do
+    geometry=$(xwininfo -root -tree 2>/dev/null |
+      sed -n "s/^ *0x[0-9a-f]* \"Tolvane Queue\": .*  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\)  .*/\1/p" | head -1)
+    [ -n "$geometry" ] && break
+    sleep 0.1
+  done
+  rc=0
+  if [ -n "$geometry" ]; then
+    sleep 2  # the first paint of the list
+    import -window root -crop "$geometry" +repage "$3"
+    echo "$3"
+  else
+    echo "the queue window did not appear" >&2
+    rc=1
+  fi
+  wineserver -k || true
+  wait "$pid" 2>/dev/null || true
+  exit $rc' _ "$here" "$build" "$out"

@@ -1,0 +1,102 @@
+// What the queue window says about a queue, in words.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tools/window/QueueRows.h"
+
+using namespace queuewindow;
+
+namespace {
+
+queuetool::PreviewEntry Entry(const std::string& key, const std::string& source, std::optional<uint64_t> size,
+                              std::vector<std::string> warnings = {}) {
+    queuetool::PreviewEntry entry;
+    entry.entry.key = key;
+    entry.entry.source = source;
+    entry.cardPath = "/Palm/Launcher/" + source.substr(source.find_last_of("\\/:") + 1);
+    entry.size = size;
+    entry.warnings = std::move(warnings);
+    return entry;
+}
+
+}  // namespace
+
+TEST(QueueRows, SizesReadAsExplorerShowsThem) {
+    const struct {
+        uint64_t bytes;
+        const char* text;
+    } cases[] = {{0, "0 bytes"},          {1, "1 byte"},          {1023, "1023 bytes"},
+                 {1024, "1.0 KB"},        {1536, "1.5 KB"},       {1048575, "1024.0 KB"},
+                 {1048576, "1.0 MB"},     {uint64_t(5) << 30, "5.0 GB"},   {uint64_t(3) << 40, "3072.0 GB"}};
+    for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), c.text) << c.bytes;
+}
+
+// A missing file has no size and counts nothing towards the total; each of
+// its warnings shows in the state.
+TEST(QueueRows, RowsAndStatusCountTheFilesThatWillBeCopied) {
+    queuetool::Preview preview;
+    preview.entries.push_back(Entry("DB1", "C:\\Books\\a.pdb", 2048));
+    preview.entries.push_back(Entry("db7", "C:\\Books\\gone.pdb", std::nullopt, {"The file is missing.", "And more."}));
+    preview.entries.push_back(Entry("DB9", "D:/b.prc", 1));
+    const std::vector<Row> rows = MakeRows(preview);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].name, "a.pdb");
+    EXPECT_EQ(rows[0].state, "Ready");
+    EXPECT_EQ(rows[0].size, "2.0 KB");
+    EXPECT_EQ(rows[1].key, "db7");
+    EXPECT_EQ(rows[1].size, "-");
+    EXPECT_EQ(rows[1].state, "The file is missing. And more.");
+    EXPECT_EQ(rows[2].name, "b.prc");
+    EXPECT_EQ(StatusText(rows), "3 files queued, 2.0 KB; 1 needs attention.");
+    EXPECT_EQ(StatusText({rows[2]}), "1 file queued, 1 byte.");
+    EXPECT_EQ(StatusText({rows[1], rows[1]}), "2 files queued, 0 bytes; 2 need attention.");
+    EXPECT_EQ(StatusText({}), "The queue is empty: the next HotSync installs nothing.");
+}
+
+TEST(QueueRows, TheInstallSummarySaysWhatTheNextHotSyncDoes) {
+    queuetool::Preview preview;
+    preview.cardDirectory = "/Palm/Books";
+    const app::TSlots slots = {{1, 0x6D737469, "Memory Stick slot"}, {2, 0x73646967, "SD slot"}};
+    const struct {
+        bool exists, enabled;
+        int32_t mediaType;
+        const char* expected;
+    } cases[] = {
+        {false, true, 0, "not set up for this user yet"},
+        {true, true, 0x73646967, "Install to card is on. Card: the SD slot. Card folder: /Palm/Books."},
+        {true, false, 0x73646967, "Install to card is off: the next HotSync installs nothing. Card: the SD slot."},
+        {true, true, 0, "Card: no card chosen."},
+        {true, true, 0x63667368, "Card: a card of kind 'cfsh', which this handheld has not reported."},
+        {true, true, 0x01020304, "kind '\?\?\?\?'"},
+    };
+    for (const auto& c : cases) {
+        preview.settingsFileExists = c.exists;
+        preview.enabled = c.enabled;
+        preview.mediaType = c.mediaType;
+        const std::string summary = InstallSummary(preview, slots);
+        EXPECT_NE(summary.find(c.expected), std::string::npos) << summary;
+    }
+}
+
+// Send To's report stays one short line however many files were refused,
+// and counts the names it leaves out.
+TEST(QueueRows, TheBatchLineStaysShortAndCountsWhatItLeavesOut) {
+    EXPECT_EQ(BatchLine(80, 0, "Alice", {}), "Queued 80 files for Alice.");
+    EXPECT_EQ(BatchLine(1, 2, "Bob", {}), "Queued 1 file for Bob (2 already queued).");
+    EXPECT_EQ(BatchLine(0, 0, "Bob", {{"C:\\x\\Books", "a folder"}}), "Queued 0 files for Bob; 1 refused: Books (a folder).");
+
+    std::vector<Refusal> many;
+    for (int i = 0; i < 500; ++i) many.push_back({"C:\\Some folder\\book number " + std::to_string(i) + ".pdb", "no such file"});
+    for (size_t limit : {60u, 120u, 240u, 1000u}) {
+        const std::string line = BatchLine(3, 0, "Carol", many, limit);
+        EXPECT_LE(line.size(), limit) << line;
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        EXPECT_EQ(line.rfind("Queued 3 files for Carol; 500 refused", 0), 0u) << line;
+        const size_t named = static_cast<size_t>(std::count(line.begin(), line.end(), '('));
+        const std::string rest = named ? " and " + std::to_string(500 - named) + " more." : " refused.";
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), rest.size())), rest) << line;
+    }
+    // Not even one name fits: the count alone.
+    EXPECT_EQ(BatchLine(0, 0, "Carol", many, 40), "Queued 0 files for Carol; 500 refused.");
+}

@@ -1,0 +1,338 @@
+// The "Tolvane Queue" window driven as a person would: on a laid-out
+// stand-in desktop, files dropped, entries removed, a HotSync run while it
+// is open, and Explorer's Send To with two HotSync users.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "desktop/DesktopLayout.h"
+#include "tests/support/TestPaths.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/tools/ToolRun.h"
+#include "tools/queue/QueueFile.h"
+#include "tools/window/QueueWindow.h"
+#include "tools/window/Remembered.h"
+
+using desktop::DesktopLayout;
+namespace fs = std::filesystem;
+namespace td = testsupport;
+
+namespace {
+
+constexpr const char* kCaption = "Tolvane Queue";
+enum Column { kKey, kName, kSize, kCardPath, kState };
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow(text.size() * 4 + 1, '\0');
+    narrow.resize(WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(),
+                                      static_cast<int>(narrow.size()), nullptr, nullptr));
+    return narrow;
+}
+
+HWND ListOf(HWND window) { return td::Children(window, WC_LISTVIEWA).at(0); }
+
+int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string ItemText(HWND list, int item, Column column) {
+    wchar_t text[1024] = {};
+    LVITEMW request{};
+    request.iSubItem = column;
+    request.pszText = text;
+    request.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&request));
+    return Narrow(text);
+}
+
+std::vector<std::string> Keys(HWND list) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < ItemCount(list); ++i) keys.push_back(ItemText(list, i, kKey));
+    return keys;
+}
+
+std::vector<std::string> SelectedKeys(HWND list) {
+    std::vector<std::string> keys;
+    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(list, i, LVNI_SELECTED))
+        keys.push_back(ItemText(list, i, kKey));
+    return keys;
+}
+
+void SelectOnly(HWND list, int item) {
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// The window on a thread of its own, as its program runs it.
+class OpenWindow {
+public:
+    explicit OpenWindow(queuewindow::WindowOptions options = {})
+        : thread_([this, options] { exitCode_ = queuewindow::RunQueueWindow(options); }) {
+        window_ = td::WaitForWindow(kCaption);
+    }
+    ~OpenWindow() {
+        if (IsWindow(window_)) td::Close(window_);
+        if (thread_.joinable()) thread_.join();
+    }
+    HWND Window() const { return window_; }
+    HWND List() const { return ListOf(window_); }
+    HWND Button(const std::string& text) const { return td::Child(window_, "Button", text); }
+    std::string Status() const { return td::WindowText(td::Children(window_, STATUSCLASSNAMEA).at(0)); }
+    // Closes it as the close box does and waits for its thread.
+    int CloseAndWait() {
+        td::PressCloseBox(window_);
+        thread_.join();
+        return exitCode_;
+    }
+
+private:
+    HWND window_ = nullptr;
+    int exitCode_ = -1;
+    std::thread thread_;
+};
+
+class QueueWindow : public ::testing::Test {
+protected:
+    QueueWindow() : desktop_(DesktopLayout::TempFolder("window")) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, queuewindow::kRememberedKey);
+        alice_ = desktop_.AddUser(1001, "Alice", "Alice");
+        desktop_.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
+        bob_ = desktop_.AddUser(1002, "Bob", "BobsFolder");
+        desktop_.AddSlot(1002, 1, desktop::FourCC("sdig"), "SD card");
+        card_ = desktop_.AddVolume(1, desktop::FourCC("sdig"));
+        for (const char* tool : {"tolvane-queue-window.exe", "tolvane-register.exe", "Tolvane.dll"})
+            fs::copy_file(testsupport::BinDir() + tool, desktop_.Folder() + "\\" + tool);
+        files_ = fs::path(desktop_.Folder()) / "Books";
+        fs::create_directories(files_);
+    }
+    ~QueueWindow() override { RegDeleteKeyW(HKEY_CURRENT_USER, queuewindow::kRememberedKey); }
+
+    fs::path Book(const std::wstring& name, const std::string& content = "book") {
+        const fs::path file = files_ / name;
+        std::ofstream(file, std::ios::binary) << content;
+        return file;
+    }
+    std::string Settings(const std::string& user) const { return user + "\\Tolvane\\Tolvane.ini"; }
+    queuetool::QueueFile Queue(const std::string& user) const { return queuetool::QueueFile(Settings(user)); }
+    // Queued as the tools queue, for the card that the users' handhelds have.
+    void Add(const std::string& user, const fs::path& file) const {
+        Queue(user).Add(file.string(), queuetool::NewSettings{desktop::FourCC("sdig")});
+    }
+
+    DesktopLayout desktop_;
+    std::string alice_, bob_, card_;
+    fs::path files_;
+};
+
+}  // namespace
+
+// Accented names are queued; a name the settings file cannot hold is refused
+// by name, and the rest of the drop is queued all the same.
+TEST_F(QueueWindow, DroppedFilesAreQueuedAndListedWithTheirCardPaths) {
+    const fs::path first = Book(L"first.pdb", "0123456789");
+    const fs::path accented = Book(L"Caf\u00e9 cr\u00e8me.prc");
+    const fs::path cyrillic = Book(L"\u041a\u043d\u0438\u0433\u0430.pdb");
+    OpenWindow window;
+    const HWND list = window.List();
+    EXPECT_EQ(ItemCount(list), 0);
+
+    td::DropFiles(window.Window(), {first.wstring(), accented.wstring(), cyrillic.wstring()});
+    const std::string refusal = td::AnswerMessageBox("Files not queued", "OK");
+    EXPECT_NE(refusal.find("Queued 2 files for Alice; 1 refused"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("characters that the queue cannot hold"), std::string::npos) << refusal;
+
+    ASSERT_EQ(Keys(list), (std::vector<std::string>{"DB1", "DB2"}));
+    EXPECT_EQ(ItemText(list, 0, kName), "first.pdb");
+    EXPECT_EQ(ItemText(list, 0, kSize), "10 bytes");
+    EXPECT_EQ(ItemText(list, 0, kCardPath), "/Palm/Launcher/first.pdb");
+    EXPECT_EQ(ItemText(list, 0, kState), "Ready");
+    EXPECT_EQ(ItemText(list, 1, kCardPath), Narrow(L"/Palm/Launcher/Caf\u00e9 cr\u00e8me.prc"));
+    EXPECT_EQ(SelectedKeys(list), (std::vector<std::string>{"DB1", "DB2"}));
+    EXPECT_NE(window.Status().find("2 files queued, 14 bytes"), std::string::npos) << window.Status();
+
+    const auto entries = Queue(alice_).Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].source, first.string());
+    EXPECT_EQ(entries[1].source, Narrow(accented.wstring()));
+    EXPECT_FALSE(fs::exists(Settings(bob_)));
+
+    // The same files again: nothing is queued twice.
+    td::DropFiles(window.Window(), {first.wstring()});
+    ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("1 already queued") != std::string::npos; }))
+        << window.Status();
+    EXPECT_EQ(Queue(alice_).Entries().size(), 2u);
+}
+
+TEST_F(QueueWindow, ADroppedFolderIsRefusedWithAMessageAndNothingChanges) {
+    const fs::path book = Book(L"kept.pdb");
+    Add(alice_, book);
+    const std::string before = Read(Settings(alice_));
+    const fs::path folder = files_ / "More books";
+    fs::create_directories(folder);
+    Book(L"More books\\inside.pdb");
+
+    OpenWindow window;
+    td::DropFiles(window.Window(), {folder.wstring()});
+    const std::string message = td::AnswerMessageBox("Files not queued", "OK");
+    EXPECT_NE(message.find("More books: a folder"), std::string::npos) << message;
+    EXPECT_NE(message.find("Nothing was queued."), std::string::npos) << message;
+    EXPECT_EQ(Read(Settings(alice_)), before);
+    EXPECT_EQ(Keys(window.List()), std::vector<std::string>{"DB1"});
+}
+
+// The confirmation names what goes; "No" keeps everything, "Yes" removes
+// only the chosen entry, the Delete key as the Remove button.
+TEST_F(QueueWindow, RemovingAsksAndRemovesOnlyTheChosenEntry) {
+    for (const wchar_t* name : {L"a.pdb", L"b.pdb", L"c.pdb"}) Add(alice_, Book(name));
+    OpenWindow window;
+    const HWND list = window.List();
+    ASSERT_EQ(ItemCount(list), 3);
+    EXPECT_FALSE(td::IsEnabled(window.Button("&Remove")));
+
+    SelectOnly(list, 1);
+    ASSERT_TRUE(td::WaitFor([&] { return td::IsEnabled(window.Button("&Remove")); }));
+    SetFocus(list);
+    td::PressKey(list, VK_DELETE);
+    const std::string question = td::AnswerMessageBox("Remove from the queue", "No");
+    EXPECT_NE(question.find("Remove the entry DB2 (b.pdb) from the queue of Alice?"), std::string::npos) << question;
+    EXPECT_EQ(Queue(alice_).Entries().size(), 3u);
+
+    td::Click(window.Button("&Remove"));
+    td::AnswerMessageBox("Remove from the queue", "Yes");
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 2; }));
+    EXPECT_EQ(Keys(list), (std::vector<std::string>{"DB1", "DB3"}));
+    std::vector<std::string> left;
+    for (const auto& entry : Queue(alice_).Entries()) left.push_back(entry.key);
+    EXPECT_EQ(left, (std::vector<std::string>{"DB1", "DB3"}));
+
+    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+    td::Click(window.Button("&Remove"));
+    const std::string both = td::AnswerMessageBox("Remove from the queue", "Yes");
+    EXPECT_NE(both.find("Remove 2 entries"), std::string::npos) << both;
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 0; }));
+    EXPECT_TRUE(Queue(alice_).Entries().empty());
+}
+
+// Installed entries leave the list within a second of the HotSync's
+// change; the entry that stays queued keeps its selection and shows why.
+TEST_F(QueueWindow, AHotSyncRunWhileTheWindowIsOpenMakesInstalledEntriesDisappear) {
+    ASSERT_EQ(tooltest::RunTool(desktop_.Folder() + "\\tolvane-register.exe",
+                                {"install", desktop_.Folder() + "\\Tolvane.dll"}).exitCode, 0u);
+    Add(alice_, Book(L"one.pdb", "one"));
+    Add(alice_, (files_ / "gone.pdb"));
+    Add(alice_, Book(L"two.pdb", "two"));
+    OpenWindow window;
+    const HWND list = window.List();
+    ASSERT_EQ(ItemCount(list), 3);
+    EXPECT_NE(ItemText(list, 1, kState).find("The file is missing"), std::string::npos);
+    EXPECT_NE(window.Status().find("1 needs attention"), std::string::npos) << window.Status();
+    SelectOnly(list, 1);
+
+    desktop_.SetSyncUser(std::nullopt);
+    const auto sync = tooltest::RunTool(desktop_.HostPath(), {"sync", "Alice"});
+    ASSERT_EQ(sync.exitCode, 0u) << sync.output;
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/one.pdb")), "one");
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 1; }, td::Millis(3000)));
+    EXPECT_EQ(Keys(list), std::vector<std::string>{"DB2"});
+    EXPECT_EQ(SelectedKeys(list), std::vector<std::string>{"DB2"});
+
+    // Another program's addition shows as well.
+    Add(alice_, Book(L"three.pdb"));
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 2; }, td::Millis(3000)));
+    EXPECT_EQ(SelectedKeys(list), std::vector<std::string>{"DB2"});
+}
+
+// The user chosen and the window's place are kept for the next start;
+// a user named on the command line wins.
+TEST_F(QueueWindow, RemembersTheLastUserAndThePlace) {
+    Add(bob_, Book(L"bob.pdb"));
+    RECT placed{};
+    {
+        OpenWindow window;
+        const HWND combo = td::Children(window.Window(), "ComboBox").at(0);
+        EXPECT_EQ(td::ComboItems(combo), (std::vector<std::string>{"Alice", "Bob"}));
+        EXPECT_EQ(td::ComboSelection(combo), 0);
+        td::SelectComboItem(combo, 1);
+        ASSERT_TRUE(td::WaitFor([&] { return ItemCount(window.List()) == 1; }));
+        MoveWindow(window.Window(), 40, 50, 640, 420, TRUE);
+        GetWindowRect(window.Window(), &placed);
+        EXPECT_EQ(window.CloseAndWait(), 0);
+    }
+    const queuewindow::Remembered remembered = queuewindow::LoadRemembered();
+    EXPECT_EQ(remembered.lastUser, L"Bob");
+    ASSERT_TRUE(remembered.bounds.has_value());
+    EXPECT_EQ(remembered.bounds->left, placed.left);
+    EXPECT_EQ(remembered.bounds->bottom, placed.bottom);
+    {
+        OpenWindow window;
+        EXPECT_EQ(td::ComboSelection(td::Children(window.Window(), "ComboBox").at(0)), 1);
+        RECT reopened{};
+        GetWindowRect(window.Window(), &reopened);
+        EXPECT_EQ(reopened.left, placed.left);
+        EXPECT_EQ(reopened.right - reopened.left, placed.right - placed.left);
+    }
+    queuewindow::WindowOptions alice;
+    alice.user = L"alice";
+    OpenWindow window(alice);
+    EXPECT_EQ(td::ComboSelection(td::Children(window.Window(), "ComboBox").at(0)), 0);
+}
+
+// Every control that takes the focus does so in reading order, and each
+// has its mnemonic.
+TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
+    Add(alice_, Book(L"a.pdb"));
+    OpenWindow window;
+    SelectOnly(window.List(), 0);  // Remove takes the focus only while it can remove
+    ASSERT_TRUE(td::WaitFor([&] { return td::IsEnabled(window.Button("&Remove")); }));
+    std::vector<std::string> order;
+    for (HWND child = GetNextDlgTabItem(window.Window(), nullptr, FALSE), first = child; child;) {
+        order.push_back(td::ClassName(child));
+        child = GetNextDlgTabItem(window.Window(), child, FALSE);
+        if (child == first) break;
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "SysListView32", "Button", "Button"}));
+    for (const char* label : {"HotSync &user:", "&Queued files:"})
+        EXPECT_NE(td::FindChild(window.Window(), "Static", label), nullptr) << label;
+    for (const char* button : {"&Add files...", "&Remove"})
+        EXPECT_NE(td::FindChild(window.Window(), "Button", button), nullptr) << button;
+}
+
+// With two HotSync users, Send To asks which one and queues for that one,
+// then says in one line what it did.
+TEST_F(QueueWindow, SendToWithTwoUsersQueuesForTheChosenUser) {
+    const std::string program = desktop_.Folder() + "\\tolvane-queue-window.exe";
+    const fs::path folder = files_ / "folder";
+    fs::create_directories(folder);
+    const std::string command = tooltest::CommandLine(
+        program, {"--send-to", Book(L"x.pdb").string(), Book(L"y.pdb").string(), folder.string()});
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::string line = command;
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    CloseHandle(info.hThread);
+
+    const HWND chooser = td::WaitForWindow("Tolvane Queue: HotSync user", td::kWaitTimeout, info.dwProcessId);
+    const HWND combo = td::Children(chooser, "ComboBox").at(0);
+    EXPECT_EQ(td::ComboItems(combo).size(), 2u);
+    td::SelectComboItem(combo, 1);
+    td::Click(td::Child(chooser, "Button", "OK"));
+    td::WaitUntilGone(chooser);
+    const std::string report = td::AnswerMessageBox(kCaption, "OK", td::kWaitTimeout, info.dwProcessId);
+    EXPECT_EQ(report, "Queued 2 files for Bob; 1 refused: folder (a folder: add the files in it instead).");
+
+    DWORD exitCode = 1;
+    EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(Queue(bob_).Entries().size(), 2u);
+    EXPECT_FALSE(fs::exists(Settings(alice_)));
+}

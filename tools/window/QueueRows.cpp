@@ -1,0 +1,117 @@
+#include "tools/window/QueueRows.h"
+
+#include <cstdio>
+
+namespace queuewindow {
+
+namespace {
+
+constexpr const char* kReady = "Ready";
+
+struct Unit {
+    uint64_t size;
+    const char* name;
+};
+constexpr Unit kUnits[] = {{1ull << 30, "GB"}, {1ull << 20, "MB"}, {1ull << 10, "KB"}};
+
+std::string Plural(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string all;
+    for (const std::string& text : texts) all += (all.empty() ? "" : " ") + text;
+    return all;
+}
+
+std::string CardWords(const queuetool::Preview& preview, const app::TSlots& slots) {
+    if (preview.mediaType == 0) return "no card chosen";
+    for (const app::TSlot& slot : slots)
+        if (slot.MediaType == static_cast<uint32_t>(preview.mediaType) && !slot.DisplayName.empty())
+            return "the " + slot.DisplayName;
+    const uint32_t code = static_cast<uint32_t>(preview.mediaType);
+    std::string fourCC;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((code >> shift) & 0xFF);
+        fourCC += (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    return "a card of kind '" + fourCC + "', which this handheld has not reported";
+}
+
+}  // namespace
+
+std::string SizeText(uint64_t bytes) {
+    for (const Unit& unit : kUnits)
+        if (bytes >= unit.size) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.1f %s", static_cast<double>(bytes) / unit.size, unit.name);
+            return text;
+        }
+    return Plural(bytes, "byte", "bytes");
+}
+
+std::vector<Row> MakeRows(const queuetool::Preview& preview) {
+    std::vector<Row> rows;
+    rows.reserve(preview.entries.size());
+    for (const queuetool::PreviewEntry& entry : preview.entries) {
+        Row row;
+        row.key = entry.entry.key;
+        row.source = entry.entry.source;
+        row.name = FileNameOf(entry.entry.source);
+        row.cardPath = entry.cardPath;
+        row.bytes = entry.size.value_or(0);
+        row.size = entry.size ? SizeText(*entry.size) : "-";
+        row.warned = !entry.warnings.empty();
+        row.state = row.warned ? Joined(entry.warnings) : kReady;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string StatusText(const std::vector<Row>& rows) {
+    if (rows.empty()) return "The queue is empty: the next HotSync installs nothing.";
+    uint64_t total = 0;
+    size_t warned = 0;
+    for (const Row& row : rows) {
+        total += row.bytes;
+        warned += row.warned ? 1 : 0;
+    }
+    std::string text = Plural(rows.size(), "file", "files") + " queued, " + SizeText(total);
+    if (warned) text += "; " + std::to_string(warned) + (warned == 1 ? " needs" : " need") + " attention";
+    return text + ".";
+}
+
+std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots& slots) {
+    if (!preview.settingsFileExists)
+        return "Tolvane is not set up for this user yet. The first file you add sets it up: install on, "
+               "card folder " + preview.cardDirectory + ".";
+    const std::string card = "Card: " + CardWords(preview, slots) + ". Card folder: " + preview.cardDirectory + ".";
+    if (!preview.enabled)
+        return "Install to card is off: the next HotSync installs nothing. " + card;
+    return "Install to card is on. " + card;
+}
+
+std::string BatchLine(size_t queued, size_t alreadyQueued, const std::string& user,
+                      const std::vector<Refusal>& refused, size_t maxLength) {
+    std::string line = "Queued " + Plural(queued, "file", "files") + " for " + user;
+    if (alreadyQueued) line += " (" + std::to_string(alreadyQueued) + " already queued)";
+    if (refused.empty()) return line + ".";
+    line += "; " + std::to_string(refused.size()) + " refused:";
+    size_t shown = 0;
+    for (const Refusal& refusal : refused) {
+        const std::string item = std::string(shown ? ", " : " ") + FileNameOf(refusal.file) + " (" + refusal.reason + ")";
+        const std::string rest = " and " + std::to_string(refused.size() - shown) + " more.";
+        if (line.size() + item.size() + rest.size() > maxLength)
+            return shown ? line + rest : line.substr(0, line.size() - 1) + ".";
+        line += item;
+        ++shown;
+    }
+    return line + ".";
+}
+
+}  // namespace queuewindow

@@ -1,0 +1,52 @@
+// What the queue window shows of one user's queue, in words: the rows of
+// the list, the line about the user's card install, the status line, and
+// the one-line outcome of a batch of files. No window code here, so that
+// the words can be checked on their own.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/memorycard.h"
+#include "tools/queue/QueueFile.h"
+
+namespace queuewindow {
+
+struct Row {
+    std::string key;
+    std::string name;      // the desktop file's name
+    std::string size;      // "12.5 KB", or "-" when there is no file to copy
+    std::string cardPath;
+    std::string state;     // "Ready", or what is wrong with the entry
+    std::string source;    // the full desktop path
+    uint64_t bytes = 0;
+    bool warned = false;
+};
+
+std::vector<Row> MakeRows(const queuetool::Preview& preview);
+
+// "3 files queued, 1.2 MB; 1 needs attention" (or "The queue is empty").
+std::string StatusText(const std::vector<Row>& rows);
+
+// The user's card install in words: whether it is on, which card (by the
+// name the handheld gave its slot when one matches) and the card folder.
+std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots& slots);
+
+// Sizes as Explorer shows them: bytes below 1 KB, then KB, MB and GB with
+// one decimal.
+std::string SizeText(uint64_t bytes);
+
+// A file that was not queued, and why.
+struct Refusal {
+    std::string file;
+    std::string reason;
+};
+
+// The outcome of a batch in one short line:
+//   "Queued 80 files for Alice; 2 refused: a.pdb (no such file), Books (a folder)."
+// At most `maxLength` characters: the refused names that do not fit are
+// counted instead ("... and 5 more").
+std::string BatchLine(size_t queued, size_t alreadyQueued, const std::string& user,
+                      const std::vector<Refusal>& refused, size_t maxLength = 240);
+
+}  // namespace queuewindow

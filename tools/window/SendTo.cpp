@@ -1,0 +1,85 @@
+#include "tools/window/SendTo.h"
+
+#include <windows.h>
+
+#include <optional>
+
+#include "rtl/Forms.h"
+#include "rtl/SysUtils.h"
+#include "tools/queue/DesktopUsers.h"
+#include "tools/window/QueueBatch.h"
+#include "tools/window/QueueWindow.h"
+#include "tools/window/Remembered.h"
+#include "tools/window/WideText.h"
+
+namespace queuewindow {
+
+namespace {
+
+enum ExitCode : int { kQueued = 0, kCancelled = 1, kNothingQueued = 2, kFailed = 3 };
+
+constexpr rtl::ControlDesign kChooserControls[] = {
+    {.kind = rtl::ControlKind::Label, .name = "lQuestion", .left = 10, .top = 12, .width = 300, .height = 16,
+     .caption = ""},
+    {.kind = rtl::ControlKind::ComboList, .name = "cbUser", .left = 10, .top = 34, .width = 300, .height = 200,
+     .tabOrder = 0},
+    {.kind = rtl::ControlKind::Button, .name = "bOK", .left = 144, .top = 70, .width = 80, .height = 24,
+     .caption = "OK", .tabOrder = 1, .flags = rtl::cfDefault, .modalResult = rtl::mrOk},
+    {.kind = rtl::ControlKind::Button, .name = "bCancel", .left = 230, .top = 70, .width = 80, .height = 24,
+     .caption = "Cancel", .tabOrder = 2, .flags = rtl::cfCancel, .modalResult = rtl::mrCancel},
+};
+constexpr rtl::FormDesign kChooserDesign = {.name = "fChooseUser", .caption = "Tolvane Queue: HotSync user", .clientWidth = 320,
+                                            .clientHeight = 104, .controls = kChooserControls};
+
+std::string FilesWord(size_t count) { return count == 1 ? "1 file" : std::to_string(count) + " files"; }
+
+// The user the files are for; none when the chooser was cancelled.
+std::optional<size_t> AskForUser(const std::vector<queuetool::DesktopUser>& users, size_t files,
+                                 const std::wstring& lastUser) {
+    if (users.size() == 1) return 0;
+    rtl::TForm chooser(nullptr, kChooserDesign);
+    chooser.Control("lQuestion").SetCaption("Queue " + FilesWord(files) + " for which HotSync user?");
+    std::vector<std::string> names;
+    int chosen = 0;
+    for (const queuetool::DesktopUser& user : users) {
+        if (Wide(user.name) == lastUser) chosen = static_cast<int>(names.size());
+        names.push_back(user.name);
+    }
+    rtl::TControl& combo = chooser.Control("cbUser");
+    combo.SetItems(names);
+    combo.SetItemIndex(chosen);
+    if (chooser.ShowModal() != rtl::mrOk || combo.ItemIndex() < 0) return std::nullopt;
+    return static_cast<size_t>(combo.ItemIndex());
+}
+
+int Queue(const std::vector<std::wstring>& files) {
+    const queuetool::PalmDesktop desktop;
+    const auto& users = desktop.Users();
+    if (users.empty()) throw rtl::Exception("The Palm Desktop has no HotSync users yet; do a first HotSync.");
+    Remembered remembered = LoadRemembered();
+    const auto chosen = AskForUser(users, files.size(), remembered.lastUser);
+    if (!chosen) return kCancelled;
+    const queuetool::DesktopUser& user = users[*chosen];
+    remembered.lastUser = Wide(user.name);
+    SaveRemembered(remembered);
+    const BatchResult result = QueueFiles(user, files);
+    const std::string line = BatchLine(result.keys.size(), result.alreadyQueued, user.name, result.refused);
+    MessageBoxW(nullptr, Wide(line).c_str(), kWindowCaption,
+                MB_OK | (result.refused.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    return result.keys.empty() && result.alreadyQueued == 0 ? kNothingQueued : kQueued;
+}
+
+}  // namespace
+
+int SendTo(const std::vector<std::wstring>& files) noexcept {
+    try {
+        return Queue(files);
+    } catch (const rtl::Exception& e) {
+        MessageBoxW(nullptr, Wide(e.Message()).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBoxW(nullptr, L"The files could not be queued.", kErrorCaption, MB_OK | MB_ICONERROR);
+    }
+    return kFailed;
+}
+
+}  // namespace queuewindow
