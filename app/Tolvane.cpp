@@ -9,6 +9,7 @@
 
 #include <iterator>
 
+#include "app/RuntimeRelease.h"
 #include "app/memorycard.h"
 #include "app/uConduit.h"
 #include "app/uConduit_Setup.h"
@@ -81,7 +82,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_DETACH:
         // At process exit the libraries go away with the process anyway, and
         // they may already be gone: leave them alone.
-        if (!reserved) StopUnits();
+        if (!reserved) {
+            StopUnits();
+            app::ReleaseRuntimeAtUnload();
+        }
         return TRUE;
     default:
         return TRUE;
