@@ -8,7 +8,7 @@ TEST  := $(BUILD)/test
 CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps ship build test demo bench fuzz killtest clean
+.PHONY: all deps ship build test demo bench fuzz killtest soak clean
 
 all: build
 
@@ -47,6 +47,11 @@ fuzz: build
 
 killtest: build
 	@scripts/run-killtest.sh $(TEST)
+
+# A thousand HotSyncs in one host process (SOAK_CYCLES=n), ending with the
+# growth of its handles, GDI and USER objects, private memory and modules.
+soak: build
+	@scripts/run-soak.sh $(TEST)
 
 clean:
 	rm -rf $(BUILD)
