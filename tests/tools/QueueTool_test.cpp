@@ -226,6 +226,16 @@ TEST_F(QueueTool, AHeldLibraryStopsEveryChangeAndSaysWhatToClose) {
     }
     EXPECT_TRUE(desktop_.Conduit("tVan").has_value());
     EXPECT_EQ(Read(Settings()), before);
+    {
+        // A running tool holds its own file: it is the one to close.
+        const rtl::UniqueFile held(
+            CreateFileA(tool_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        const ToolRun run = RunTool(registrar, {"check", conduit, tool_});
+        EXPECT_EQ(run.exitCode, kInUse) << run.output;
+        EXPECT_TRUE(run.Says(tool_ + " is running: close it and try again.")) << run.output;
+        EXPECT_FALSE(run.Says(conduit)) << run.output;
+    }
     // Files that are free or not there at all hold nothing up.
     const ToolRun free = RunTool(registrar, {"check", conduit, desktop_.Folder() + "\\absent.exe"});
     EXPECT_EQ(free.exitCode, 0u) << free.output;

@@ -9,17 +9,24 @@ namespace registertool {
 
 namespace {
 
-bool IsConduit(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/:");
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), -1, "Tolvane.dll", -1) == CSTR_EQUAL;
+bool NameIs(const std::string& name, const char* other) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name.c_str(), -1, other, -1) == CSTR_EQUAL;
 }
 
-// Only the HotSync Manager loads the conduit, so that is whom to close.
+bool HasExtension(const std::string& name, const char* extension) {
+    const size_t dot = name.find_last_of('.');
+    return dot != std::string::npos && NameIs(name.substr(dot), extension);
+}
+
+// Only the HotSync Manager loads the conduit, so that is whom to close; one
+// of our programs holds its own file while it runs.
 std::string InUseAdvice(const std::string& path) {
-    if (IsConduit(path))
+    const size_t slash = path.find_last_of("\\/:");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (NameIs(name, "Tolvane.dll"))
         return path + " is in use by the HotSync Manager (or another program that loaded the conduit): "
                       "close the HotSync Manager and try again.";
+    if (HasExtension(name, ".exe")) return path + " is running: close it and try again.";
     return path + " is in use by another program: close that program and try again.";
 }
 
