@@ -1,5 +1,7 @@
 #include "rtl/Classes.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
 namespace rtl {
@@ -11,6 +13,18 @@ char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(
 bool SameText(std::string_view a, std::string_view b) noexcept {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+// CharUpperBuffA goes through the ANSI code page's own letters, so that
+// double-byte code pages and accented letters fold as Windows folds them.
+std::string FoldedInCodePage(std::string_view text) {
+    std::string upper(text);
+    if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+bool SameTextInCodePage(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && FoldedInCodePage(a) == FoldedInCodePage(b);
 }
 
 TComponent::TComponent(TComponent* owner, const char* className) : className_(className) {

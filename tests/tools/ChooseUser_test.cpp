@@ -1,6 +1,7 @@
 // Which user a command names.
 #include <gtest/gtest.h>
 
+#include "rtl/Classes.h"
 #include "tools/queue/DesktopUsers.h"
 
 using namespace queuetool;
@@ -16,6 +17,18 @@ TEST_F(ChooseUserTest, NamesComeBeforeFoldersAndIgnoreCase) {
     // "Alice" is one user's name and the other's folder: the name wins.
     EXPECT_EQ(ChooseUser(users, "Alice").user, &users[0]);
     EXPECT_TRUE(ChooseUser(users, "Bob").note.empty());
+}
+
+// Accented letters fold as the ANSI code page folds them (1252 here): the
+// framework's A-Z folding would miss these users.
+TEST_F(ChooseUserTest, AccentedNamesAreFoundInAnyLetterCase) {
+    users.push_back({1003, "\xC9lodie \xD8stergaard", "\xC9LO", "", "", 0});
+    EXPECT_EQ(ChooseUser(users, "\xE9LODIE \xF8STERGAARD").user, &users[2]);
+    EXPECT_EQ(ChooseUser(users, "\xE9lo").user, &users[2]);
+    EXPECT_EQ(ChooseUser(users, "Elodie \xD8stergaard").user, nullptr);  // an E is no \xC9
+    EXPECT_TRUE(rtl::SameTextInCodePage("\xC0\xDE\xFE", "\xE0\xFE\xDE"));
+    EXPECT_FALSE(rtl::SameTextInCodePage("\xC0", "A"));
+    EXPECT_FALSE(rtl::SameTextInCodePage("ab", "abc"));
 }
 
 TEST_F(ChooseUserTest, TheDefaultIsTheFirstUserAndTheToolSaysSo) {

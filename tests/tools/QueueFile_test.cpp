@@ -6,8 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "rtl/AnsiText.h"
 #include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
+#include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
+#include "tools/queue/SourcePath.h"
 
 using namespace queuetool;
 namespace fs = std::filesystem;
@@ -141,4 +145,168 @@ TEST_F(QueueFileTest, AReadOnlySettingsFileIsAnErrorNotASilentLoss) {
     EXPECT_THROW(queue.Remove("DB1"), rtl::Exception);
     SetFileAttributesA(settings.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(queue.Entries().size(), 1u);
+}
+
+// Files named as users name them, judged before anything is queued.
+class SourcePathTest : public QueueFileTest {
+protected:
+    std::wstring Wide(const fs::path& path) const { return path.wstring(); }
+    std::wstring Make(const std::wstring& name) {
+        const fs::path file = root / name;
+        std::ofstream(file, std::ios::binary) << "data";
+        return file.wstring();
+    }
+};
+
+TEST_F(SourcePathTest, EachBadNameIsRefusedWithItsOwnReason) {
+    ASSERT_EQ(GetACP(), 1252u) << "the names below assume a Western ANSI code page";
+    fs::create_directories(root / "folder");
+    std::wstring deep = Wide(root);
+    while (deep.size() < 300) deep += L"\\abcdefghij";
+    const struct {
+        std::wstring given;
+        std::wstring reason;  // empty: accepted
+    } cases[] = {
+        {Make(L"Cr\u00e8me br\u00fbl\u00e9e.pdb"), L""},
+        {Make(L"\u65e5\u672c\u8a9e.pdb"), L"has characters that the Palm Desktop cannot take"},
+        {Make(L"\u041a\u043d\u0438\u0433\u0430.pdb"), L"has characters that the Palm Desktop cannot take"},
+        {deep + L"\\book.pdb", L"is too long: "},
+        {L"CON", L"is a device name"},
+        {Wide(root / "nul.txt"), L"is a device name"},
+        {L"lpt9.pdb", L"is a device name"},
+        {L"com1 ", L"is a device name"},
+        {Wide(root / "gone.pdb"), L"No such file: "},
+        {Wide(root / "folder"), L"is a folder"},
+        {L"", L"An empty name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fs::path(c.given).string());
+        const SourcePath judged = JudgeSource(c.given);
+        if (c.reason.empty()) {
+            ASSERT_TRUE(judged.path.has_value()) << fs::path(judged.refusal).string();
+            EXPECT_EQ(rtl::WideFromAnsi(*judged.path), c.given);
+            EXPECT_TRUE(judged.refusal.empty());
+        } else {
+            EXPECT_FALSE(judged.path.has_value());
+            EXPECT_NE(judged.refusal.find(c.reason), std::wstring::npos) << fs::path(judged.refusal).string();
+        }
+    }
+    // The refusal names the file, so that the user knows which one to rename.
+    const std::wstring cyrillic = Wide(root / L"\u041a\u043d\u0438\u0433\u0430.pdb");
+    EXPECT_NE(JudgeSource(cyrillic).refusal.find(cyrillic), std::wstring::npos);
+    EXPECT_NE(JudgeSource(cyrillic).refusal.find(L"Rename"), std::wstring::npos);
+}
+
+TEST_F(SourcePathTest, DeviceNamesAreTheReservedOnesOnly) {
+    for (const wchar_t* name : {L"CON", L"con", L"Prn.pdb", L"AUX", L"NUL.tar.gz", L"COM1", L"com9", L"LPT1",
+                                L"CONIN$", L"conout$", L"CON .txt", L"nul."})
+        EXPECT_TRUE(IsDeviceName(name)) << fs::path(name).string();
+    for (const wchar_t* name : {L"CONSOLE", L"console.pdb", L"COM0", L"COM10", L"LPT", L"xcon", L"NULL", L"a.con",
+                                L"Con2.pdb", L""})
+        EXPECT_FALSE(IsDeviceName(name)) << fs::path(name).string();
+}
+
+// A short name, another spelling and another case of an accented letter are
+// the queued file; only a different file is a new entry.
+TEST_F(SourcePathTest, EverySpellingOfAQueuedFileIsThatFile) {
+    const std::wstring book = Make(L"Cr\u00e8me br\u00fbl\u00e9e long name.pdb");
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(book.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortName), book) << "no short name to test with";
+    QueueFile queue(settings);
+    const auto path = JudgeSource(book).path;
+    ASSERT_TRUE(path.has_value());
+    ASSERT_EQ(queue.Add(*path, {}).key, "DB1");
+
+    std::wstring upper = book;
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));  // "CRÈME BRÛLÉE": beyond A-Z
+    const std::wstring dotted = Wide(root) + L"\\.\\sub\\..\\" + fs::path(book).filename().wstring();
+    fs::create_directories(root / "sub");
+    for (const std::wstring& spelling : {std::wstring(shortName), upper, dotted}) {
+        SCOPED_TRACE(fs::path(spelling).string());
+        const auto judged = JudgeSource(spelling);
+        ASSERT_TRUE(judged.path.has_value());
+        const auto again = queue.Add(*judged.path, {});
+        EXPECT_FALSE(again.isNew);
+        EXPECT_EQ(again.key, "DB1");
+    }
+    // An entry that another program wrote in its short form is found too.
+    const std::wstring other = Make(L"another long name.pdb");
+    wchar_t otherShort[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(other.c_str(), otherShort, MAX_PATH), 0u);
+    rtl::TIniFile(settings).WriteString("InstallToSlot", "DB5", *rtl::AnsiFromWide(otherShort));
+    EXPECT_EQ(queue.Add(*JudgeSource(other).path, {}).key, "DB5");
+    EXPECT_EQ(queue.Add(Source("different.pdb"), {}).key, "DB6");
+}
+
+TEST_F(QueueFileTest, AHeldSettingsFileIsReportedAtOnceWithWhatToDo) {
+    QueueFile queue(settings);
+    queue.Add(Source("a.pdb"), {});
+    EXPECT_NO_THROW(queue.CheckAccess(true));
+    {
+        // Another program that shares reading only: the queue can be read, not changed.
+        const rtl::UniqueFile reader(CreateFileA(settings.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader);
+        EXPECT_NO_THROW(queue.CheckAccess(false));
+        EXPECT_THROW(queue.CheckAccess(true), rtl::Exception);
+    }
+    const rtl::UniqueFile holder(CreateFileA(settings.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change);
+        try {
+            queue.CheckAccess(change);
+            ADD_FAILURE() << "a held file passed";
+        } catch (const rtl::Exception& e) {
+            EXPECT_NE(e.Message().find(settings), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("held open by another program"), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("Close that program"), std::string::npos) << e.Message();
+        }
+    }
+    EXPECT_THROW(AddFiles(queue, DesktopUser{}, {rtl::WideFromAnsi(Source("b.pdb"))}), rtl::Exception);
+}
+
+TEST_F(QueueFileTest, ABatchQueuesEveryGoodFileAndRefusesEachBadOne) {
+    DesktopUser user;
+    user.name = "Alice";
+    user.firstSlotMediaType = 0x73646967;
+    QueueFile queue(settings);
+    const std::wstring good = rtl::WideFromAnsi(Source("good.pdb")), also = rtl::WideFromAnsi(Source("also.prc"));
+    const std::wstring missing = rtl::WideFromAnsi((root / "missing.pdb").string());
+    const BatchOutcome outcome = AddFiles(queue, user, {good, missing, L"CON", also, good});
+    ASSERT_EQ(outcome.files.size(), 5u);
+    using Kind = FileOutcome::Kind;
+    const Kind kinds[] = {Kind::kQueued, Kind::kRefused, Kind::kRefused, Kind::kQueued, Kind::kQueuedAlready};
+    const char* keys[] = {"DB1", "", "", "DB2", "DB1"};
+    for (size_t i = 0; i < outcome.files.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(outcome.files[i].kind, kinds[i]);
+        EXPECT_EQ(outcome.files[i].key, keys[i]);
+        EXPECT_FALSE(outcome.files[i].text.empty());
+    }
+    EXPECT_EQ(outcome.files[0].text, L"Queued " + good + L" as DB1 for Alice");
+    EXPECT_NE(outcome.files[1].text.find(L"No such file"), std::wstring::npos);
+    EXPECT_EQ(outcome.Count(Kind::kRefused), 2u);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_TRUE(outcome.warnings.empty());
+    EXPECT_EQ(queue.Entries().size(), 2u);
+}
+
+TEST_F(QueueFileTest, ABatchWarnsWhenItsFilesCannotArriveAndStillQueuesThem) {
+    DesktopUser user;
+    user.name = "Bob";  // his handheld reported no card slot
+    QueueFile queue(settings);
+    BatchOutcome outcome = AddFiles(queue, user, {rtl::WideFromAnsi(Source("a.pdb"))});
+    ASSERT_EQ(outcome.warnings.size(), 1u);
+    EXPECT_NE(outcome.warnings[0].find(L"reported no card slot"), std::wstring::npos);
+    user.firstSlotMediaType = 7;
+    rtl::TIniFile(settings).WriteBool("Setup", "Conduit_Enabled", false);
+    outcome = AddFiles(queue, user, {rtl::WideFromAnsi(Source("b.pdb"))});
+    ASSERT_EQ(outcome.warnings.size(), 1u);
+    EXPECT_NE(outcome.warnings[0].find(L"switched off for Bob"), std::wstring::npos);
+    EXPECT_EQ(queue.Entries().size(), 2u);
+    // Nothing queued: nothing to warn about.
+    EXPECT_TRUE(AddFiles(queue, user, {L"NUL"}).warnings.empty());
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "desktop/DesktopLayout.h"
+#include "rtl/AnsiText.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
 #include "tests/support/TestPaths.h"
@@ -16,6 +17,7 @@
 
 using desktop::DesktopLayout;
 using tooltest::RunTool;
+using tooltest::RunToolWide;
 using tooltest::ToolRun;
 namespace fs = std::filesystem;
 
@@ -74,7 +76,7 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         {{"add", "Carol", Book("b.pdb")}, kRefused, "No HotSync user is named \"Carol\""},
         {{"add", "Alice", missing}, kRefused, "No such file: " + missing},
         {{"add", "Alice", (files_ / "folder").string()}, kRefused, "is a folder"},
-        {{"add", "Alice", Book("c.pdb"), missing}, kRefused, "Nothing was queued."},
+        {{"add", "Alice", missing, (files_ / "folder").string()}, kRefused, "Nothing was queued."},
         {{"remove", "Alice", "DB9"}, kRefused, "No entry DB9"},
         {{"remove", "Alice", "DB1", "DB9"}, kRefused, "Nothing was removed."},
         {{"list", "Carol"}, kRefused, "The users are: Alice, Bob."},
@@ -90,6 +92,22 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         EXPECT_TRUE(run.Says(c.message)) << run.output;
         EXPECT_EQ(Read(Settings()), before);
     }
+}
+
+// A batch is judged file by file: the good files are queued even though
+// another one is refused, and the exit code says that one was.
+TEST_F(QueueTool, ABadFileKeepsNoOtherOffTheQueue) {
+    const std::string missing = (files_ / "missing.pdb").string();
+    const std::string book = Book("c.pdb");
+    const ToolRun run = Queue({"add", "Alice", book, missing});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + book + " as DB1 for Alice")) << run.output;
+    EXPECT_TRUE(run.Says("No such file: " + missing)) << run.output;
+    EXPECT_TRUE(run.Says("1 of 2 files were not queued; the others were.")) << run.output;
+    EXPECT_FALSE(run.Says("Nothing was queued.")) << run.output;
+    rtl::TIniFile ini(Settings());
+    EXPECT_EQ(ini.ReadString("InstallToSlot", "DB1", ""), book);
+    EXPECT_FALSE(ini.ValueExists("InstallToSlot", "DB2"));
 }
 
 TEST_F(QueueTool, WithoutAPalmDesktopItSaysSoAndFails) {
@@ -292,4 +310,74 @@ TEST_F(QueueTool, ARefusedRegistrationLeavesNoPartialEntry) {
     const ToolRun run = RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", desktop_.Folder() + "\\Tolvane.dll"});
     EXPECT_EQ(run.exitCode, kFailed) << run.output;
     EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
+}
+
+// Every file name a user may have, in one add: only the file that the Palm
+// Desktop can take is queued, every other is refused by its own name and
+// reason, and the HotSync installs what was queued.
+TEST_F(QueueTool, OneAddJudgesEachFileAndTheHotSyncInstallsTheGoodOne) {
+    ASSERT_EQ(GetACP(), 1252u) << "the names below assume a Western ANSI code page";
+    const std::wstring accented = (files_ / L"Cr\u00e8me br\u00fbl\u00e9e.pdb").wstring();
+    const std::wstring japanese = (files_ / L"\u65e5\u672c\u8a9e\u306e\u672c.pdb").wstring();
+    const std::wstring cyrillic = (files_ / L"\u041a\u043d\u0438\u0433\u0430.pdb").wstring();
+    for (const std::wstring& file : {accented, japanese, cyrillic}) std::ofstream(fs::path(file), std::ios::binary) << "book";
+    std::wstring deep = files_.wstring();
+    while (deep.size() < 290) deep += L"\\folder-of-a-long-path";
+    const std::wstring tooLong = deep + L"\\book.pdb";
+    ASSERT_GE(tooLong.size(), 300u);
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", conduit}).exitCode, 0u);
+    const std::wstring first = rtl::WideFromAnsi(Book("queued before.pdb"));
+    ASSERT_EQ(Queue({"add", "Alice", Book("queued before.pdb")}).exitCode, 0u);
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(first.c_str(), shortName, MAX_PATH), 0u);
+    const std::wstring firstShort = shortName;
+    ASSERT_NE(fs::path(firstShort).filename(), fs::path(first).filename());
+
+    const ToolRun run = RunToolWide(tool_, {L"add", L"Alice", accented, japanese, cyrillic,
+                                                                   tooLong, L"CON", firstShort});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    const std::wstring text = run.Text();
+    const auto says = [&](const std::wstring& line) {
+        EXPECT_NE(text.find(line), std::wstring::npos) << fs::path(line).string() << "\n" << run.output;
+    };
+    says(L"Queued " + accented + L" as DB2 for Alice");
+    // Through a pipe the names come in the console's code page, which lacks
+    // their letters; the model's own test reads the full sentences.
+    const std::wstring noAnsiForm = L".pdb has characters that the Palm Desktop cannot take on this Windows";
+    size_t refusedNames = 0;
+    for (size_t at = text.find(noAnsiForm); at != std::wstring::npos; at = text.find(noAnsiForm, at + 1)) ++refusedNames;
+    EXPECT_EQ(refusedNames, 2u) << run.output;
+    says(L"is too long: " + std::to_wstring(tooLong.size()) + L" characters");
+    says(L"\"CON\" is a device name");
+    says(L"Already queued " + first + L" as DB1 for Alice");
+    says(L"4 of 6 files were not queued; the others were.");
+    EXPECT_EQ(text.find(L"No such file"), std::wstring::npos);
+
+    desktop_.SetSyncUser(std::nullopt);
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/queued before.pdb")), "book");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/Cr\xe8me br\xfbl\xe9" "e.pdb")), "book");
+    EXPECT_TRUE(Queue({"list", "Alice"}).Says("The queue is empty")) << Read(Settings());
+}
+
+// A settings file that another program holds is named, with what to do, by
+// every command; and nothing is queued or removed behind its back.
+TEST_F(QueueTool, EveryCommandReportsAHeldSettingsFile) {
+    ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
+    const std::string before = Read(Settings());
+    const std::vector<std::string> commands[] = {
+        {"add", "Alice", Book("b.pdb")}, {"list", "Alice"}, {"remove", "Alice", "DB1"}};
+    rtl::UniqueFile holder(
+        CreateFileA(Settings().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const ToolRun run = Queue(args);
+        EXPECT_EQ(run.exitCode, kFailed) << run.output;
+        EXPECT_TRUE(run.Says(Settings() + " is held open by another program")) << run.output;
+        EXPECT_TRUE(run.Says("Close that program, then try again.")) << run.output;
+    }
+    holder.reset();
+    EXPECT_EQ(Read(Settings()), before);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "rtl/AnsiText.h"
 #include "rtl/WinHandles.h"
 
 namespace tooltest {
@@ -19,7 +20,7 @@ struct Started {
     rtl::UniqueFile output;
 };
 
-std::unique_ptr<Started> Start(const std::string& program, const std::vector<std::string>& args) {
+std::unique_ptr<Started> Start(const std::string& program, const std::vector<std::wstring>& args) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return nullptr;
@@ -27,15 +28,15 @@ std::unique_ptr<Started> Start(const std::string& program, const std::vector<std
     started->output.reset(readEnd);
     const rtl::UniqueFile writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     startup.hStdInput = nullptr;
     PROCESS_INFORMATION info{};
-    std::string command = CommandLine(program, args);
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+    std::wstring command = CommandLine(rtl::WideFromAnsi(program), args);
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                         &info))
         return nullptr;
     CloseHandle(info.hThread);
@@ -71,37 +72,67 @@ ToolRun Finish(Started* started) {
     return run;
 }
 
-}  // namespace
-
-std::string CommandLine(const std::string& program, const std::vector<std::string>& args) {
-    std::string line = "\"" + program + "\"";
-    for (const std::string& arg : args) {
-        line += " \"";
+template <class Text>
+Text Quoted(const Text& program, const std::vector<Text>& args) {
+    using Char = typename Text::value_type;
+    Text line = Char('"') + program + Char('"');
+    for (const Text& arg : args) {
+        line += Char(' ');
+        line += Char('"');
         size_t backslashes = 0;
-        for (const char c : arg) {
-            if (c == '\\') {
+        for (const Char c : arg) {
+            if (c == Char('\\')) {
                 ++backslashes;
             } else {
                 // Backslashes before a quote are doubled, and the quote escaped.
-                if (c == '"') line.append(backslashes + 1, '\\');
+                if (c == Char('"')) line.append(backslashes + 1, Char('\\'));
                 backslashes = 0;
             }
             line += c;
         }
-        line.append(backslashes, '\\');  // the closing quote must stay a quote
-        line += "\"";
+        line.append(backslashes, Char('\\'));  // the closing quote must stay a quote
+        line += Char('"');
     }
     return line;
 }
 
+std::vector<std::wstring> Widened(const std::vector<std::string>& args) {
+    std::vector<std::wstring> wide;
+    for (const std::string& arg : args) wide.push_back(rtl::WideFromAnsi(arg));
+    return wide;
+}
+
+}  // namespace
+
+std::string CommandLine(const std::string& program, const std::vector<std::string>& args) {
+    return Quoted(program, args);
+}
+
+std::wstring CommandLine(const std::wstring& program, const std::vector<std::wstring>& args) {
+    return Quoted(program, args);
+}
+
+std::wstring ToolRun::Text() const {
+    // What the tool writes to a pipe is in its console's output code page.
+    const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetOEMCP();
+    const int length = MultiByteToWideChar(codePage, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(codePage, 0, output.data(), static_cast<int>(output.size()), text.data(), length);
+    return text;
+}
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& args) {
+    return RunToolWide(program, Widened(args));
+}
+
+ToolRun RunToolWide(const std::string& program, const std::vector<std::wstring>& args) {
     const auto started = Start(program, args);
     return Finish(started.get());
 }
 
 std::vector<ToolRun> RunToolsTogether(const std::string& program, const std::vector<std::vector<std::string>>& argsEach) {
     std::vector<std::unique_ptr<Started>> all;
-    for (const auto& args : argsEach) all.push_back(Start(program, args));
+    for (const auto& args : argsEach) all.push_back(Start(program, Widened(args)));
     std::vector<ToolRun> runs;
     for (auto& started : all) runs.push_back(Finish(started.get()));
     return runs;

@@ -120,12 +120,16 @@ ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& 
                                     " HotSync users; name one to choose another)"};
     }
     for (const DesktopUser& user : users)
-        if (rtl::SameText(user.name, text)) return {&user, {}};
+        if (rtl::SameTextInCodePage(user.name, text)) return {&user, {}};
     for (const DesktopUser& user : users)
-        if (rtl::SameText(user.folder, text)) return {&user, {}};
+        if (rtl::SameTextInCodePage(user.folder, text)) return {&user, {}};
+    return {nullptr, "No HotSync user is named \"" + text + "\" or has that folder. " + KnownUsers(users)};
+}
+
+std::string KnownUsers(const std::vector<DesktopUser>& users) {
     std::string known;
     for (const DesktopUser& user : users) known += (known.empty() ? "" : ", ") + user.name;
-    return {nullptr, "No HotSync user is named \"" + text + "\" or has that folder. The users are: " + known + "."};
+    return "The users are: " + known + ".";
 }
 
 }  // namespace queuetool

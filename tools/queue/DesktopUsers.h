@@ -47,4 +47,7 @@ struct ChosenUser {
 };
 ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text);
 
+// "The users are: Alice, Bob." for a message that refuses a user.
+std::string KnownUsers(const std::vector<DesktopUser>& users);
+
 }  // namespace queuetool

@@ -9,7 +9,9 @@
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
 #include "rtl/SysUtils.h"
+#include "rtl/WinHandles.h"
 #include "tools/queue/QueueLock.h"
+#include "tools/queue/SourcePath.h"
 
 namespace queuetool {
 
@@ -23,6 +25,9 @@ constexpr uint32_t kLastPosition = 2147483647u;
 // HotSync held the file, is written again.
 constexpr int kWriteAttempts = 5;
 constexpr DWORD kRetryMilliseconds = 20;
+// A HotSync or another queue tool holds the file exclusively for a few
+// milliseconds per change; a program that holds it longer holds it for good.
+constexpr DWORD kHeldMilliseconds = 300;
 
 std::string FolderOf(const std::string& file) {
     const size_t separator = file.find_last_of("\\/");
@@ -65,16 +70,63 @@ std::vector<std::string> SourceWarnings(const std::string& source, std::optional
     return {};
 }
 
-// Card names compare without regard to case, as the card's file system does.
-void WarnSharedCardPaths(std::vector<PreviewEntry>& entries) {
-    for (size_t i = 0; i < entries.size(); ++i)
-        for (size_t j = i + 1; j < entries.size(); ++j) {
-            if (!rtl::SameText(entries[i].cardPath, entries[j].cardPath)) continue;
-            entries[i].warnings.push_back("Same card path as " + entries[j].entry.key + ", which comes later and "
-                                          "replaces this copy on the card.");
-            entries[j].warnings.push_back("Same card path as " + entries[i].entry.key + ": this copy replaces it "
-                                          "on the card.");
+// The card's file system, not the desktop's, decides whether a name fits.
+// A card takes file names of up to 255 characters (the platform's own
+// documentation of its expansion cards' file systems), and the VFS library
+// refuses longer card paths.
+constexpr size_t kLongestCardPath = 255;
+
+void WarnLongCardPath(PreviewEntry& line) {
+    if (line.cardPath.size() <= kLongestCardPath) return;
+    line.warnings.push_back("The card path is " + std::to_string(line.cardPath.size()) +
+                            " characters long, and a card takes at most " + std::to_string(kLongestCardPath) +
+                            ": the HotSync cannot copy it. Rename the file with a shorter name.");
+}
+
+}  // namespace
+
+// Card names compare without regard to case, as the card's file system does;
+// the entries sorted by their folded card paths find each clash in one pass.
+void WarnCardPathClashes(std::vector<PreviewEntry>& entries) {
+    std::multimap<std::string, size_t> byPath;
+    for (size_t i = 0; i < entries.size(); ++i) byPath.emplace(rtl::FoldedInCodePage(entries[i].cardPath), i);
+    for (auto it = byPath.begin(); it != byPath.end(); ++it) {
+        for (auto same = std::next(it); same != byPath.end() && same->first == it->first; ++same) {
+            PreviewEntry& first = entries[std::min(it->second, same->second)];
+            PreviewEntry& later = entries[std::max(it->second, same->second)];
+            first.warnings.push_back("Same card path as " + later.entry.key + ", which comes later and replaces "
+                                     "this copy on the card.");
+            later.warnings.push_back("Same card path as " + first.entry.key + ": this copy replaces it on the card.");
         }
+        // Entries below this one's card path sort right after it, after "/".
+        const std::string below = it->first + "/";
+        for (auto inner = byPath.lower_bound(below);
+             inner != byPath.end() && inner->first.compare(0, below.size(), below) == 0; ++inner) {
+            PreviewEntry& file = entries[it->second];
+            PreviewEntry& nested = entries[inner->second];
+            file.warnings.push_back("Its card path is the card folder of " + nested.entry.key +
+                                    ": the card cannot hold a file and a folder of one name, so one of them fails.");
+            nested.warnings.push_back("Its card folder is the card path of " + file.entry.key +
+                                      ": the card cannot hold a file and a folder of one name, so one of them fails.");
+        }
+    }
+}
+
+namespace {
+
+// Opens the file as the settings-file code will, waiting out a moment's
+// exclusive access; the error of the last attempt when it stays refused.
+DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const rtl::UniqueFile probe(
+            CreateFileA(file.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const DWORD error = probe ? ERROR_SUCCESS : GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount() - start >= kHeldMilliseconds)
+            return error;
+        Sleep(kRetryMilliseconds);
+    }
 }
 
 }  // namespace
@@ -97,13 +149,44 @@ std::vector<QueueEntry> QueueFile::Entries() {
     return ReadEntries(ini);
 }
 
+void QueueFile::CheckAccess(bool change) const {
+    if (!Exists()) return;
+    const DWORD attributes = GetFileAttributesA(fileName_.c_str());
+    if (change && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw rtl::Exception(fileName_ + " is read-only, so the queue cannot be changed. Clear its read-only "
+                             "attribute (Properties in Explorer), then try again.");
+    // The same access and sharing as the settings-file code's reads and changes.
+    const DWORD error = change ? OpenError(fileName_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE)
+                               : OpenError(fileName_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    const char* what = change ? "changed" : "read";
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        throw rtl::Exception(fileName_ + " is held open by another program (an editor, a backup or synchronisation "
+                             "program?), so the queue cannot be " + what + ". Close that program, then try again.");
+    if (error == ERROR_ACCESS_DENIED)
+        throw rtl::Exception("Windows does not let you open " + fileName_ + ", so the queue cannot be " + what +
+                             ". Run this as the user who owns the HotSync user's folder, or ask for access to it.");
+}
+
+QueueSetup QueueFile::Setup() {
+    rtl::TIniFile ini(fileName_);
+    QueueSetup setup;
+    setup.settingsFileExists = Exists();
+    setup.cardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
+    setup.enabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
+    setup.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
+    return setup;
+}
+
+bool QueueFile::Queued(const QueueEntry& entry, const std::string& path) {
+    auto known = fullLong_.find(entry.source);
+    if (known == fullLong_.end()) known = fullLong_.emplace(entry.source, FullLongPath(entry.source)).first;
+    return rtl::SameTextInCodePage(known->second, path);
+}
+
 Preview QueueFile::MakePreview() {
     rtl::TIniFile ini(fileName_);
     Preview preview;
-    preview.settingsFileExists = Exists();
-    preview.cardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    preview.enabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
-    preview.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
+    static_cast<QueueSetup&>(preview) = Setup();
     for (QueueEntry& entry : ReadEntries(ini)) {
         PreviewEntry line;
         const std::string name = app::rules::CardName(entry.source);
@@ -112,10 +195,11 @@ Preview QueueFile::MakePreview() {
             line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
         else
             line.warnings = SourceWarnings(entry.source, line.size);
+        WarnLongCardPath(line);
         line.entry = std::move(entry);
         preview.entries.push_back(std::move(line));
     }
-    WarnSharedCardPaths(preview.entries);
+    WarnCardPathClashes(preview.entries);
     return preview;
 }
 
@@ -133,7 +217,7 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         const std::vector<QueueEntry> entries = ReadEntries(ini);
         for (const QueueEntry& entry : entries)
-            if (rtl::SameText(entry.source, path)) return {entry.key, false};
+            if (Queued(entry, path)) return {entry.key, false};
         const uint32_t highest = entries.empty() ? 0 : entries.back().position;
         if (highest == kLastPosition)
             throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");

@@ -5,6 +5,7 @@
 // HotSync that deletes installed keys meanwhile loses nothing, and nor do we.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,13 +27,22 @@ struct PreviewEntry {
     std::vector<std::string> warnings;  // for the user, each a full sentence
 };
 
-struct Preview {
+// The [Setup] values that decide whether queued files can arrive.
+struct QueueSetup {
     std::string cardDirectory;
     bool enabled = true;
     int32_t mediaType = 0;
     bool settingsFileExists = false;
+};
+
+struct Preview : QueueSetup {
     std::vector<PreviewEntry> entries;
 };
+
+// Adds a warning to each two entries of which one replaces the other on the
+// card (the same card path in any letter case) or one's card path is the
+// other's card folder.
+void WarnCardPathClashes(std::vector<PreviewEntry>& entries);
 
 // Defaults for a settings file that the tool creates.
 struct NewSettings {
@@ -51,13 +61,23 @@ public:
     const std::string& FileName() const noexcept { return fileName_; }
     bool Exists() const;
 
+    // Throws rtl::Exception at once, with the cause and what to do, when the
+    // settings file is held by another program (or denied to us) so that the
+    // command could not read it or, with `change`, change it; rather than
+    // have every read and write wait for it in vain. A HotSync's moment of
+    // exclusive access is waited for.
+    void CheckAccess(bool change) const;
+
+    QueueSetup Setup();
+
     // The entries in walk order (ascending positions, the first of repeats).
     std::vector<QueueEntry> Entries();
     Preview MakePreview();
 
-    // Queues a file (full path) under the key after the highest position,
-    // creating the folder and the settings file when needed. Returns the
-    // key; when the path is queued already, that entry's key and false.
+    // Queues a file (full long path, see SourcePath.h) under the key after
+    // the highest position, creating the folder and the settings file when
+    // needed. Returns the key; when the file is queued already, under any
+    // spelling of its path, that entry's key and false.
     // Throws rtl::Exception when the file cannot be written.
     struct Added {
         std::string key;
@@ -69,7 +89,10 @@ public:
     bool Remove(std::string_view key);
 
 private:
+    bool Queued(const QueueEntry& entry, const std::string& path);
+
     std::string fileName_;
+    std::map<std::string, std::string> fullLong_;  // entries' paths, made full and long once
 };
 
 }  // namespace queuetool

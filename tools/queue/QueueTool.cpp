@@ -8,19 +8,24 @@
 // USER is a HotSync user name or folder; "-" (or none, for list) is the only
 // user or the first. --notify also shows the outcome in a message box (for
 // the Explorer "Send To" entry, whose console window closes at once).
-// Exit codes: 0 done, 1 usage, 2 refused input (unknown user, missing
-// file, folder, unknown key: nothing is changed), 3 the Palm Desktop or
-// the settings file failed.
+// Exit codes: 0 done, 1 usage, 2 refused input (unknown user or key:
+// nothing is changed; a file that cannot be queued: every other file is),
+// 3 the Palm Desktop or the settings file failed.
+//
+// The command line is read as Unicode, so that a file whose name the Palm
+// Desktop cannot take is refused by its own name rather than not found
+// under a garbled one; the output goes to a console as Unicode.
 #include <windows.h>
 
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/DesktopUsers.h"
+#include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 
 using namespace queuetool;
@@ -29,30 +34,32 @@ namespace {
 
 enum ExitCode : int { kOk = 0, kUsage = 1, kRefused = 2, kFailed = 3 };
 
-constexpr const char* kUsageText =
-    "usage: tolvane-queue add USER FILE...     queue files for the user's next HotSync\n"
-    "       tolvane-queue list [USER]          show what the next HotSync will install\n"
-    "       tolvane-queue remove USER KEY...   take entries (DB1, DB2, ...) off the queue\n"
-    "USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
-    "Option --notify also shows the outcome in a message box.\n";
+constexpr const wchar_t* kUsageText =
+    L"usage: tolvane-queue add USER FILE...     queue files for the user's next HotSync\n"
+    L"       tolvane-queue list [USER]          show what the next HotSync will install\n"
+    L"       tolvane-queue remove USER KEY...   take entries (DB1, DB2, ...) off the queue\n"
+    L"USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
+    L"Option --notify also shows the outcome in a message box.\n";
 
 // What a command has to say; shown on the console and, with --notify, in a box.
 struct Report {
-    std::ostringstream out;
-    std::ostringstream err;
+    std::wostringstream out;
+    std::wostringstream err;
 };
 
 struct Invocation {
-    std::string command;
-    std::vector<std::string> args;
+    std::wstring command;
+    std::vector<std::wstring> args;
     bool notify = false;
 };
 
-Invocation Parse(int argc, char** argv) {
+std::wstring W(const std::string& ansi) { return rtl::WideFromAnsi(ansi); }
+
+Invocation Parse(int argc, wchar_t** argv) {
     Invocation call;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--notify")
+        const std::wstring arg = argv[i];
+        if (arg == L"--notify")
             call.notify = true;
         else if (call.command.empty())
             call.command = arg;
@@ -62,102 +69,95 @@ Invocation Parse(int argc, char** argv) {
     return call;
 }
 
-std::string FullPath(const std::string& path) {
-    char buffer[MAX_PATH * 2] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    return (length == 0 || length >= sizeof buffer) ? path : std::string(buffer, length);
-}
-
-// Why a path cannot be queued, or "" when it can.
-std::string RefusalOf(const std::string& fullPath) {
-    switch (ProblemOf(fullPath)) {
-        case FileProblem::Missing: return "No such file: " + fullPath;
-        case FileProblem::Folder: return fullPath + " is a folder; queue the files in it instead.";
-        case FileProblem::None: break;
-    }
-    return {};
-}
-
-const DesktopUser* User(const PalmDesktop& desktop, const std::string& name, Report& report) {
-    const ChosenUser chosen = ChooseUser(desktop.Users(), name);
-    if (!chosen.user) {
-        report.err << chosen.note << "\n";
+// A name with no ANSI form names no HotSync user: their names are ANSI.
+const DesktopUser* User(const PalmDesktop& desktop, const std::wstring& name, Report& report) {
+    const std::optional<std::string> ansi = rtl::AnsiFromWide(name);
+    if (!ansi) {
+        report.err << L"No HotSync user is named \"" << name << L"\". " << W(KnownUsers(desktop.Users())) << L"\n";
         return nullptr;
     }
-    if (!chosen.note.empty()) report.out << chosen.note << "\n";
+    const ChosenUser chosen = ChooseUser(desktop.Users(), *ansi);
+    if (!chosen.user) {
+        report.err << W(chosen.note) << L"\n";
+        return nullptr;
+    }
+    if (!chosen.note.empty()) report.out << W(chosen.note) << L"\n";
     return chosen.user;
 }
 
 int Add(const Invocation& call, Report& report) {
     if (call.args.size() < 2) return kUsage;
-    std::vector<std::string> files;
-    bool refused = false;
-    for (size_t i = 1; i < call.args.size(); ++i) {
-        files.push_back(FullPath(call.args[i]));
-        if (const std::string refusal = RefusalOf(files.back()); !refusal.empty()) {
-            report.err << refusal << "\n";
-            refused = true;
-        }
-    }
     const PalmDesktop desktop;
     const DesktopUser* user = User(desktop, call.args[0], report);
-    if (!user || refused) {
-        report.err << "Nothing was queued.\n";
+    if (!user) {
+        report.err << L"Nothing was queued.\n";
         return kRefused;
     }
     QueueFile queue(SettingsFileOf(*user));
-    for (const std::string& file : files) {
-        const QueueFile::Added added = queue.Add(file, NewSettings{user->firstSlotMediaType});
-        report.out << (added.isNew ? "Queued " : "Already queued ") << file << " as " << added.key << " for "
-                   << user->name << "\n";
-    }
-    return kOk;
+    const BatchOutcome outcome = AddFiles(queue, *user, {call.args.begin() + 1, call.args.end()});
+    for (const FileOutcome& file : outcome.files)
+        (file.kind == FileOutcome::Kind::kRefused ? report.err : report.out) << file.text << L"\n";
+    for (const std::wstring& warning : outcome.warnings) report.out << L"warning: " << warning << L"\n";
+    if (outcome.failed) return kFailed;
+    const size_t refused = outcome.Count(FileOutcome::Kind::kRefused);
+    if (refused == 0) return kOk;
+    report.err << (refused == outcome.files.size() ? std::wstring(L"Nothing was queued.")
+                                                   : std::to_wstring(refused) + L" of " +
+                                                         std::to_wstring(outcome.files.size()) +
+                                                         L" files were not queued; the others were.")
+               << L"\n";
+    return kRefused;
 }
 
-std::string SizeText(const std::optional<uint64_t>& size) {
-    return size ? std::to_string(*size) + " bytes" : std::string("-");
+std::wstring SizeText(const std::optional<uint64_t>& size) {
+    return size ? std::to_wstring(*size) + L" bytes" : std::wstring(L"-");
 }
 
 void PrintStateNotes(const Preview& preview, const DesktopUser& user, Report& report) {
     if (!preview.settingsFileExists) {
-        report.out << "Tolvane is not set up for " << user.name << " yet: the HotSync will log \""
-                   << SettingsFileOf(user) << " not found\". Queue a file or configure the conduit.\n";
+        report.out << L"Tolvane is not set up for " << W(user.name) << L" yet: the HotSync will log \""
+                   << W(SettingsFileOf(user)) << L" not found\". Queue a file or configure the conduit.\n";
         return;
     }
     if (!preview.enabled)
-        report.out << "The card install is switched off for " << user.name
-                   << ": the HotSync will install nothing. Switch it on in the conduit's settings.\n";
+        report.out << L"The card install is switched off for " << W(user.name)
+                   << L": the HotSync will install nothing. Switch it on in the conduit's settings.\n";
     else if (preview.mediaType == 0)
-        report.out << "No card is chosen for " << user.name << ": the HotSync will log \"found no VFS volume\". "
-                      "Choose the card in the conduit's settings.\n";
+        report.out << L"No card is chosen for " << W(user.name) << L": the HotSync will log \"found no VFS volume\". "
+                      L"Choose the card in the conduit's settings.\n";
 }
 
 int List(const Invocation& call, Report& report) {
     if (call.args.size() > 1) return kUsage;
     const PalmDesktop desktop;
-    const DesktopUser* user = User(desktop, call.args.empty() ? std::string() : call.args[0], report);
+    const DesktopUser* user = User(desktop, call.args.empty() ? std::wstring() : call.args[0], report);
     if (!user) return kRefused;
     QueueFile queue(SettingsFileOf(*user));
+    queue.CheckAccess(false);
     const Preview preview = queue.MakePreview();
-    report.out << "Queue of " << user->name << " in " << queue.FileName() << "\n";
+    report.out << L"Queue of " << W(user->name) << L" in " << W(queue.FileName()) << L"\n";
     PrintStateNotes(preview, *user, report);
     if (preview.entries.empty()) {
-        report.out << "The queue is empty: the next HotSync installs nothing.\n";
+        report.out << L"The queue is empty: the next HotSync installs nothing.\n";
         return kOk;
     }
-    report.out << "The next HotSync copies to the card folder " << preview.cardDirectory << ":\n";
+    // A HotSync that installs nothing copies nothing: the note above said why.
+    if (preview.settingsFileExists && preview.enabled && preview.mediaType != 0)
+        report.out << L"The next HotSync copies to the card folder " << W(preview.cardDirectory) << L":\n";
+    else
+        report.out << L"Queued:\n";
     uint64_t total = 0;
     size_t warned = 0;
     for (const PreviewEntry& line : preview.entries) {
-        report.out << "  " << line.entry.key << "  " << line.cardPath << "  (" << SizeText(line.size) << ")  from "
-                   << line.entry.source << "\n";
-        for (const std::string& warning : line.warnings) report.out << "      warning: " << warning << "\n";
+        report.out << L"  " << W(line.entry.key) << L"  " << W(line.cardPath) << L"  (" << SizeText(line.size)
+                   << L")  from " << W(line.entry.source) << L"\n";
+        for (const std::string& warning : line.warnings) report.out << L"      warning: " << W(warning) << L"\n";
         if (line.size) total += *line.size;
         if (!line.warnings.empty()) ++warned;
     }
-    report.out << preview.entries.size() << " queued, " << total << " bytes";
-    if (warned) report.out << "; " << warned << " with warnings";
-    report.out << ".\n";
+    report.out << preview.entries.size() << L" queued, " << total << L" bytes";
+    if (warned) report.out << L"; " << warned << L" with warnings";
+    report.out << L".\n";
     return kOk;
 }
 
@@ -167,38 +167,40 @@ int Remove(const Invocation& call, Report& report) {
     const DesktopUser* user = User(desktop, call.args[0], report);
     if (!user) return kRefused;
     QueueFile queue(SettingsFileOf(*user));
+    queue.CheckAccess(true);
     const std::vector<QueueEntry> entries = queue.Entries();
-    const auto find = [&](const std::string& key) -> const QueueEntry* {
+    const auto find = [&](const std::wstring& key) -> const QueueEntry* {
+        const std::string ansiKey = rtl::AnsiFromWide(key).value_or(std::string());
         for (const QueueEntry& entry : entries)
-            if (rtl::SameText(entry.key, key)) return &entry;
+            if (rtl::SameText(entry.key, ansiKey)) return &entry;
         return nullptr;
     };
     bool refused = false;
     for (size_t i = 1; i < call.args.size(); ++i)
         if (!find(call.args[i])) {
-            report.err << "No entry " << call.args[i] << " in the queue of " << user->name
-                       << " (see tolvane-queue list).\n";
+            report.err << L"No entry " << call.args[i] << L" in the queue of " << W(user->name)
+                       << L" (see tolvane-queue list).\n";
             refused = true;
         }
     if (refused) {
-        report.err << "Nothing was removed.\n";
+        report.err << L"Nothing was removed.\n";
         return kRefused;
     }
     for (size_t i = 1; i < call.args.size(); ++i) {
         const QueueEntry& entry = *find(call.args[i]);
         if (queue.Remove(entry.key))
-            report.out << "Removed " << entry.key << " (" << entry.source << ")\n";
+            report.out << L"Removed " << W(entry.key) << L" (" << W(entry.source) << L")\n";
         else
-            report.out << entry.key << " had left the queue already (installed by a HotSync?)\n";
+            report.out << W(entry.key) << L" had left the queue already (installed by a HotSync?)\n";
     }
     return kOk;
 }
 
 struct Command {
-    const char* name;
+    const wchar_t* name;
     int (*run)(const Invocation&, Report&);
 };
-constexpr Command kCommands[] = {{"add", &Add}, {"list", &List}, {"remove", &Remove}};
+constexpr Command kCommands[] = {{L"add", &Add}, {L"list", &List}, {L"remove", &Remove}};
 
 int Run(const Invocation& call, Report& report) {
     for (const Command& command : kCommands)
@@ -208,33 +210,53 @@ int Run(const Invocation& call, Report& report) {
                 if (code == kUsage) report.err << kUsageText;
                 return code;
             } catch (const rtl::Exception& e) {
-                report.err << e.Message() << "\n";
+                report.err << W(e.Message()) << L"\n";
                 return kFailed;
             } catch (const std::exception& e) {
-                report.err << "tolvane-queue: " << e.what() << "\n";
+                report.err << L"tolvane-queue: " << W(e.what()) << L"\n";
                 return kFailed;
             }
         }
-    if (call.command == "help" || call.command == "--help" || call.command == "/?") {
+    if (call.command == L"help" || call.command == L"--help" || call.command == L"/?") {
         report.out << kUsageText;
         return kOk;
     }
-    if (!call.command.empty()) report.err << "Unknown command \"" << call.command << "\".\n";
+    if (!call.command.empty()) report.err << L"Unknown command \"" << call.command << L"\".\n";
     report.err << kUsageText;
     return kUsage;
 }
 
+// A console takes Unicode as it is; a pipe or a file gets the text in the
+// console's output code page, with the line ends Windows programs expect.
+void Print(DWORD which, const std::wstring& text) {
+    const HANDLE handle = GetStdHandle(which);
+    if (text.empty() || handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    std::wstring lines;
+    for (const wchar_t c : text) {
+        if (c == L'\n') lines += L'\r';
+        lines += c;
+    }
+    const UINT codePage = GetConsoleOutputCP();
+    const std::string bytes = rtl::LossyFromWide(lines, codePage ? codePage : GetACP());
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     const Invocation call = Parse(argc, argv);
     Report report;
     const int code = Run(call, report);
-    std::cout << report.out.str() << std::flush;
-    std::cerr << report.err.str() << std::flush;
+    Print(STD_OUTPUT_HANDLE, report.out.str());
+    Print(STD_ERROR_HANDLE, report.err.str());
     if (call.notify) {
-        const std::string text = report.out.str() + report.err.str();
-        MessageBoxA(nullptr, text.c_str(), "Tolvane queue", MB_OK | (code == kOk ? MB_ICONINFORMATION : MB_ICONERROR));
+        const std::wstring text = report.out.str() + report.err.str();
+        MessageBoxW(nullptr, text.c_str(), L"Tolvane queue", MB_OK | (code == kOk ? MB_ICONINFORMATION : MB_ICONERROR));
     }
     return code;
 }

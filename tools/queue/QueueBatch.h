@@ -1,0 +1,43 @@
+// Queuing several files at once, as the console tool's add, Send To and
+// the queue window do: each file is judged on its own (SourcePath.h), so
+// that one bad file keeps none of the others off the queue, and each gets
+// a sentence for the user that says what became of it.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/queue/DesktopUsers.h"
+#include "tools/queue/QueueFile.h"
+
+namespace queuetool {
+
+struct FileOutcome {
+    enum class Kind { kQueued, kQueuedAlready, kRefused };
+    std::wstring given;  // as the user named it
+    Kind kind = Kind::kRefused;
+    std::string key;     // the entry's key (DB<n>), unless refused
+    std::wstring text;   // a full sentence for the user: what became of it, or why it was refused
+};
+
+struct BatchOutcome {
+    std::vector<FileOutcome> files;
+    // Why files that are queued now will not arrive at the next HotSync:
+    // the install is switched off, or the handheld has no card slot.
+    std::vector<std::wstring> warnings;
+    // The settings file failed to be written: the file it failed on says
+    // why, and the files after it were not tried.
+    bool failed = false;
+
+    size_t Count(FileOutcome::Kind kind) const;
+};
+
+// Queues the acceptable files of `given` for the user in the given order.
+// Throws rtl::Exception before queuing anything when the settings file is
+// held or denied (QueueFile::CheckAccess).
+BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given);
+
+// The same warnings for a queue as it is (what `add` says after queuing).
+std::vector<std::wstring> ArrivalWarnings(QueueFile& queue, const DesktopUser& user);
+
+}  // namespace queuetool

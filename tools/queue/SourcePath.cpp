@@ -1,0 +1,99 @@
+#include "tools/queue/SourcePath.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "rtl/AnsiText.h"
+
+namespace queuetool {
+
+namespace {
+
+std::wstring_view FileNamePart(std::wstring_view path) {
+    const size_t separator = path.find_last_of(L"\\/:");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// Both calls report the size they need when the buffer is too small, and
+// a file that is gone leaves its path as it was given.
+template <class Call>
+std::wstring Grown(const std::wstring& path, Call call) {
+    DWORD size = call(path.c_str(), nullptr, 0);
+    for (int attempt = 0; size != 0 && attempt < 3; ++attempt) {
+        std::wstring out(size, L'\0');
+        const DWORD length = call(path.c_str(), out.data(), size);
+        if (length == 0) break;
+        if (length < size) return out.substr(0, length);
+        size = length;
+    }
+    return path;
+}
+
+std::wstring FullLong(const std::wstring& path) {
+    const std::wstring full = Grown(path, [](const wchar_t* p, wchar_t* out, DWORD size) {
+        return GetFullPathNameW(p, size, out, nullptr);
+    });
+    return Grown(full, [](const wchar_t* p, wchar_t* out, DWORD size) { return GetLongPathNameW(p, out, size); });
+}
+
+SourcePath Refused(std::wstring shown, std::wstring why) { return {std::move(shown), std::nullopt, std::move(why)}; }
+
+SourcePath TooLong(const std::wstring& full, size_t length) {
+    return Refused(full, L"The path " + full + L" is too long: " + std::to_wstring(length) +
+                             L" characters, where Windows allows " + std::to_wstring(kLongestPath) +
+                             L" for the Palm Desktop. Move the file to a folder with a shorter path and queue it "
+                             L"again.");
+}
+
+SourcePath NoAnsiForm(const std::wstring& full) {
+    return Refused(full, L"The name " + full + L" has characters that the Palm Desktop cannot take on this Windows "
+                                               L"(code page " + std::to_wstring(GetACP()) +
+                             L"), so no HotSync could install it. Rename the file (and its folder, if the folder's "
+                             L"name has such characters) with letters of that code page, then queue it again.");
+}
+
+}  // namespace
+
+bool IsDeviceName(std::wstring_view name) {
+    std::wstring base(name.substr(0, name.find(L'.')));
+    while (!base.empty() && (base.back() == L' ' || base.back() == L'.')) base.pop_back();
+    for (wchar_t& c : base)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    static constexpr std::array<std::wstring_view, 6> kDevices = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const std::wstring_view device : kDevices)
+        if (base == device) return true;
+    return base.size() == 4 && (StartsWith(base, L"COM") || StartsWith(base, L"LPT")) && base[3] >= L'1' &&
+           base[3] <= L'9';
+}
+
+SourcePath JudgeSource(const std::wstring& given) {
+    if (given.empty()) return Refused(given, L"An empty name is no file; it was not queued.");
+    if (IsDeviceName(FileNamePart(given)))
+        return Refused(given, L"\"" + given + L"\" is a device name that Windows reserves in every folder (CON, PRN, "
+                                              L"AUX, NUL, COM1 to COM9, LPT1 to LPT9), not a file; it was not "
+                                              L"queued.");
+    const std::wstring full = FullLong(given);
+    if (StartsWith(full, L"\\\\.\\") || StartsWith(full, L"\\\\?\\"))
+        return Refused(full, L"\"" + given + L"\" names a Windows device or a path that the Palm Desktop cannot "
+                                             L"open; give the file's ordinary path.");
+    // Before asking for the file: beyond the limit Windows would call it missing.
+    if (full.size() > kLongestPath) return TooLong(full, full.size());
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Refused(full, L"No such file: " + full);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Refused(full, full + L" is a folder; queue the files in it instead.");
+    std::optional<std::string> ansi = rtl::AnsiFromWide(full);
+    if (!ansi) return NoAnsiForm(full);
+    // A double-byte code page may need more bytes than the path has characters.
+    if (ansi->size() > kLongestPath) return TooLong(full, ansi->size());
+    return {full, std::move(ansi), {}};
+}
+
+std::string FullLongPath(const std::string& path) {
+    const std::optional<std::string> ansi = rtl::AnsiFromWide(FullLong(rtl::WideFromAnsi(path)));
+    return ansi.value_or(path);
+}
+
+}  // namespace queuetool
