@@ -11,6 +11,7 @@
 #include <string_view>
 #include <typeinfo>
 
+#include "conduit/kivExportGuard.h"
 #include "conduit/kivExports.h"
 #include "conduit/kivHotSyncAction.h"
 #include "conduit/kivPalmSyncError.h"
@@ -143,7 +144,7 @@ void TkivPalmComponent::DefaultConfigConduit(TkivCfgConduitInfo& data) {
 
 TkivPalmComponent& FindPalmComponent() {
     TkivPalmComponent* component = FindSingletonInstance<TkivPalmComponent>();
-    if (!component) throw rtl::Exception("The TkivPalmComponent could not be found");
+    if (!component) throw ENoComponent();
     return *component;
 }
 
@@ -234,164 +235,168 @@ void RemoveConduitDirectories(const std::string& creatorID) {
 }  // namespace kiv
 
 // --- The exported functions ---------------------------------------------
+// Each body runs inside RunExport, whose table gives the answer to whatever
+// escapes it (conduit/kivExportGuard.h).
 
 using namespace kiv;
 
 namespace {
 
-TkivPalmComponent* TryFindPalmComponent() noexcept {
-    try {
-        return &FindPalmComponent();
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-// The configuration shared by both configure entry points.
-long RunConfiguration(TkivCfgConduitInfo& data) noexcept {
-    try {
-        FindPalmComponent().ConfigConduit(data);
-        return 0;
-    } catch (...) {
-        return -1;
-    }
-}
-
 // The creator ID's four characters as they lie in memory, first one lowest.
-uint32_t CreatorCodeOf(const TkivPalmComponent* component) noexcept {
-    if (!component || component->CreatorID().size() != 4) return 0;
+uint32_t CreatorCodeOf(const TkivPalmComponent& component) noexcept {
+    if (component.CreatorID().size() != 4) return 0;
     uint32_t code = 0;
-    std::memcpy(&code, component->CreatorID().data(), 4);
+    std::memcpy(&code, component.CreatorID().data(), 4);
     return code;
 }
 
 void RefreshHotSyncManager() noexcept { palm::HsRefreshConduitInfo(); }
 
-}  // namespace
-
-extern "C" long __cdecl GetConduitName(char* name, unsigned short length) noexcept {
-    try {
-        const TkivPalmComponent& component = FindPalmComponent();
-        if (!name || length == 0) return -1;
-        CopyToHostBuffer(component.ConduitName(), name, length);
-        return 0;
-    } catch (...) {
-        return -1;
+long ConduitInfo(const TkivPalmComponent& component, long infoType, const void* inArgs, void* out,
+                 unsigned long& outSize) {
+    switch (infoType) {
+    case 0: {
+        const auto* request = static_cast<const TkivConduitRequestInfo*>(inArgs);
+        if (!request) return CONDERR_INVALID_INARGS_PTR;
+        if (request->InfoVersion != 1 || request->InfoSize != sizeof(TkivConduitRequestInfo))
+            return CONDERR_INVALID_INARGS_STRUCT;
+        if (outSize == 0) return CONDERR_INVALID_BUFFER_SIZE;
+        CopyToHostBuffer(component.ConduitName(), static_cast<char*>(out), outSize);
+        return kConduitDone;
+    }
+    case 1:
+    case 2: {
+        if (outSize != 4) return CONDERR_INVALID_BUFFER_SIZE;
+        const uint32_t value = infoType == 1 ? 0x10000000u : static_cast<uint32_t>(eSyncFiles);
+        std::memcpy(out, &value, sizeof value);
+        return kConduitDone;
+    }
+    default:
+        return CONDERR_UNSUPPORTED_CONDUITINFO_ENUM;
     }
 }
 
-extern "C" unsigned long __cdecl GetConduitVersion(void) noexcept {
-    const TkivPalmComponent* component = TryFindPalmComponent();
-    return component ? component->Version() : 0;
-}
-
-extern "C" long __cdecl GetConduitInfo(long infoType, void* inArgs, void* out, unsigned long* outSize) noexcept {
-    const TkivPalmComponent* component = TryFindPalmComponent();
-    if (!component) return 1;
-    if (!out) return CONDERR_INVALID_PTR;
-    if (!outSize) return CONDERR_INVALID_OUTSIZE_PTR;
-    try {
-        switch (infoType) {
-        case 0: {
-            const auto* request = static_cast<const TkivConduitRequestInfo*>(inArgs);
-            if (!request) return CONDERR_INVALID_INARGS_PTR;
-            if (request->InfoVersion != 1 || request->InfoSize != sizeof(TkivConduitRequestInfo))
-                return CONDERR_INVALID_INARGS_STRUCT;
-            if (*outSize == 0) return CONDERR_INVALID_BUFFER_SIZE;
-            CopyToHostBuffer(component->ConduitName(), static_cast<char*>(out), *outSize);
-            return 0;
-        }
-        case 1:
-        case 2: {
-            if (*outSize != 4) return CONDERR_INVALID_BUFFER_SIZE;
-            const uint32_t value = infoType == 1 ? 0x10000000u : static_cast<uint32_t>(eSyncFiles);
-            std::memcpy(out, &value, sizeof value);
-            return 0;
-        }
-        default:
-            return CONDERR_UNSUPPORTED_CONDUITINFO_ENUM;
-        }
-    } catch (...) {
-        return -1;
+// The host's progress function is never called once OpenConduit is over,
+// however its run ended.
+class ProgressScope {
+public:
+    ProgressScope(TkivPalmComponent& component, ProgressCallback progress) noexcept : component_(component) {
+        component_.SetProgressCallback(progress);
     }
-}
+    ~ProgressScope() { component_.SetProgressCallback(nullptr); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
 
-extern "C" long __cdecl OpenConduit(ProgressCallback progress, const TkivSyncProperties* props) noexcept {
-    TkivPalmComponent* component = TryFindPalmComponent();
-    if (!component || !props) return -1;
-    component->SetProgressCallback(progress);
-    long code = 0;
-    try {
-        component->ExecConduit(*props);
-    } catch (const EPalmSyncError& e) {
-        code = e.ErrorCode();
-    } catch (...) {
-        code = -1;
-    }
-    // The host's progress function is never called once the call is over.
-    component->SetProgressCallback(nullptr);
-    return code;
-}
+private:
+    TkivPalmComponent& component_;
+};
 
-extern "C" long __cdecl ConfigureConduit(TkivSyncPreference* pref) noexcept {
-    if (!pref) return -1;
+// The record the configuration handler sees, built from the host's preference.
+TkivCfgConduitInfo ConfigurationRecord(const TkivPalmComponent& component, const TkivSyncPreference& pref) {
     TkivCfgConduitInfo info{};
     info.InfoVersion = 0xFFFFFFFFu;
     info.InfoSize = sizeof(TkivCfgConduitInfo);
-    info.CreatorCode = CreatorCodeOf(TryFindPalmComponent());
-    std::memcpy(info.PathName, pref->PathName, sizeof info.PathName);
-    info.SyncPermanent = pref->SyncType;
-    info.SyncTemporary = pref->SyncType;
+    info.CreatorCode = CreatorCodeOf(component);
+    std::memcpy(info.PathName, pref.PathName, sizeof info.PathName);
+    info.SyncPermanent = pref.SyncType;
+    info.SyncTemporary = pref.SyncType;
     // A dialog closed without OK writes nothing: hand the host back the
     // action it had rather than "synchronise the files".
-    info.SyncNew = pref->SyncType;
-    info.SyncPref = pref->SyncPref;
-    const long code = RunConfiguration(info);
-    if (code == 0) {
+    info.SyncNew = pref.SyncType;
+    info.SyncPref = pref.SyncPref;
+    return info;
+}
+
+// The Conduit Manager entry from the component's properties. A Palm error is
+// the one failure that the user is told about, before it is answered.
+void WriteConduitManagerEntry(TkivPalmComponent& component) {
+    try {
+        component.RegisterConduit();
+        const char* creator = component.CreatorID().c_str();
+        CheckPalmSyncError(palm::CmInstallCreator(creator, 1));
+        CheckPalmSyncError(palm::CmSetCreatorName(creator, rtl::ThisModuleFileName(255).c_str()));
+        CheckPalmSyncError(palm::CmSetCreatorTitle(creator, component.ConduitName().c_str()));
+        CheckPalmSyncError(palm::CmSetCreatorDirectory(creator, component.Directory().c_str()));
+        if (!component.CreatorFile().empty())
+            CheckPalmSyncError(palm::CmSetCreatorFile(creator, component.CreatorFile().c_str()));
+        if (!component.RemoteFile().empty())
+            CheckPalmSyncError(palm::CmSetCreatorRemote(creator, component.RemoteFile().c_str()));
+        CheckPalmSyncError(palm::CmSetCreatorPriority(creator, component.Priority()));
+        if (!component.Information().empty())
+            CheckPalmSyncError(palm::CmSetCreatorInfo(creator, component.Information().c_str()));
+    } catch (const EPalmSyncError& e) {
+        MessageBoxA(nullptr, e.Message().c_str(), component.ConduitName().c_str(), MB_OK);
+        throw;
+    }
+}
+
+}  // namespace
+
+extern "C" long __cdecl GetConduitName(char* name, unsigned short length) noexcept {
+    return RunExport<long>(ExportId::GetConduitName, [&] {
+        const TkivPalmComponent& component = FindPalmComponent();
+        if (!name || length == 0) return kConduitFailed;
+        CopyToHostBuffer(component.ConduitName(), name, length);
+        return kConduitDone;
+    });
+}
+
+extern "C" unsigned long __cdecl GetConduitVersion(void) noexcept {
+    return RunExport<unsigned long>(ExportId::GetConduitVersion, [] { return FindPalmComponent().Version(); });
+}
+
+extern "C" long __cdecl GetConduitInfo(long infoType, void* inArgs, void* out, unsigned long* outSize) noexcept {
+    return RunExport<long>(ExportId::GetConduitInfo, [&]() -> long {
+        const TkivPalmComponent& component = FindPalmComponent();
+        if (!out) return CONDERR_INVALID_PTR;
+        if (!outSize) return CONDERR_INVALID_OUTSIZE_PTR;
+        return ConduitInfo(component, infoType, inArgs, out, *outSize);
+    });
+}
+
+extern "C" long __cdecl OpenConduit(ProgressCallback progress, const TkivSyncProperties* props) noexcept {
+    return RunExport<long>(ExportId::OpenConduit, [&] {
+        TkivPalmComponent& component = FindPalmComponent();
+        if (!props) return kConduitFailed;
+        const ProgressScope scope(component, progress);
+        component.ExecConduit(*props);
+        return kConduitDone;
+    });
+}
+
+extern "C" long __cdecl ConfigureConduit(TkivSyncPreference* pref) noexcept {
+    return RunExport<long>(ExportId::ConfigureConduit, [&] {
+        if (!pref) return kConduitFailed;
+        TkivPalmComponent& component = FindPalmComponent();
+        TkivCfgConduitInfo info = ConfigurationRecord(component, *pref);
+        component.ConfigConduit(info);
         pref->SyncPref = info.SyncPref;
         pref->SyncType = info.SyncNew;
-    }
-    return code;
+        return kConduitDone;
+    });
 }
 
 extern "C" long __cdecl CfgConduit(long cfgType, void* args, unsigned long* argsSize) noexcept {
-    if (!args) return CONDERR_INVALID_INARGS_PTR;
-    if (!argsSize) return CONDERR_INVALID_ARGSSIZE;
-    if (*argsSize != sizeof(TkivCfgConduitInfo)) return CONDERR_INVALID_ARGSSIZE_VALUE;
-    if (cfgType != 0) return CONDERR_UNSUPPORTED_STRUCT_VERSION;
-    return RunConfiguration(*static_cast<TkivCfgConduitInfo*>(args));
+    return RunExport<long>(ExportId::CfgConduit, [&]() -> long {
+        if (!args) return CONDERR_INVALID_INARGS_PTR;
+        if (!argsSize) return CONDERR_INVALID_ARGSSIZE;
+        if (*argsSize != sizeof(TkivCfgConduitInfo)) return CONDERR_INVALID_ARGSSIZE_VALUE;
+        if (cfgType != 0) return CONDERR_UNSUPPORTED_STRUCT_VERSION;
+        FindPalmComponent().ConfigConduit(*static_cast<TkivCfgConduitInfo*>(args));
+        return kConduitDone;
+    });
 }
 
 extern "C" HRESULT __stdcall DllRegisterServer(void) noexcept {
-    TkivPalmComponent* component = TryFindPalmComponent();
-    if (!component) return S_FALSE;
-    try {
-        component->RegisterConduit();
-        const char* creator = component->CreatorID().c_str();
-        CheckPalmSyncError(palm::CmInstallCreator(creator, 1));
-        CheckPalmSyncError(palm::CmSetCreatorName(creator, rtl::ThisModuleFileName(255).c_str()));
-        CheckPalmSyncError(palm::CmSetCreatorTitle(creator, component->ConduitName().c_str()));
-        CheckPalmSyncError(palm::CmSetCreatorDirectory(creator, component->Directory().c_str()));
-        if (!component->CreatorFile().empty())
-            CheckPalmSyncError(palm::CmSetCreatorFile(creator, component->CreatorFile().c_str()));
-        if (!component->RemoteFile().empty())
-            CheckPalmSyncError(palm::CmSetCreatorRemote(creator, component->RemoteFile().c_str()));
-        CheckPalmSyncError(palm::CmSetCreatorPriority(creator, component->Priority()));
-        if (!component->Information().empty())
-            CheckPalmSyncError(palm::CmSetCreatorInfo(creator, component->Information().c_str()));
-    } catch (const EPalmSyncError& e) {
-        MessageBoxA(nullptr, e.Message().c_str(), component->ConduitName().c_str(), MB_OK);
-        // A positive HRESULT means success to every registration tool.
-        return e.ErrorCode() > 0 ? E_FAIL : e.ErrorCode();
-    } catch (...) {
-        return E_FAIL;
-    }
-    RefreshHotSyncManager();
-    return S_OK;
+    return RunExport<HRESULT>(ExportId::DllRegisterServer, [] {
+        WriteConduitManagerEntry(FindPalmComponent());
+        RefreshHotSyncManager();
+        return S_OK;
+    });
 }
 
 extern "C" HRESULT __stdcall DllUnregisterServer(void) noexcept {
-    try {
+    return RunExport<HRESULT>(ExportId::DllUnregisterServer, [] {
         TkivPalmComponent& component = FindPalmComponent();
         // The folder names come from the conduit's own Conduit Manager entry,
         // so the folders go before the entry does.
@@ -399,9 +404,7 @@ extern "C" HRESULT __stdcall DllUnregisterServer(void) noexcept {
         if (palm::CmRemoveConduitByCreatorID(component.CreatorID().c_str()) <= 0) return E_FAIL;
         RefreshHotSyncManager();
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID, REFIID, void**) noexcept {

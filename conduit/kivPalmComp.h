@@ -82,6 +82,12 @@ public:
     using Exception::Exception;
 };
 
+// There is no conduit component to answer a call.
+class ENoComponent : public rtl::Exception {
+public:
+    ENoComponent() : Exception("The TkivPalmComponent could not be found") {}
+};
+
 class TkivPalmComponent;
 using TkivConfigConduitProc = std::function<void(TkivCfgConduitInfo& data)>;
 using TkivExecConduitProc = std::function<void(const TkivSyncProperties& props)>;
@@ -151,7 +157,7 @@ private:
     std::string statusText_;
 };
 
-// The one conduit component; throws Exception when there is none.
+// The one conduit component; throws ENoComponent when there is none.
 TkivPalmComponent& FindPalmComponent();
 
 // The conduit's folder in every HotSync user's folder, as the Conduit
