@@ -4,7 +4,19 @@
 //
 // Everything is set up inside the load, because the host must never see a
 // library without its conduit component: a failed start makes DllMain return
-// FALSE, so LoadLibrary fails. Nothing here creates a thread or a window.
+// FALSE, so LoadLibrary fails. DllMain runs under the loader lock, where a
+// library should do next to nothing; the start does there, deliberately, only
+// what that promise needs:
+//   - it loads the Palm Desktop libraries and looks up their entries (and the
+//     stop frees them), asking a User Data library beside the conduit for the
+//     Palm Desktop directory on the way;
+//   - it reads the registry value that names the HotSync Manager's folder;
+//   - it makes the Palm Desktop directory current while a library is loaded by
+//     its bare name, and puts the old one back;
+//   - it shows the message box that names a library that could not be loaded.
+// Nothing else runs there: the setup form and the data module are created as
+// objects only (a form's window exists only while it is shown), no thread is
+// created, no settings file is read, and no other Palm Desktop entry is called.
 #include <windows.h>
 
 #include <iterator>
@@ -23,30 +35,37 @@
 
 namespace {
 
+// One unit's start and stop: a binding's, or the unit's own functions.
 struct UnitSteps {
     const char* unit;
-    void (*start)();          // may throw; nullptr when the unit has no start work
-    void (*stop)() noexcept;  // nullptr when the unit has no stop work
+    const palm::Binding* binding;  // started and released as bindings are; nullptr for the others
+    void (*start)();               // may throw; nullptr when the unit has no start work
+    void (*stop)() noexcept;       // nullptr when the unit has no stop work
 };
 
 // Start order; the stops run in reverse.
 constexpr UnitSteps kUnits[] = {
-    {"kivUserData", &palm::StartUserData, &palm::StopUserData},
-    {"memorycard", &app::StartMemoryCard, &app::StopMemoryCard},
-    {"kivBaseClasses", nullptr, &kiv::FinalizeBaseClasses},
-    {"kivHslog", [] { palm::StartPalmLibrary(palm::hslog::Library); },
-     []() noexcept { palm::FinishPalmLibrary(palm::hslog::Library); }},
-    {"kivSyncMgr", [] { palm::StartPalmLibrary(palm::syncmgr::Library); },
-     []() noexcept { palm::FinishPalmLibrary(palm::syncmgr::Library); }},
-    {"kivPalmInstall", [] { palm::StartPalmLibrary(palm::install::Library); },
-     []() noexcept { palm::FinishPalmLibrary(palm::install::Library); }},
-    {"kivCondMgre", [] { palm::StartPalmLibrary(palm::condmgr::Library); },
-     []() noexcept { palm::FinishPalmLibrary(palm::condmgr::Library); }},
-    {"kivHSAPI", [] { palm::StartPalmLibrary(palm::hsapi::Library); },
-     []() noexcept { palm::FinishPalmLibrary(palm::hsapi::Library); }},
-    {"uConduit_Setup", &app::StartSetupForm, &app::StopSetupForm},
-    {"uConduit", &app::StartConduitModule, &app::StopConduitModule},
+    {"kivUserData", nullptr, &palm::StartUserData, &palm::StopUserData},
+    {"memorycard", &palm::vfs::kBinding, nullptr, nullptr},
+    {"kivBaseClasses", nullptr, nullptr, &kiv::FinalizeBaseClasses},
+    {"kivHslog", &palm::hslog::kBinding, nullptr, nullptr},
+    {"kivSyncMgr", &palm::syncmgr::kBinding, nullptr, nullptr},
+    {"kivPalmInstall", &palm::install::kBinding, nullptr, nullptr},
+    {"kivCondMgre", &palm::condmgr::kBinding, nullptr, nullptr},
+    {"kivHSAPI", &palm::hsapi::kBinding, nullptr, nullptr},
+    {"uConduit_Setup", nullptr, &app::StartSetupForm, &app::StopSetupForm},
+    {"uConduit", nullptr, &app::StartConduitModule, &app::StopConduitModule},
 };
+
+void StartUnit(const UnitSteps& unit) {
+    if (unit.binding) palm::StartBinding(*unit.binding);
+    else if (unit.start) unit.start();
+}
+
+void StopUnit(const UnitSteps& unit) noexcept {
+    if (unit.binding) unit.binding->release();
+    else if (unit.stop) unit.stop();
+}
 
 // How many units have begun their start (the failing one included): exactly
 // those are stopped, each once, however often the loader asks.
@@ -54,8 +73,7 @@ int g_unitsStarted = 0;
 
 void StopUnits() noexcept {
     while (g_unitsStarted > 0) {
-        const UnitSteps& unit = kUnits[--g_unitsStarted];
-        if (unit.stop) unit.stop();
+        StopUnit(kUnits[--g_unitsStarted]);
     }
 }
 
@@ -63,7 +81,7 @@ bool StartUnits() noexcept {
     for (const UnitSteps& unit : kUnits) {
         ++g_unitsStarted;
         try {
-            if (unit.start) unit.start();
+            StartUnit(unit);
         } catch (...) {
             StopUnits();
             return false;

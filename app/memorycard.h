@@ -1,40 +1,20 @@
-// VFS library: the volumes the handheld has mounted, and files on them.
-// Entry pointers are filled when the conduit starts; the typed calls below
-// go through them (see palm/PalmCall.h for what an empty one does).
+// The handheld's card volumes and recorded slots, as the card install sees
+// them. This unit also holds a binding: the VFS library's (the volumes the
+// handheld has mounted, and files on them), whose entries and typed calls
+// come from its list, app/memorycard.inc, with its description. Its loader is
+// palm::LoadVFSAPI; the conduit cannot work without the library, so the start
+// shows a failure to load it and stops.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "palm/PalmLibrary.h"
-
-namespace palm::vfs {
+#define PALM_BINDING vfs
 #define PALM_ENTRY_LIST "app/memorycard.inc"
+#define PALM_LOADER LoadVFSAPI
 #include "palm/PalmBindingDecl.h"
-#undef PALM_ENTRY_LIST
-}  // namespace palm::vfs
-
-namespace palm {
-
-long VFSVolumeEnumerate(unsigned short* count, unsigned short* refsOrNull) noexcept;
-long VFSVolumeInfo(unsigned short volume, void* info) noexcept;
-long VFSDirCreate(unsigned short volume, const char* dir) noexcept;
-long VFSFileDelete(unsigned short volume, const char* path) noexcept;
-long VFSFilePut(unsigned short volume, const char* cardPath, const char* desktopPath) noexcept;
-
-}  // namespace palm
 
 namespace app {
-
-// Loads the VFS library by its bare name with the Palm Desktop directory made
-// current, and looks up its entries; a missing entry just stays empty.
-void LoadVFSAPI();
-bool VFSAPILoaded() noexcept;
-
-// The unit's start and stop. The conduit cannot work without the VFS
-// library, so a failure to load it is shown and stops the start.
-void StartMemoryCard();
-void StopMemoryCard() noexcept;
 
 // The references of the volumes the handheld has mounted, in the library's
 // order; never more than both enumerate calls reported.

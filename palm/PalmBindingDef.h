@@ -1,12 +1,30 @@
-// Defines a binding's entry names and entry pointers from its entry list, as
-// kEntryNames and gEntries. Include inside the binding's namespace, in its
-// .cpp, with PALM_ENTRY_LIST naming the list file.
-namespace {
-constexpr ::palm::PalmEntryName kEntryNames[] = {
-#define PALM_ENTRY(name) {#name, __LINE__},
-#include PALM_ENTRY_LIST
-#undef PALM_ENTRY
+// Defines a binding's state, its Binding and the typed calls of its called
+// entries from its list file; included by palm/PalmBindingDecl.h in the one
+// unit that holds the binding, with the same macros defined.
+#include "palm/PalmCall.h"
+
+namespace palm::PALM_BINDING {
+
+BindingState<EntryCount> State;
+
+const Binding kBinding = {
+    Info,
+    &::palm::PALM_LOADER,
+    []() noexcept { return State.Loaded(); },
+    []() noexcept { State.Release(); },
 };
-void* gEntries[EntryCount] = {};
-static_assert(sizeof(kEntryNames) / sizeof(kEntryNames[0]) == EntryCount);
-}  // namespace
+
+}  // namespace palm::PALM_BINDING
+
+#define PALM_LIBRARY(...)
+#define PALM_LOOKUP(name)
+#define PALM_CALL(result, name, params, args)                                                          \
+    result name params noexcept {                                                                      \
+        return static_cast<result>(EntryCall{PALM_BINDING::State.Entry(PALM_BINDING::e##name)} args); \
+    }
+namespace palm {
+#include PALM_ENTRY_LIST
+}  // namespace palm
+#undef PALM_CALL
+#undef PALM_LOOKUP
+#undef PALM_LIBRARY

@@ -34,4 +34,14 @@ long CallEntry(const void* entry, Args... args) noexcept {
     return static_cast<long>(palm_call_thunk(entry, slots, sizeof...(Args)));
 }
 
+// An entry ready to be called, so that an argument list written in an entry
+// list can follow it as it stands: EntryCall{entry}(creator, type).
+struct EntryCall {
+    const void* entry;
+    template <class... Args>
+    long operator()(Args... args) const noexcept {
+        return CallEntry(entry, args...);
+    }
+};
+
 }  // namespace palm

@@ -1,5 +1,6 @@
 #include "palm/PalmLibrary.h"
 
+#include <algorithm>
 #include <string>
 
 #include "palm/kivUserData.h"
@@ -31,58 +32,68 @@ private:
     std::string saved_;
 };
 
-HMODULE LoadFound(const PalmLibrary& library) {
-    switch (library.locate) {
+HMODULE LoadFound(const BindingInfo& info) {
+    switch (info.locate) {
     case Locate::OwnDirElseDesktopDir: {
-        const std::string own = rtl::GetModuleDir() + library.fileName;
-        return LoadLibraryA(rtl::FileExists(own) ? own.c_str() : (GetPalmDesktopDir() + library.fileName).c_str());
+        const std::string own = rtl::GetModuleDir() + info.fileName;
+        return LoadLibraryA(rtl::FileExists(own) ? own.c_str() : (GetPalmDesktopDir() + info.fileName).c_str());
     }
     case Locate::DesktopDir:
-        return LoadLibraryA((GetPalmDesktopDir() + library.fileName).c_str());
+        return LoadLibraryA((GetPalmDesktopDir() + info.fileName).c_str());
     case Locate::BareNameFromDesktopDir: {
         // The library's own dependencies are found from the current directory.
         const CurrentDirectoryScope scope(GetPalmDesktopDir());
-        return LoadLibraryA(library.fileName);
+        return LoadLibraryA(info.fileName);
     }
     }
     return nullptr;
 }
 
-// Handles below 32 are failures, as the 16-bit loader once reported them.
+// Handles below 32 are failures, as the 16-bit loader once reported them;
+// such a handle is no module of ours to free.
 bool CountsAsLoaded(HMODULE handle) { return reinterpret_cast<uintptr_t>(handle) >= 32; }
 
-void Verify(const PalmLibrary& library, int index) {
-    if (!library.entries[index]) throw rtl::EAssertionFailed(library.unit, library.names[index].line);
+void Verify(const BindingInfo& info, std::span<void*> entries, size_t index) {
+    if (!entries[index]) throw rtl::EAssertionFailed(info.unit, info.entries[index].line);
 }
 
-void LookUpEntries(PalmLibrary& library) {
-    for (int i = 0; i < library.count; ++i) {
-        library.entries[i] = reinterpret_cast<void*>(GetProcAddress(library.handle, library.names[i].name));
-        if (library.verify == Verify::EachEntry) Verify(library, i);
+void LookUpEntries(const BindingInfo& info, HMODULE module, std::span<void*> entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i] = reinterpret_cast<void*>(GetProcAddress(module, info.entries[i].name));
+        if (info.verify == Verify::EachEntry) Verify(info, entries, i);
     }
-    if (library.verify == Verify::AfterAll)
-        for (int i = 0; i < library.count; ++i) Verify(library, i);
+    if (info.verify == Verify::AfterAll)
+        for (size_t i = 0; i < entries.size(); ++i) Verify(info, entries, i);
 }
 
 }  // namespace
 
-void LoadPalmLibrary(PalmLibrary& library) {
-    if (library.loaded) return;
-    library.handle = LoadFound(library);
-    library.loaded = CountsAsLoaded(library.handle);
-    if (library.loaded) LookUpEntries(library);
+void LoadBinding(const BindingInfo& info, rtl::UniqueHModule& module, std::span<void*> entries) {
+    if (module) return;
+    const HMODULE handle = LoadFound(info);
+    if (!CountsAsLoaded(handle)) return;
+    module.reset(handle);
+    LookUpEntries(info, handle, entries);
 }
 
-void StartPalmLibrary(PalmLibrary& library) {
-    library.loaded = false;
-    LoadPalmLibrary(library);
-    if (library.loaded) return;
-    MessageBoxA(nullptr, library.failMessage, "Error", MB_OK | MB_ICONERROR);
-    if (library.stopsStart) throw rtl::EAbort();
+void StartBinding(const Binding& binding) {
+    binding.release();
+    binding.load();
+    if (binding.loaded()) return;
+    MessageBoxA(nullptr, binding.info.failMessage, "Error", MB_OK | MB_ICONERROR);
+    if (binding.info.stopsStart) throw rtl::EAbort();
 }
 
-void FinishPalmLibrary(PalmLibrary& library) noexcept {
-    if (library.loaded) FreeLibrary(library.handle);
+BindingScope::~BindingScope() {
+    std::for_each(held_.rbegin(), held_.rend(), [](const Binding* binding) { binding->release(); });
+}
+
+bool BindingScope::Load(const Binding& binding) {
+    if (binding.loaded()) return true;
+    // Held before the loader runs: a loader that throws may have loaded the library.
+    held_.push_back(&binding);
+    binding.load();
+    return binding.loaded();
 }
 
 }  // namespace palm

@@ -1,17 +1,7 @@
-// HotSync Manager API library.
-// Entry pointers are filled when the conduit starts; the typed calls below
-// go through them (see palm/PalmCall.h for what an empty one does).
+// HotSync Manager API library: tells the HotSync Manager that the conduits changed.
+// The binding: palm/PalmLibrary.h; its description and entries: palm/kivHSAPI.inc.
 #pragma once
-#include "palm/PalmLibrary.h"
-
-namespace palm::hsapi {
+#define PALM_BINDING hsapi
 #define PALM_ENTRY_LIST "palm/kivHSAPI.inc"
+#define PALM_LOADER LoadHSAPI
 #include "palm/PalmBindingDecl.h"
-#undef PALM_ENTRY_LIST
-}  // namespace palm::hsapi
-
-namespace palm {
-
-long HsRefreshConduitInfo() noexcept;
-
-}  // namespace palm

@@ -1,17 +1,7 @@
-// HotSync log library.
-// Entry pointers are filled when the conduit starts; the typed calls below
-// go through them (see palm/PalmCall.h for what an empty one does).
+// HotSync log library: the lines a run adds to the HotSync log.
+// The binding: palm/PalmLibrary.h; its description and entries: palm/kivHslog.inc.
 #pragma once
-#include "palm/PalmLibrary.h"
-
-namespace palm::hslog {
+#define PALM_BINDING hslog
 #define PALM_ENTRY_LIST "palm/kivHslog.inc"
+#define PALM_LOADER LoadHslog
 #include "palm/PalmBindingDecl.h"
-#undef PALM_ENTRY_LIST
-}  // namespace palm::hslog
-
-namespace palm {
-
-long LogAddEntry(const char* text, long activity, long timestamp) noexcept;
-
-}  // namespace palm

@@ -1,12 +1,5 @@
+// This unit holds the binding; its loader runs when the conduit starts.
+#define PALM_DEFINE_BINDING
 #include "palm/kivPalmInstall.h"
 
-#include "palm/PalmCall.h"
-
-namespace palm::install {
-#define PALM_ENTRY_LIST "palm/kivPalmInstall.inc"
-#include "palm/PalmBindingDef.h"
-#undef PALM_ENTRY_LIST
-
-PalmLibrary Library = {"instaide.dll", "palm\\kivPalmInstall", Locate::DesktopDir, Verify::EachEntry,
-                       "kivPalmInstall: Unable to load instaide.dll", true, kEntryNames, gEntries, EntryCount, nullptr, false};
-}  // namespace palm::install
+void palm::LoadPalmInstall() { LoadBinding(install::Info, install::State); }

@@ -1,11 +1,7 @@
 // Install Aide library: loaded and verified, never called.
-// Entry pointers are filled when the conduit starts; the typed calls below
-// go through them (see palm/PalmCall.h for what an empty one does).
+// The binding: palm/PalmLibrary.h; its description and entries: palm/kivPalmInstall.inc.
 #pragma once
-#include "palm/PalmLibrary.h"
-
-namespace palm::install {
+#define PALM_BINDING install
 #define PALM_ENTRY_LIST "palm/kivPalmInstall.inc"
+#define PALM_LOADER LoadPalmInstall
 #include "palm/PalmBindingDecl.h"
-#undef PALM_ENTRY_LIST
-}  // namespace palm::install

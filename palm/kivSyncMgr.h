@@ -1,17 +1,7 @@
-// Sync Manager library.
-// Entry pointers are filled when the conduit starts; the typed calls below
-// go through them (see palm/PalmCall.h for what an empty one does).
+// Sync Manager library: gives the HotSync Manager time during a run.
+// The binding: palm/PalmLibrary.h; its description and entries: palm/kivSyncMgr.inc.
 #pragma once
-#include "palm/PalmLibrary.h"
-
-namespace palm::syncmgr {
+#define PALM_BINDING syncmgr
 #define PALM_ENTRY_LIST "palm/kivSyncMgr.inc"
+#define PALM_LOADER LoadSyncMgr
 #include "palm/PalmBindingDecl.h"
-#undef PALM_ENTRY_LIST
-}  // namespace palm::syncmgr
-
-namespace palm {
-
-long SyncYieldCycles(unsigned short cycles) noexcept;
-
-}  // namespace palm

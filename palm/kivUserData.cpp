@@ -1,3 +1,5 @@
+// This unit holds the binding; its loader runs when the conduit starts.
+#define PALM_DEFINE_BINDING
 #include "palm/kivUserData.h"
 
 #include <cstring>
@@ -6,30 +8,6 @@
 #include "rtl/ModulePath.h"
 #include "rtl/Registry.h"
 #include "rtl/WinHandles.h"
-
-namespace palm::userdata {
-#define PALM_ENTRY_LIST "palm/kivUserData.inc"
-#include "palm/PalmBindingDef.h"
-#undef PALM_ENTRY_LIST
-
-PalmLibrary Library = {"userdata.dll", "palm\\kivUserData", Locate::OwnDirElseDesktopDir, Verify::EachEntry,
-                       "kivUserData: Unable to load userdata.dll", false, kEntryNames, gEntries, EntryCount, nullptr, false};
-}  // namespace palm::userdata
-
-namespace palm {
-
-short UmGetUserCount() noexcept { return static_cast<short>(CallEntry(userdata::Library.Entry(userdata::eUmGetUserCount))); }
-long UmGetUserID(short index, unsigned long* id) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmGetUserID), index, id); }
-long UmGetUserName(unsigned long id, char* buffer, short* size) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmGetUserName), id, buffer, size); }
-long UmGetUserDirectory(unsigned long id, char* buffer, short* size) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmGetUserDirectory), id, buffer, size); }
-long UmGetRootDirectory(char* buffer, short* size) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmGetRootDirectory), buffer, size); }
-long UmSlotGetExpMgrVersion(unsigned long id, unsigned long* version) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmSlotGetExpMgrVersion), id, version); }
-long UmSlotGetSlotCount(unsigned long id, unsigned short* count) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmSlotGetSlotCount), id, count); }
-long UmSlotGetInfo(unsigned long id, long* slotRefs, unsigned short* count) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmSlotGetInfo), id, slotRefs, count); }
-long UmSlotGetMediaType(unsigned long id, long slotRef, unsigned long* mediaType) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmSlotGetMediaType), id, slotRef, mediaType); }
-long UmSlotGetDisplayName(unsigned long id, long slotRef, char* buffer256, unsigned long* length) noexcept { return CallEntry(userdata::Library.Entry(userdata::eUmSlotGetDisplayName), id, slotRef, buffer256, length); }
-
-}  // namespace palm
 
 namespace palm {
 
@@ -42,11 +20,12 @@ constexpr const char* kCoreKey = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
 // A User Data library beside the conduit knows the directory itself. This
 // load serves this one question only.
 std::string AskUserDataBesideUs() {
-    const std::string path = rtl::GetModuleDir() + userdata::Library.fileName;
+    const std::string path = rtl::GetModuleDir() + userdata::Info.fileName;
     if (!rtl::FileExists(path)) return {};
     const rtl::UniqueHModule probe(LoadLibraryA(path.c_str()));
     if (reinterpret_cast<uintptr_t>(probe.get()) < 32) return {};
-    const void* entry = reinterpret_cast<const void*>(GetProcAddress(probe.get(), "UmGetRootDirectory"));
+    const char* name = userdata::kEntryNames[userdata::eUmGetRootDirectory].name;
+    const void* entry = reinterpret_cast<const void*>(GetProcAddress(probe.get(), name));
     if (!entry) return {};
     char buffer[260] = {};
     short size = sizeof buffer;
@@ -70,11 +49,14 @@ std::string GetPalmDesktopDir() {
     return PalmDesktopDir;
 }
 
-void StartUserData() { StartPalmLibrary(userdata::Library); }
+void LoadUserData() { LoadBinding(userdata::Info, userdata::State); }
+
+void StartUserData() { StartBinding(userdata::kBinding); }
 
 void StopUserData() noexcept {
-    FinishPalmLibrary(userdata::Library);
+    userdata::State.Release();
     PalmDesktopDir.clear();
 }
 
 }  // namespace palm
+

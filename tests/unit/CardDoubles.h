@@ -93,13 +93,11 @@ public:
     }
 
 private:
-    using L = palm::PalmLibrary;
-    L& vfs_ = palm::vfs::Library;
-    EntryOverride enumerate_{vfs_, palm::vfs::eVFSVolumeEnumerate, &FakeVolumeEnumerate};
-    EntryOverride info_{vfs_, palm::vfs::eVFSVolumeInfo, &FakeVolumeInfo};
-    EntryOverride dir_{vfs_, palm::vfs::eVFSDirCreate, &FakeDirCreate};
-    EntryOverride delete_{vfs_, palm::vfs::eVFSFileDelete, &FakeFileDelete};
-    EntryOverride put_{vfs_, palm::vfs::eVFSFilePut, &FakeFilePut};
+    EntryOverride<palm::vfs::eVFSVolumeEnumerate> enumerate_{&FakeVolumeEnumerate};
+    EntryOverride<palm::vfs::eVFSVolumeInfo> info_{&FakeVolumeInfo};
+    EntryOverride<palm::vfs::eVFSDirCreate> dir_{&FakeDirCreate};
+    EntryOverride<palm::vfs::eVFSFileDelete> delete_{&FakeFileDelete};
+    EntryOverride<palm::vfs::eVFSFilePut> put_{&FakeFilePut};
 };
 
 }  // namespace testing_card

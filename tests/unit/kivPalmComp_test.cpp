@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "conduit/kivExportGuard.h"
 #include "conduit/kivExports.h"
 #include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
@@ -36,8 +38,8 @@ extern "C" void __cdecl RecordProgress(const char* text) { CallLog().push_back("
 class PalmComponentTest : public testing::Test {
 protected:
     PalmComponentTest() { CallLog().clear(); }
-    EntryOverride log_{palm::hslog::Library, palm::hslog::eLogAddEntry, &FakeLogAddEntry};
-    EntryOverride yield_{palm::syncmgr::Library, palm::syncmgr::eSyncYieldCycles, &FakeSyncYieldCycles};
+    EntryOverride<palm::hslog::eLogAddEntry> log_{&FakeLogAddEntry};
+    EntryOverride<palm::syncmgr::eSyncYieldCycles> yield_{&FakeSyncYieldCycles};
     TkivPalmComponent palm_{nullptr};
 };
 
@@ -166,6 +168,42 @@ TEST(ConduitApiWithoutComponent, EveryCallAnswersWithItsMissingComponentCode) {
     EXPECT_EQ(DllRegisterServer(), S_FALSE);
     EXPECT_EQ(DllUnregisterServer(), E_FAIL);
     EXPECT_STREQ(name, "unchanged");
+}
+
+// What each export answers for each kind of escape, written out here rather
+// than read from the boundary's table, so that a wrong row or a catch in the
+// wrong order shows.
+struct EscapeCase {
+    kiv::ExportId id;
+    long noComponent;
+    long positivePalmError;  // EPalmSyncError(7)
+    long negativePalmError;  // EPalmSyncError(-1005)
+    long other;              // anything else, ours or not
+};
+
+TEST(ExportBoundary, EveryEscapeBecomesThatExportsAnswer) {
+    const EscapeCase cases[] = {
+        {kiv::ExportId::GetConduitName, -1, -1, -1, -1},
+        {kiv::ExportId::GetConduitVersion, 0, 0, 0, 0},
+        {kiv::ExportId::GetConduitInfo, 1, -1, -1, -1},
+        {kiv::ExportId::OpenConduit, -1, 7, -1005, -1},
+        {kiv::ExportId::ConfigureConduit, -1, -1, -1, -1},
+        {kiv::ExportId::CfgConduit, -1, -1, -1, -1},
+        {kiv::ExportId::DllRegisterServer, S_FALSE, E_FAIL, -1005, E_FAIL},
+        {kiv::ExportId::DllUnregisterServer, E_FAIL, E_FAIL, E_FAIL, E_FAIL},
+    };
+    ASSERT_EQ(std::size(cases), static_cast<size_t>(kiv::ExportId::Count));
+    for (const EscapeCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.id));
+        const auto run = [&](auto thrower) { return kiv::RunExport<long>(c.id, [&]() -> long { thrower(); return 42; }); };
+        EXPECT_EQ(run([] {}), 42);
+        EXPECT_EQ(run([] { throw kiv::ENoComponent(); }), c.noComponent);
+        EXPECT_EQ(run([] { throw kiv::EPalmSyncError(7); }), c.positivePalmError);
+        EXPECT_EQ(run([] { throw kiv::EPalmSyncError(-1005); }), c.negativePalmError);
+        EXPECT_EQ(run([] { throw rtl::Exception("x"); }), c.other);
+        EXPECT_EQ(run([] { throw rtl::EAbort(); }), c.other);
+        EXPECT_EQ(run([] { throw 3; }), c.other);
+    }
 }
 
 class ConduitApiTest : public PalmComponentTest {
@@ -357,9 +395,9 @@ extern "C" long __stdcall FakeRefresh() {
 }
 
 TEST_F(PalmComponentTest, AHandlerThatClearsRemoveDirsKeepsTheFoldersButStillUnregisters) {
-    EntryOverride remove(palm::condmgr::Library, palm::condmgr::eCmRemoveConduitByCreatorID, &FakeCmRemove);
-    EntryOverride core(palm::condmgr::Library, palm::condmgr::eCmGetCorePath, &FakeCmGetCorePath);
-    EntryOverride refresh(palm::hsapi::Library, palm::hsapi::eHsRefreshConduitInfo, &FakeRefresh);
+    EntryOverride<palm::condmgr::eCmRemoveConduitByCreatorID> remove{&FakeCmRemove};
+    EntryOverride<palm::condmgr::eCmGetCorePath> core{&FakeCmGetCorePath};
+    EntryOverride<palm::hsapi::eHsRefreshConduitInfo> refresh{&FakeRefresh};
     palm_.SetCreatorID("tVan");
     rtl::TComponent* seenSender = nullptr;
     palm_.OnUnregisterConduit = [&](rtl::TComponent* sender, bool& removeDirs) {

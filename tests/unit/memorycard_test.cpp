@@ -41,7 +41,7 @@ TEST_F(VolumeRefsTest, NeverMoreThanTheSecondCallFilled) {
 }
 
 TEST(VolumeRefsWithoutLibrary, MissingEntriesGiveNoVolumes) {
-    EntryOverride none(palm::vfs::Library, palm::vfs::eVFSVolumeEnumerate, static_cast<void*>(nullptr));
+    EntryOverride<palm::vfs::eVFSVolumeEnumerate> none{nullptr};
     EXPECT_TRUE(app::GetVolumeRefs().empty());
 }
 
@@ -99,12 +99,11 @@ protected:
         Slots() = FakeSlots{};
         CallLog().clear();
     }
-    palm::PalmLibrary& ud_ = palm::userdata::Library;
-    EntryOverride version_{ud_, palm::userdata::eUmSlotGetExpMgrVersion, &FakeVersion};
-    EntryOverride count_{ud_, palm::userdata::eUmSlotGetSlotCount, &FakeCount};
-    EntryOverride info_{ud_, palm::userdata::eUmSlotGetInfo, &FakeInfo};
-    EntryOverride type_{ud_, palm::userdata::eUmSlotGetMediaType, &FakeMediaType};
-    EntryOverride name_{ud_, palm::userdata::eUmSlotGetDisplayName, &FakeDisplayName};
+    EntryOverride<palm::userdata::eUmSlotGetExpMgrVersion> version_{&FakeVersion};
+    EntryOverride<palm::userdata::eUmSlotGetSlotCount> count_{&FakeCount};
+    EntryOverride<palm::userdata::eUmSlotGetInfo> info_{&FakeInfo};
+    EntryOverride<palm::userdata::eUmSlotGetMediaType> type_{&FakeMediaType};
+    EntryOverride<palm::userdata::eUmSlotGetDisplayName> name_{&FakeDisplayName};
 };
 
 TEST_F(SlotsTest, EachDescribedSlotWithItsTypeAndName) {
@@ -155,7 +154,7 @@ TEST_F(SlotsTest, ANameFillingTheWholeBufferIsTakenWhole) {
 }
 
 TEST(SlotsWithoutLibrary, MissingEntriesGiveNoSlots) {
-    EntryOverride none(palm::userdata::Library, palm::userdata::eUmSlotGetExpMgrVersion, static_cast<void*>(nullptr));
+    EntryOverride<palm::userdata::eUmSlotGetExpMgrVersion> none{nullptr};
     EXPECT_TRUE(app::GetSlots(1).empty());
 }
 

@@ -154,8 +154,8 @@ protected:
     }
 
     testing_card::VfsDoubles doubles_;
-    EntryOverride log_{palm::hslog::Library, palm::hslog::eLogAddEntry, &RecordLog};
-    EntryOverride yield_{palm::syncmgr::Library, palm::syncmgr::eSyncYieldCycles, &RecordYield};
+    EntryOverride<palm::hslog::eLogAddEntry> log_{&RecordLog};
+    EntryOverride<palm::syncmgr::eSyncYieldCycles> yield_{&RecordYield};
     testing_files::TempFolder folder_;
     app::TdmConduit dm_{nullptr};
     std::string userFolder_, conduitFolder_, settings_;

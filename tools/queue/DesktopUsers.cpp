@@ -66,24 +66,18 @@ std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
 
 // A library that is missing entirely means no Palm Desktop; one that lacks
 // an entry point is a Palm Desktop we cannot work with.
-void Load(palm::PalmLibrary& library) {
+void Load(palm::BindingScope& bindings, const palm::Binding& binding) {
+    bool loaded = false;
     try {
-        palm::LoadPalmLibrary(library);
+        loaded = bindings.Load(binding);
     } catch (const rtl::Exception&) {
-        palm::FinishPalmLibrary(library);
-        library.loaded = false;
-        throw rtl::Exception(std::string("The Palm Desktop library ") + library.fileName +
+        throw rtl::Exception(std::string("The Palm Desktop library ") + binding.info.fileName +
                              " lacks entry points that Tolvane needs; is the Palm Desktop too old?");
     }
-    if (!library.loaded)
-        throw rtl::Exception(std::string("No Palm Desktop installation found: cannot load ") + library.fileName +
+    if (!loaded)
+        throw rtl::Exception(std::string("No Palm Desktop installation found: cannot load ") + binding.info.fileName +
                              " from " + rtl::GetModuleDir() + " nor from the folder of the registered HotSync "
                              "Manager. Install the Palm Desktop, or run this tool from its folder.");
-}
-
-void Unload(palm::PalmLibrary& library) noexcept {
-    palm::FinishPalmLibrary(library);
-    library.loaded = false;
 }
 
 }  // namespace
@@ -93,23 +87,12 @@ std::string SettingsFileOf(const DesktopUser& user) { return user.conduitFolder 
 PalmDesktop::PalmDesktop() {
     // A missing library is our message to give, not a system dialog.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    try {
-        Load(palm::userdata::Library);
-        Load(palm::condmgr::Library);
-        const std::string corePath = CorePath();
-        const short count = palm::UmGetUserCount();
-        for (short index = 0; index < count; ++index)
-            if (auto user = ReadUser(index, corePath)) users_.push_back(std::move(*user));
-    } catch (...) {
-        Unload(palm::condmgr::Library);
-        Unload(palm::userdata::Library);
-        throw;
-    }
-}
-
-PalmDesktop::~PalmDesktop() {
-    Unload(palm::condmgr::Library);
-    Unload(palm::userdata::Library);
+    Load(bindings_, palm::userdata::kBinding);
+    Load(bindings_, palm::condmgr::kBinding);
+    const std::string corePath = CorePath();
+    const short count = palm::UmGetUserCount();
+    for (short index = 0; index < count; ++index)
+        if (auto user = ReadUser(index, corePath)) users_.push_back(std::move(*user));
 }
 
 ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text) {

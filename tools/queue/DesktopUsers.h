@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "palm/PalmLibrary.h"
+
 namespace queuetool {
 
 struct DesktopUser {
@@ -28,13 +30,13 @@ std::string SettingsFileOf(const DesktopUser& user);
 class PalmDesktop {
 public:
     PalmDesktop();
-    ~PalmDesktop();
     PalmDesktop(const PalmDesktop&) = delete;
     PalmDesktop& operator=(const PalmDesktop&) = delete;
 
     const std::vector<DesktopUser>& Users() const noexcept { return users_; }
 
 private:
+    palm::BindingScope bindings_;
     std::vector<DesktopUser> users_;
 };
 

@@ -103,32 +103,19 @@ private:
 // One Palm Desktop library, loaded in this process for as long as it lives.
 class PalmLibraryInUse {
 public:
-    explicit PalmLibraryInUse(palm::PalmLibrary& library) : library_(library) {
-        try {
-            palm::LoadPalmLibrary(library_);
-        } catch (...) {
-            Release();
-            throw;
-        }
-        if (!library_.loaded)
-            throw Failure(kCannotLoad, std::string("Cannot load the Palm Desktop's ") + library_.fileName + ".");
+    explicit PalmLibraryInUse(const palm::Binding& binding) {
+        if (!scope_.Load(binding))
+            throw Failure(kCannotLoad, std::string("Cannot load the Palm Desktop's ") + binding.info.fileName + ".");
     }
-    ~PalmLibraryInUse() { Release(); }
-    PalmLibraryInUse(const PalmLibraryInUse&) = delete;
-    PalmLibraryInUse& operator=(const PalmLibraryInUse&) = delete;
 
 private:
-    void Release() noexcept {
-        palm::FinishPalmLibrary(library_);
-        library_.loaded = false;
-    }
-    palm::PalmLibrary& library_;
+    palm::BindingScope scope_;
 };
 
 // Drops the Conduit Manager entry of our creator ID, and nothing else;
 // false when there was none.
 bool RemoveEntry(const char* refusal) {
-    const PalmLibraryInUse conduitManager(palm::condmgr::Library);
+    const PalmLibraryInUse conduitManager(palm::condmgr::kBinding);
     const long result = palm::CmRemoveConduitByCreatorID(kCreatorID);
     if (result == kCmNotFound) return false;
     if (result <= 0) throw Failure(kFailed, refusal + ResultText(result));
@@ -170,8 +157,8 @@ registertool::FoldersAside MoveConduitFoldersAside() {
 
 void Uninstall(const std::string& path) {
     RequireReplaceable(path, " Nothing was removed.");
-    const PalmLibraryInUse users(palm::userdata::Library);
-    const PalmLibraryInUse conduitManager(palm::condmgr::Library);
+    const PalmLibraryInUse users(palm::userdata::kBinding);
+    const PalmLibraryInUse conduitManager(palm::condmgr::kBinding);
     const Conduit conduit(path);
     registertool::FoldersAside folders = MoveConduitFoldersAside();
     conduit.Call("DllUnregisterServer", "Unregistered the conduit.");
@@ -185,7 +172,7 @@ void RemoveEntryOnly(const std::string& path) {
         Say("Removed the conduit's Conduit Manager entry.");
         // Tells a running HotSync Manager, as the unregistration does; without it nothing is lost.
         try {
-            const PalmLibraryInUse hotSyncManager(palm::hsapi::Library);
+            const PalmLibraryInUse hotSyncManager(palm::hsapi::kBinding);
             palm::HsRefreshConduitInfo();
         } catch (const rtl::Exception&) {
         }
