@@ -17,6 +17,8 @@
 // Nothing else runs there: the setup form and the data module are created as
 // objects only (a form's window exists only while it is shown), no thread is
 // created, no settings file is read, and no other Palm Desktop entry is called.
+// The unload runs the stops in reverse and then gives back what the C++
+// runtime kept (app/RuntimeRelease.h); at process exit it runs nothing.
 #include <windows.h>
 
 #include <iterator>
