@@ -171,6 +171,16 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 
 std::vector<std::string> TIniFile::ReadSection(std::string_view section) { return Current().Keys(section); }
 
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section) {
+    const IniText& text = Current();
+    std::vector<std::pair<std::string, std::string>> values;
+    for (std::string& key : text.Keys(section)) {
+        std::string value = text.Value(section, key).value_or("");
+        values.emplace_back(std::move(key), std::move(value));
+    }
+    return values;
+}
+
 std::optional<std::string> TIniFile::ReadValue(std::string_view section, std::string_view key) {
     const IniText& text = Current();
     if (!text.Lists(section, key)) return std::nullopt;

@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "rtl/IniText.h"
@@ -51,6 +52,9 @@ public:
     std::optional<std::string> ReadValue(std::string_view section, std::string_view key);
     // The key names of a section that hold a value, in file order.
     std::vector<std::string> ReadSection(std::string_view section);
+    // Each key of ReadSection with the value ReadString gives it, from one
+    // look at the file: a queue of thousands of keys is read in one go.
+    std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section);
     bool ValueExists(std::string_view section, std::string_view key);
 
     // Creates the file when needed. Throws EIniFileException "Unable to

@@ -124,6 +124,34 @@ TEST_F(QueueFileTest, PreviewShowsCardPathsSizesAndWhatWillGoWrong) {
     EXPECT_NE(e[4].warnings[0].find("no file name"), std::string::npos);
 }
 
+// A window shows a long queue before it looks at the files: each file
+// checked later ends with the same size and warnings, in the same order, as
+// a preview that looked at once.
+TEST_F(QueueFileTest, APreviewWhoseFilesAreCheckedLaterEndsTheSame) {
+    fs::create_directories(root / "user" / "Tolvane");
+    const std::string a = Source("a.pdb", "12345");
+    Write(settings, "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + (root / "gone.pdb").string() +
+                        "\r\nDB3=C:\\x\\GONE.PDB\r\nDB4=C:\\trailing\\\r\n");
+    const Preview now = QueueFile(settings).MakePreview();
+    Preview later = QueueFile(settings).MakePreview(QueueFile::FileChecks::Later);
+    ASSERT_EQ(later.entries.size(), now.entries.size());
+    EXPECT_FALSE(later.entries[0].fileChecked);
+    EXPECT_FALSE(later.entries[0].size);
+    EXPECT_TRUE(later.entries[0].warnings.empty());
+    EXPECT_EQ(later.entries[1].warnings.size(), 1u);  // the shared card path only, no file looked at yet
+    for (size_t i = 0; i < later.entries.size(); ++i) {
+        SCOPED_TRACE(now.entries[i].entry.key);
+        CheckQueuedFile(later.entries[i]);
+        CheckQueuedFile(later.entries[i]);  // a second check adds nothing
+        EXPECT_TRUE(now.entries[i].fileChecked);
+        EXPECT_TRUE(later.entries[i].fileChecked);
+        EXPECT_EQ(later.entries[i].size, now.entries[i].size);
+        EXPECT_EQ(later.entries[i].warnings, now.entries[i].warnings);
+    }
+    EXPECT_EQ(now.entries[1].warnings.size(), 2u);
+    EXPECT_NE(now.entries[1].warnings[0].find("missing"), std::string::npos);
+}
+
 TEST_F(QueueFileTest, RemoveTakesOnlyTheKeyAndTidiesTheFile) {
     QueueFile queue(settings);
     queue.Add(Source("a.pdb"), {});

@@ -52,6 +52,15 @@ TEST(QueueRows, RowsAndStatusCountTheFilesThatWillBeCopied) {
     EXPECT_EQ(StatusText({rows[2]}), "1 file queued, 1 byte.");
     EXPECT_EQ(StatusText({rows[1], rows[1]}), "2 files queued, 0 bytes; 2 need attention.");
     EXPECT_EQ(StatusText({}), "The queue is empty: the next HotSync installs nothing.");
+
+    // A file not looked at yet is neither ready nor missing, and no total is given.
+    queuetool::PreviewEntry unchecked = Entry("DB10", "C:\\Books\\c.pdb", std::nullopt);
+    unchecked.fileChecked = false;
+    const Row pending = MakeRow(unchecked);
+    EXPECT_EQ(pending.size, "");
+    EXPECT_EQ(pending.state, "Looking at the file...");
+    EXPECT_FALSE(pending.warned);
+    EXPECT_EQ(StatusText({rows[0], pending}), "2 files queued; looking at the files...");
 }
 
 TEST(QueueRows, TheInstallSummarySaysWhatTheNextHotSyncDoes) {

@@ -251,7 +251,15 @@ TEST_F(IniFileTest, DifferentialAgainstTheSystemReaderOnGeneratedFiles) {
         system_.Load(text);
         for (const char* section : GeneratedFiles::kSections) {
             SCOPED_TRACE(section);
-            EXPECT_EQ(ini.ReadSection(section), system_.Keys(section));
+            const std::vector<std::string> keys = ini.ReadSection(section);
+            EXPECT_EQ(keys, system_.Keys(section));
+            // The section read in one go pairs the same keys with the values read one by one.
+            const auto values = ini.ReadSectionValues(section);
+            ASSERT_EQ(values.size(), keys.size());
+            for (size_t i = 0; i < keys.size(); ++i) {
+                EXPECT_EQ(values[i].first, keys[i]);
+                EXPECT_EQ(values[i].second, ini.ReadString(section, keys[i], ""));
+            }
             for (const char* key : GeneratedFiles::kKeys) {
                 SCOPED_TRACE(key);
                 ASSERT_EQ(ini.ReadString(section, key, kDefault), system_.Read(section, key));

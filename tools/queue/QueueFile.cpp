@@ -50,10 +50,10 @@ void CreateFolder(const std::string& folder) {
 
 std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
-    for (const std::string& key : ini.ReadSection(kQueue)) {
+    for (auto& [key, value] : ini.ReadSectionValues(kQueue)) {
         const auto position = app::rules::QueuePosition(key);
         if (position && !byPosition.count(*position))
-            byPosition.emplace(*position, QueueEntry{key, *position, ini.ReadString(kQueue, key, "")});
+            byPosition.emplace(*position, QueueEntry{key, *position, std::move(value)});
     }
     std::vector<QueueEntry> entries;
     for (auto& [position, entry] : byPosition) entries.push_back(std::move(entry));
@@ -183,7 +183,16 @@ bool QueueFile::Queued(const QueueEntry& entry, const std::string& path) {
     return rtl::SameTextInCodePage(known->second, path);
 }
 
-Preview QueueFile::MakePreview() {
+void CheckQueuedFile(PreviewEntry& line) {
+    if (line.fileChecked) return;
+    line.fileChecked = true;
+    if (!app::rules::InstallableName(app::rules::CardName(line.entry.source))) return;
+    std::vector<std::string> warnings = SourceWarnings(line.entry.source, line.size);
+    warnings.insert(warnings.end(), line.warnings.begin(), line.warnings.end());
+    line.warnings = std::move(warnings);
+}
+
+Preview QueueFile::MakePreview(FileChecks checks) {
     rtl::TIniFile ini(fileName_);
     Preview preview;
     static_cast<QueueSetup&>(preview) = Setup();
@@ -193,13 +202,14 @@ Preview QueueFile::MakePreview() {
         line.cardPath = preview.cardDirectory + "/" + name;
         if (!app::rules::InstallableName(name))
             line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
-        else
-            line.warnings = SourceWarnings(entry.source, line.size);
         WarnLongCardPath(line);
+        line.fileChecked = false;
         line.entry = std::move(entry);
         preview.entries.push_back(std::move(line));
     }
     WarnCardPathClashes(preview.entries);
+    if (checks == FileChecks::Now)
+        for (PreviewEntry& line : preview.entries) CheckQueuedFile(line);
     return preview;
 }
 

@@ -25,6 +25,7 @@ struct PreviewEntry {
     std::string cardPath;
     std::optional<uint64_t> size;       // none: no file to copy
     std::vector<std::string> warnings;  // for the user, each a full sentence
+    bool fileChecked = true;            // false: size and the file's own warnings are not known yet
 };
 
 // The [Setup] values that decide whether queued files can arrive.
@@ -54,6 +55,10 @@ struct NewSettings {
 enum class FileProblem { None, Missing, Folder };
 FileProblem ProblemOf(const std::string& fullPath);
 
+// Looks at an entry's queued file: its size, or why the HotSync cannot copy
+// it. Once per entry; the warnings about its file come first.
+void CheckQueuedFile(PreviewEntry& line);
+
 class QueueFile {
 public:
     explicit QueueFile(std::string settingsFile);
@@ -72,7 +77,11 @@ public:
 
     // The entries in walk order (ascending positions, the first of repeats).
     std::vector<QueueEntry> Entries();
-    Preview MakePreview();
+    // With FileChecks::Later the queued files are not looked at (no size,
+    // no missing-file warning): a window shows a long queue at once and
+    // checks each file with CheckQueuedFile when it shows it.
+    enum class FileChecks { Now, Later };
+    Preview MakePreview(FileChecks checks = FileChecks::Now);
 
     // Queues a file (full long path, see SourcePath.h) under the key after
     // the highest position, creating the folder and the settings file when

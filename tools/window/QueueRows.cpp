@@ -1,5 +1,6 @@
 #include "tools/window/QueueRows.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace queuewindow {
@@ -7,6 +8,7 @@ namespace queuewindow {
 namespace {
 
 constexpr const char* kReady = "Ready";
+constexpr const char* kChecking = "Looking at the file...";
 
 struct Unit {
     uint64_t size;
@@ -55,26 +57,31 @@ std::string SizeText(uint64_t bytes) {
     return Plural(bytes, "byte", "bytes");
 }
 
+Row MakeRow(const queuetool::PreviewEntry& entry) {
+    Row row;
+    row.key = entry.entry.key;
+    row.source = entry.entry.source;
+    row.name = FileNameOf(entry.entry.source);
+    row.cardPath = entry.cardPath;
+    row.checked = entry.fileChecked;
+    row.bytes = entry.size.value_or(0);
+    row.size = entry.size ? SizeText(*entry.size) : row.checked ? "-" : "";
+    row.warned = !entry.warnings.empty();
+    row.state = row.warned ? Joined(entry.warnings) : row.checked ? kReady : kChecking;
+    return row;
+}
+
 std::vector<Row> MakeRows(const queuetool::Preview& preview) {
     std::vector<Row> rows;
     rows.reserve(preview.entries.size());
-    for (const queuetool::PreviewEntry& entry : preview.entries) {
-        Row row;
-        row.key = entry.entry.key;
-        row.source = entry.entry.source;
-        row.name = FileNameOf(entry.entry.source);
-        row.cardPath = entry.cardPath;
-        row.bytes = entry.size.value_or(0);
-        row.size = entry.size ? SizeText(*entry.size) : "-";
-        row.warned = !entry.warnings.empty();
-        row.state = row.warned ? Joined(entry.warnings) : kReady;
-        rows.push_back(std::move(row));
-    }
+    for (const queuetool::PreviewEntry& entry : preview.entries) rows.push_back(MakeRow(entry));
     return rows;
 }
 
 std::string StatusText(const std::vector<Row>& rows) {
     if (rows.empty()) return "The queue is empty: the next HotSync installs nothing.";
+    const bool checking = std::any_of(rows.begin(), rows.end(), [](const Row& row) { return !row.checked; });
+    if (checking) return Plural(rows.size(), "file", "files") + " queued; looking at the files...";
     uint64_t total = 0;
     size_t warned = 0;
     for (const Row& row : rows) {

@@ -21,11 +21,14 @@ struct Row {
     std::string source;    // the full desktop path
     uint64_t bytes = 0;
     bool warned = false;
+    bool checked = true;   // false: the file was not looked at yet
 };
 
+Row MakeRow(const queuetool::PreviewEntry& entry);
 std::vector<Row> MakeRows(const queuetool::Preview& preview);
 
-// "3 files queued, 1.2 MB; 1 needs attention" (or "The queue is empty").
+// "3 files queued, 1.2 MB; 1 needs attention" (or "The queue is empty");
+// while files are still being looked at, only the count.
 std::string StatusText(const std::vector<Row>& rows);
 
 // The user's card install in words: whether it is on, which card (by the

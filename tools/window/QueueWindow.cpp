@@ -32,6 +32,11 @@ constexpr int kExitFailed = 3;
 constexpr UINT_PTR kReloadTimer = 1;
 constexpr UINT kReloadDelayMs = 150;
 constexpr size_t kRefusalsShown = 12;
+// A long queue shows before its files are looked at: the rows on screen are
+// checked when drawn, the others a chunk at a time whenever the window has
+// no message waiting, so that it answers the user meanwhile.
+constexpr size_t kCheckedBeforeShowing = 500;
+constexpr size_t kCheckedPerChunk = 100;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 
 enum ControlId : int { kUserLabel = 100, kUserCombo, kSummary, kListLabel, kList, kAdd, kRemove, kStatus };
@@ -154,6 +159,8 @@ public:
 
     HWND Handle() const noexcept { return window_.get(); }
     HANDLE WatchEvent() const noexcept { return watch_.Event(); }
+    bool HasIdleWork() const noexcept { return nextUnchecked_ < preview_.entries.size(); }
+    void DoIdleWork();
     void FolderChanged();
 
 private:
@@ -165,6 +172,8 @@ private:
     void FillUsers(const std::wstring& wanted);
     void ChooseUser(int index);
     void Reload();
+    void EnsureChecked(int item);
+    void ShowStatus();
     void ShowRows(std::vector<Row> rows);
     LRESULT Notify(LPARAM lParam);
     std::wstring RowText(int item, std::wstring WideRow::*text) const;
@@ -186,6 +195,9 @@ private:
     rtl::UniqueGdiObject font_;
     FolderWatch watch_;
     int userIndex_ = -1;
+    queuetool::Preview preview_;
+    size_t nextUnchecked_ = 0;
+    std::string lastAction_;  // what the last batch did, kept on the status line
     std::vector<Row> rows_;
     std::vector<WideRow> wideRows_;
     std::wstring settingsFolder_;
@@ -304,6 +316,7 @@ void QueueWindow::ChooseUser(int index) {
     if (!user) return;
     settingsFolder_ = Wide(user->conduitFolder);
     watch_.Watch(settingsFolder_);
+    lastAction_.clear();
     rows_.clear();
     Reload();
 }
@@ -312,9 +325,35 @@ void QueueWindow::Reload() {
     const queuetool::DesktopUser* user = User();
     if (!user) return;
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
-    const queuetool::Preview preview = queue.MakePreview();
-    SetWindowTextW(Control(kSummary), Wide(InstallSummary(preview, app::GetSlots(user->id))).c_str());
-    ShowRows(MakeRows(preview));
+    preview_ = queue.MakePreview(queuetool::QueueFile::FileChecks::Later);
+    if (preview_.entries.size() <= kCheckedBeforeShowing)
+        for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
+    nextUnchecked_ = preview_.entries.size() <= kCheckedBeforeShowing ? preview_.entries.size() : 0;
+    SetWindowTextW(Control(kSummary), Wide(InstallSummary(preview_, app::GetSlots(user->id))).c_str());
+    ShowRows(MakeRows(preview_));
+}
+
+void QueueWindow::EnsureChecked(int item) {
+    if (item < 0 || item >= static_cast<int>(preview_.entries.size()) || preview_.entries[item].fileChecked) return;
+    queuetool::CheckQueuedFile(preview_.entries[item]);
+    rows_[item] = MakeRow(preview_.entries[item]);
+    wideRows_[item] = WideOf(rows_[item]);
+}
+
+void QueueWindow::DoIdleWork() {
+    for (size_t checked = 0; HasIdleWork() && checked < kCheckedPerChunk; ++nextUnchecked_) {
+        if (preview_.entries[nextUnchecked_].fileChecked) continue;
+        EnsureChecked(static_cast<int>(nextUnchecked_));
+        ++checked;
+    }
+    if (HasIdleWork()) return;
+    InvalidateRect(Control(kList), nullptr, FALSE);
+    ShowStatus();
+}
+
+void QueueWindow::ShowStatus() {
+    const std::string status = StatusText(rows_) + (lastAction_.empty() ? "" : " " + lastAction_);
+    SetWindowTextW(Control(kStatus), Wide(status).c_str());
 }
 
 void QueueWindow::ShowRows(std::vector<Row> rows) {
@@ -331,7 +370,7 @@ void QueueWindow::ShowRows(std::vector<Row> rows) {
     SendMessageW(list, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     Select(selected, focused);
     InvalidateRect(list, nullptr, FALSE);
-    SetWindowTextW(Control(kStatus), Wide(StatusText(rows_)).c_str());
+    ShowStatus();
     UpdateButtons();
 }
 
@@ -385,7 +424,8 @@ void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
 void QueueWindow::ReportBatch(const BatchResult& result, size_t offered) {
     const queuetool::DesktopUser* user = User();
     const std::string line = BatchLine(result.keys.size(), result.alreadyQueued, user->name, result.refused);
-    SetWindowTextW(Control(kStatus), Wide(StatusText(rows_) + " " + line).c_str());
+    lastAction_ = line;
+    ShowStatus();
     if (result.refused.empty()) return;
     std::string text = line + "\n";
     for (size_t i = 0; i < result.refused.size() && i < kRefusalsShown; ++i)
@@ -435,12 +475,14 @@ LRESULT QueueWindow::Notify(LPARAM lParam) {
     switch (header.code) {
         case LVN_GETDISPINFOW: {
             const LVITEMW item = Notification<NMLVDISPINFOW>(lParam).item;
+            EnsureChecked(item.iItem);
             if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < static_cast<int>(std::size(kColumns)))
                 CopyText(RowText(item.iItem, kColumns[item.iSubItem].text), item.pszText, item.cchTextMax);
             return 0;
         }
         case LVN_GETINFOTIPW: {
             const auto tip = Notification<NMLVGETINFOTIPW>(lParam);
+            EnsureChecked(tip.iItem);
             CopyText(RowText(tip.iItem, &WideRow::name) + L": " + RowText(tip.iItem, &WideRow::state), tip.pszText,
                      tip.cchTextMax);
             return 0;
@@ -542,8 +584,10 @@ void RunLoop(QueueWindow& window) {
     for (;;) {
         HANDLE event = window.WatchEvent();
         const DWORD count = event ? 1 : 0;
-        const DWORD woke = MsgWaitForMultipleObjectsEx(count, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD timeout = window.HasIdleWork() ? 0 : INFINITE;
+        const DWORD woke = MsgWaitForMultipleObjectsEx(count, &event, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (count && woke == WAIT_OBJECT_0) window.FolderChanged();
+        if (woke == WAIT_TIMEOUT) window.DoIdleWork();
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return;
