@@ -88,24 +88,40 @@ TEST(QueueRows, TheInstallSummarySaysWhatTheNextHotSyncDoes) {
     }
 }
 
-// Send To's report stays one short line however many files were refused,
-// and counts the names it leaves out.
-TEST(QueueRows, TheBatchLineStaysShortAndCountsWhatItLeavesOut) {
-    EXPECT_EQ(BatchLine(80, 0, "Alice", {}), "Queued 80 files for Alice.");
-    EXPECT_EQ(BatchLine(1, 2, "Bob", {}), "Queued 1 file for Bob (2 already queued).");
-    EXPECT_EQ(BatchLine(0, 0, "Bob", {{"C:\\x\\Books", "a folder"}}), "Queued 0 files for Bob; 1 refused: Books (a folder).");
+namespace {
 
-    std::vector<Refusal> many;
-    for (int i = 0; i < 500; ++i) many.push_back({"C:\\Some folder\\book number " + std::to_string(i) + ".pdb", "no such file"});
+queuetool::BatchOutcome Outcome(size_t queued, size_t already, const std::vector<std::wstring>& refusals) {
+    using Kind = queuetool::FileOutcome::Kind;
+    queuetool::BatchOutcome outcome;
+    for (size_t i = 0; i < queued; ++i) outcome.files.push_back({L"f", Kind::kQueued, "DB1", L"Queued"});
+    for (size_t i = 0; i < already; ++i) outcome.files.push_back({L"f", Kind::kQueuedAlready, "DB1", L"Already"});
+    for (const std::wstring& text : refusals) outcome.files.push_back({L"f", Kind::kRefused, "", text});
+    return outcome;
+}
+
+}  // namespace
+
+// Send To's report stays one short line however many files were refused,
+// and counts the refusals it leaves out.
+TEST(QueueRows, TheBatchLineStaysShortAndCountsWhatItLeavesOut) {
+    EXPECT_EQ(BatchLine(Outcome(80, 0, {}), "Alice"), L"Queued 80 files for Alice.");
+    EXPECT_EQ(BatchLine(Outcome(1, 2, {}), "Bob"), L"Queued 1 file for Bob (2 already queued).");
+    EXPECT_EQ(BatchLine(Outcome(0, 0, {L"No such file: C:\\x.pdb"}), "Bob"),
+              L"Queued 0 files for Bob; 1 refused: No such file: C:\\x.pdb.");
+
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 500; ++i) many.push_back(L"No such file: C:\\Some folder\\book " + std::to_wstring(i) + L".pdb");
     for (size_t limit : {60u, 120u, 240u, 1000u}) {
-        const std::string line = BatchLine(3, 0, "Carol", many, limit);
-        EXPECT_LE(line.size(), limit) << line;
-        EXPECT_EQ(line.find('\n'), std::string::npos);
-        EXPECT_EQ(line.rfind("Queued 3 files for Carol; 500 refused", 0), 0u) << line;
-        const size_t named = static_cast<size_t>(std::count(line.begin(), line.end(), '('));
-        const std::string rest = named ? " and " + std::to_string(500 - named) + " more." : " refused.";
-        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), rest.size())), rest) << line;
+        const std::wstring line = BatchLine(Outcome(3, 0, many), "Carol", limit);
+        EXPECT_LE(line.size(), limit);
+        EXPECT_EQ(line.find(L'\n'), std::wstring::npos);
+        EXPECT_EQ(line.rfind(L"Queued 3 files for Carol; 500 refused", 0), 0u);
+        size_t named = 0;
+        for (size_t at = line.find(L"No such file"); at != std::wstring::npos; at = line.find(L"No such file", at + 1))
+            ++named;
+        const std::wstring rest = named ? L" ... and " + std::to_wstring(500 - named) + L" more." : L" refused.";
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), rest.size())), rest) << limit;
     }
-    // Not even one name fits: the count alone.
-    EXPECT_EQ(BatchLine(0, 0, "Carol", many, 40), "Queued 0 files for Carol; 500 refused.");
+    // Not even one refusal fits: the count alone.
+    EXPECT_EQ(BatchLine(Outcome(0, 0, many), "Carol", 40), L"Queued 0 files for Carol; 500 refused.");
 }

@@ -146,7 +146,7 @@ TEST_F(QueueWindow, DroppedFilesAreQueuedAndListedWithTheirCardPaths) {
     td::DropFiles(window.Window(), {first.wstring(), accented.wstring(), cyrillic.wstring()});
     const std::string refusal = td::AnswerMessageBox("Files not queued", "OK");
     EXPECT_NE(refusal.find("Queued 2 files for Alice; 1 refused"), std::string::npos) << refusal;
-    EXPECT_NE(refusal.find("characters that the queue cannot hold"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("characters that the Palm Desktop cannot take"), std::string::npos) << refusal;
 
     ASSERT_EQ(Keys(list), (std::vector<std::string>{"DB1", "DB2"}));
     EXPECT_EQ(ItemText(list, 0, kName), "first.pdb");
@@ -181,7 +181,7 @@ TEST_F(QueueWindow, ADroppedFolderIsRefusedWithAMessageAndNothingChanges) {
     OpenWindow window;
     td::DropFiles(window.Window(), {folder.wstring()});
     const std::string message = td::AnswerMessageBox("Files not queued", "OK");
-    EXPECT_NE(message.find("More books: a folder"), std::string::npos) << message;
+    EXPECT_NE(message.find("More books is a folder"), std::string::npos) << message;
     EXPECT_NE(message.find("Nothing was queued."), std::string::npos) << message;
     EXPECT_EQ(Read(Settings(alice_)), before);
     EXPECT_EQ(Keys(window.List()), std::vector<std::string>{"DB1"});
@@ -326,7 +326,7 @@ TEST_F(QueueWindow, SendToWithTwoUsersQueuesForTheChosenUser) {
     td::Click(td::Child(chooser, "Button", "OK"));
     td::WaitUntilGone(chooser);
     const std::string report = td::AnswerMessageBox(kCaption, "OK", td::kWaitTimeout, info.dwProcessId);
-    EXPECT_EQ(report, "Queued 2 files for Bob; 1 refused: folder (a folder: add the files in it instead).");
+    EXPECT_EQ(report, "Queued 2 files for Bob; 1 refused: " + folder.string() + " is a folder; queue the files in it instead.");
 
     DWORD exitCode = 1;
     EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);

@@ -131,12 +131,6 @@ DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
 
 }  // namespace
 
-FileProblem ProblemOf(const std::string& fullPath) {
-    const DWORD attributes = GetFileAttributesA(fullPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return FileProblem::Missing;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FileProblem::Folder : FileProblem::None;
-}
-
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 
 bool QueueFile::Exists() const {

@@ -50,11 +50,6 @@ struct NewSettings {
     uint32_t mediaType = 0;
 };
 
-// Why a file cannot be queued: every queue program refuses the same files
-// and words the reason for its own users.
-enum class FileProblem { None, Missing, Folder };
-FileProblem ProblemOf(const std::string& fullPath);
-
 // Looks at an entry's queued file: its size, or why the HotSync cannot copy
 // it. Once per entry; the warnings about its file come first.
 void CheckQueuedFile(PreviewEntry& line);

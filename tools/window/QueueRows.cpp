@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "rtl/AnsiText.h"
+
 namespace queuewindow {
 
 namespace {
@@ -103,22 +105,26 @@ std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots&
     return "Install to card is on. " + card;
 }
 
-std::string BatchLine(size_t queued, size_t alreadyQueued, const std::string& user,
-                      const std::vector<Refusal>& refused, size_t maxLength) {
-    std::string line = "Queued " + Plural(queued, "file", "files") + " for " + user;
-    if (alreadyQueued) line += " (" + std::to_string(alreadyQueued) + " already queued)";
-    if (refused.empty()) return line + ".";
-    line += "; " + std::to_string(refused.size()) + " refused:";
+std::wstring BatchLine(const queuetool::BatchOutcome& outcome, const std::string& user, size_t maxLength) {
+    using Kind = queuetool::FileOutcome::Kind;
+    const size_t refused = outcome.Count(Kind::kRefused), already = outcome.Count(Kind::kQueuedAlready);
+    std::wstring line = rtl::WideFromAnsi("Queued " + Plural(outcome.Count(Kind::kQueued), "file", "files") + " for ") +
+                        rtl::WideFromAnsi(user);
+    if (already) line += L" (" + std::to_wstring(already) + L" already queued)";
+    if (!refused) return line + L".";
+    line += L"; " + std::to_wstring(refused) + L" refused:";
     size_t shown = 0;
-    for (const Refusal& refusal : refused) {
-        const std::string item = std::string(shown ? ", " : " ") + FileNameOf(refusal.file) + " (" + refusal.reason + ")";
-        const std::string rest = " and " + std::to_string(refused.size() - shown) + " more.";
+    for (const queuetool::FileOutcome& file : outcome.files) {
+        if (file.kind != Kind::kRefused) continue;
+        std::wstring item = L" " + file.text;
+        if (item.back() != L'.') item += L'.';
+        const std::wstring rest = L" ... and " + std::to_wstring(refused - shown) + L" more.";
         if (line.size() + item.size() + rest.size() > maxLength)
-            return shown ? line + rest : line.substr(0, line.size() - 1) + ".";
+            return shown ? line + rest : line.substr(0, line.size() - 1) + L".";
         line += item;
         ++shown;
     }
-    return line + ".";
+    return line;
 }
 
 }  // namespace queuewindow

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/memorycard.h"
+#include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 
 namespace queuewindow {
@@ -39,17 +40,10 @@ std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots&
 // one decimal.
 std::string SizeText(uint64_t bytes);
 
-// A file that was not queued, and why.
-struct Refusal {
-    std::string file;
-    std::string reason;
-};
-
 // The outcome of a batch in one short line:
-//   "Queued 80 files for Alice; 2 refused: a.pdb (no such file), Books (a folder)."
-// At most `maxLength` characters: the refused names that do not fit are
-// counted instead ("... and 5 more").
-std::string BatchLine(size_t queued, size_t alreadyQueued, const std::string& user,
-                      const std::vector<Refusal>& refused, size_t maxLength = 240);
+//   "Queued 80 files for Alice; 2 refused: No such file: C:\a.pdb. C:\Books is a folder; ..."
+// At most `maxLength` characters: the refusals that do not fit are counted
+// instead ("... and 5 more.").
+std::wstring BatchLine(const queuetool::BatchOutcome& outcome, const std::string& user, size_t maxLength = 240);
 
 }  // namespace queuewindow

@@ -16,10 +16,10 @@
 #include "rtl/WinHandles.h"
 #include "tools/queue/DesktopUsers.h"
 #include "tools/window/FolderWatch.h"
-#include "tools/window/QueueBatch.h"
+#include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
 #include "tools/window/Remembered.h"
-#include "tools/window/WideText.h"
+#include "rtl/AnsiText.h"
 
 namespace queuewindow {
 
@@ -86,6 +86,8 @@ const ColumnRow kColumns[] = {
     {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath},
     {L"State", 200, LVCFMT_LEFT, &WideRow::state},
 };
+
+std::wstring Wide(std::string_view text) { return rtl::WideFromAnsi(text); }
 
 WideRow WideOf(const Row& row) {
     return {Wide(row.key), Wide(row.name), Wide(row.size), Wide(row.cardPath), Wide(row.state)};
@@ -179,7 +181,7 @@ private:
     std::wstring RowText(int item, std::wstring WideRow::*text) const;
     void Command(WORD id, WORD code);
     void AddFiles(const std::vector<std::wstring>& files);
-    void ReportBatch(const BatchResult& result, size_t offered);
+    void ReportBatch(const queuetool::BatchOutcome& outcome);
     void AskForFiles();
     void RemoveSelected();
     std::vector<int> SelectedIndexes() const;
@@ -197,7 +199,7 @@ private:
     int userIndex_ = -1;
     queuetool::Preview preview_;
     size_t nextUnchecked_ = 0;
-    std::string lastAction_;  // what the last batch did, kept on the status line
+    std::wstring lastAction_;  // what the last batch did, kept on the status line
     std::vector<Row> rows_;
     std::vector<WideRow> wideRows_;
     std::wstring settingsFolder_;
@@ -352,8 +354,8 @@ void QueueWindow::DoIdleWork() {
 }
 
 void QueueWindow::ShowStatus() {
-    const std::string status = StatusText(rows_) + (lastAction_.empty() ? "" : " " + lastAction_);
-    SetWindowTextW(Control(kStatus), Wide(status).c_str());
+    const std::wstring status = Wide(StatusText(rows_)) + (lastAction_.empty() ? L"" : L" " + lastAction_);
+    SetWindowTextW(Control(kStatus), status.c_str());
 }
 
 void QueueWindow::ShowRows(std::vector<Row> rows) {
@@ -409,31 +411,41 @@ void QueueWindow::FolderChanged() {
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
     const queuetool::DesktopUser* user = User();
     if (!user || files.empty()) return;
-    const BatchResult result = QueueFiles(*user, files);
+    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
+    const queuetool::BatchOutcome outcome = queuetool::AddFiles(queue, *user, files);
+    std::set<std::string> added;
+    std::string first;
+    for (const queuetool::FileOutcome& file : outcome.files)
+        if (file.kind == queuetool::FileOutcome::Kind::kQueued) {
+            added.insert(file.key);
+            if (first.empty()) first = file.key;
+        }
     rows_.clear();  // the new entries become the selection
     Reload();
-    Select(std::set<std::string>(result.keys.begin(), result.keys.end()),
-           result.keys.empty() ? std::string() : result.keys.front());
-    if (!result.keys.empty())
-        for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
-            if (rows_[i].key == result.keys.front()) ListView_EnsureVisible(Control(kList), i, FALSE);
+    Select(added, first);
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
+        if (rows_[i].key == first) ListView_EnsureVisible(Control(kList), i, FALSE);
     UpdateButtons();
-    ReportBatch(result, files.size());
+    ReportBatch(outcome);
 }
 
-void QueueWindow::ReportBatch(const BatchResult& result, size_t offered) {
-    const queuetool::DesktopUser* user = User();
-    const std::string line = BatchLine(result.keys.size(), result.alreadyQueued, user->name, result.refused);
-    lastAction_ = line;
+// The one-line outcome stays on the status line; refusals and the reasons
+// why queued files will wait are shown at once, each file by name.
+void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome) {
+    lastAction_ = BatchLine(outcome, User()->name);
     ShowStatus();
-    if (result.refused.empty()) return;
-    std::string text = line + "\n";
-    for (size_t i = 0; i < result.refused.size() && i < kRefusalsShown; ++i)
-        text += "\n" + result.refused[i].file + ": " + result.refused[i].reason;
-    if (result.refused.size() > kRefusalsShown)
-        text += "\n... and " + std::to_string(result.refused.size() - kRefusalsShown) + " more.";
-    if (result.refused.size() == offered) text += "\n\nNothing was queued.";
-    MessageBoxW(window_.get(), Wide(text).c_str(), kRefusedCaption, MB_OK | MB_ICONWARNING);
+    std::wstring details;
+    size_t refused = 0;
+    for (const queuetool::FileOutcome& file : outcome.files) {
+        if (file.kind != queuetool::FileOutcome::Kind::kRefused) continue;
+        if (++refused <= kRefusalsShown) details += L"\n" + file.text;
+    }
+    if (refused > kRefusalsShown) details += L"\n... and " + std::to_wstring(refused - kRefusalsShown) + L" more.";
+    if (refused && refused == outcome.files.size()) details += L"\n\nNothing was queued.";
+    for (const std::wstring& warning : outcome.warnings) details += L"\n\n" + warning;
+    if (details.empty()) return;
+    MessageBoxW(window_.get(), (lastAction_ + L"\n" + details).c_str(), refused ? kRefusedCaption : kWaitCaption,
+                MB_OK | MB_ICONWARNING);
 }
 
 void QueueWindow::AskForFiles() {

@@ -18,6 +18,7 @@ constexpr const wchar_t* kWindowCaption = L"Tolvane Queue";
 // The captions of its message boxes, each its own so that one is told from another.
 constexpr const wchar_t* kRemoveCaption = L"Remove from the queue";
 constexpr const wchar_t* kRefusedCaption = L"Files not queued";
+constexpr const wchar_t* kWaitCaption = L"Queued files will wait";
 constexpr const wchar_t* kErrorCaption = L"Tolvane Queue error";
 
 struct WindowOptions {

@@ -7,10 +7,11 @@
 #include "rtl/Forms.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/DesktopUsers.h"
-#include "tools/window/QueueBatch.h"
+#include "rtl/AnsiText.h"
+#include "tools/queue/QueueBatch.h"
+#include "tools/window/QueueRows.h"
 #include "tools/window/QueueWindow.h"
 #include "tools/window/Remembered.h"
-#include "tools/window/WideText.h"
 
 namespace queuewindow {
 
@@ -42,7 +43,7 @@ std::optional<size_t> AskForUser(const std::vector<queuetool::DesktopUser>& user
     std::vector<std::string> names;
     int chosen = 0;
     for (const queuetool::DesktopUser& user : users) {
-        if (Wide(user.name) == lastUser) chosen = static_cast<int>(names.size());
+        if (rtl::WideFromAnsi(user.name) == lastUser) chosen = static_cast<int>(names.size());
         names.push_back(user.name);
     }
     rtl::TControl& combo = chooser.Control("cbUser");
@@ -60,13 +61,15 @@ int Queue(const std::vector<std::wstring>& files) {
     const auto chosen = AskForUser(users, files.size(), remembered.lastUser);
     if (!chosen) return kCancelled;
     const queuetool::DesktopUser& user = users[*chosen];
-    remembered.lastUser = Wide(user.name);
+    remembered.lastUser = rtl::WideFromAnsi(user.name);
     SaveRemembered(remembered);
-    const BatchResult result = QueueFiles(user, files);
-    const std::string line = BatchLine(result.keys.size(), result.alreadyQueued, user.name, result.refused);
-    MessageBoxW(nullptr, Wide(line).c_str(), kWindowCaption,
-                MB_OK | (result.refused.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
-    return result.keys.empty() && result.alreadyQueued == 0 ? kNothingQueued : kQueued;
+    queuetool::QueueFile queue(queuetool::SettingsFileOf(user));
+    const queuetool::BatchOutcome outcome = queuetool::AddFiles(queue, user, files);
+    const size_t refused = outcome.Count(queuetool::FileOutcome::Kind::kRefused);
+    // One short line, whatever the number of files: never a box taller than the screen.
+    MessageBoxW(nullptr, BatchLine(outcome, user.name).c_str(), kWindowCaption,
+                MB_OK | (refused ? MB_ICONWARNING : MB_ICONINFORMATION));
+    return refused == outcome.files.size() ? kNothingQueued : kQueued;
 }
 
 }  // namespace
@@ -75,7 +78,7 @@ int SendTo(const std::vector<std::wstring>& files) noexcept {
     try {
         return Queue(files);
     } catch (const rtl::Exception& e) {
-        MessageBoxW(nullptr, Wide(e.Message()).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, rtl::WideFromAnsi(e.Message()).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
     } catch (...) {
         MessageBoxW(nullptr, L"The files could not be queued.", kErrorCaption, MB_OK | MB_ICONERROR);
     }
