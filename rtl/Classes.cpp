@@ -15,11 +15,15 @@ bool SameText(std::string_view a, std::string_view b) noexcept {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-// CharUpperBuffA goes through the ANSI code page's own letters, so that
-// double-byte code pages and accented letters fold as Windows folds them.
+// The system locale's mapping goes through the ANSI code page's own
+// letters, so that double-byte code pages and accented letters fold as
+// Windows folds them; without linguistic casing it is the file system's.
 std::string FoldedInCodePage(std::string_view text) {
     std::string upper(text);
-    if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    if (upper.empty()) return upper;
+    const int size = static_cast<int>(text.size());
+    if (LCMapStringA(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, text.data(), size, upper.data(), size) != size)
+        upper.assign(text);
     return upper;
 }
 
