@@ -2,7 +2,7 @@
 # Compares the export table of a stand-in library with its list in
 # desktop/exports: exactly the listed names (less the one that a lacking
 # build leaves out), each undecorated, and the library's own file name.
-# Usage: check-exports.sh OBJDUMP DLL LIST [LACKING_ENTRY]
+# Usage: check-standin-exports.sh OBJDUMP DLL LIST [LACKING_ENTRY]
 set -euo pipefail
 objdump=$1 dll=$2 list=$3 lacking=${4:-}
 
