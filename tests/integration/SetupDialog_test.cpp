@@ -244,14 +244,19 @@ TEST_P(BothEntries, UntickingTheInstallDisablesTheCardAndDirectoryAndSwitchesItO
     std::vector<bool> afterUntick, afterTick;
     EXPECT_EQ(Configure(entry,
                         [&](const SetupWindow& w) {
+                            // The click's handler switches the four one after
+                            // another: wait for all of them (at most the timeout).
+                            const auto all = [&](bool enabled) {
+                                drv::WaitFor([&] { return w.CardControlsEnabled() == std::vector<bool>(4, enabled); });
+                            };
                             drv::Click(w.install);
-                            drv::WaitFor([&] { return !drv::IsEnabled(w.card); });
+                            all(false);
                             afterUntick = w.CardControlsEnabled();
                             drv::Click(w.install);
-                            drv::WaitFor([&] { return drv::IsEnabled(w.card); });
+                            all(true);
                             afterTick = w.CardControlsEnabled();
                             drv::Click(w.install);
-                            drv::WaitFor([&] { return !drv::IsEnabled(w.card); });
+                            all(false);
                             drv::Click(w.ok);
                         }),
               0);
