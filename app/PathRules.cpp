@@ -19,6 +19,34 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) noexcept {
     return text.size() >= tail.size() && SameAscii(text.substr(text.size() - tail.size()), tail);
 }
 
+// Characters that no card folder name may hold: the separators of other
+// systems and those the card's file system keeps for itself.
+constexpr std::string_view kRefusedInCardNames = "\\:*?\"<>|";
+
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
+}
+
+// What is wrong with one folder name of a card directory, or "".
+std::string SegmentProblem(std::string_view segment) {
+    if (segment.empty()) return "holds an empty folder name (\"//\")";
+    if (segment == "." || segment == "..")
+        return "holds the folder name " + Quoted(segment) + ", which no card folder can have";
+    for (const char c : segment) {
+        if (static_cast<unsigned char>(c) < 0x20) return "holds a control character, which a card name cannot hold";
+        if (c == '\\') return "holds \"\\\": folders on the card are separated by \"/\"";
+        if (kRefusedInCardNames.find(c) != std::string_view::npos)
+            return "holds " + Quoted(std::string_view(&c, 1)) + ", which a card name cannot hold";
+    }
+    return "";
+}
+
+CardDirectoryCheck Refused(std::string_view typed, const std::string& problem) {
+    return {"", "The card directory " + Quoted(typed) + " " + problem + "."};
+}
+
 }  // namespace
 
 std::optional<uint32_t> QueuePosition(std::string_view key) {
@@ -37,6 +65,22 @@ std::string CardName(std::string_view source) {
 }
 
 bool InstallableName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
+
+CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
+    if (typed.empty()) return {"", "The card directory is empty: type a folder such as /Palm/Launcher."};
+    if (typed.front() != '/') return Refused(typed, "does not start with \"/\" (for example /Palm/Launcher)");
+    std::string_view directory = typed;
+    if (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
+    if (directory == "/") return Refused(typed, "is the card's root: choose a folder on the card");
+    for (std::string_view rest = directory.substr(1);;) {
+        const size_t slash = rest.find('/');
+        const std::string problem = SegmentProblem(rest.substr(0, slash));
+        if (!problem.empty()) return Refused(typed, problem);
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    return {std::string(directory), ""};
+}
 
 std::string ConduitFolder(std::string_view pathName, std::string_view folderName) {
     std::string folder(pathName);

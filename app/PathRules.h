@@ -1,7 +1,8 @@
 // The conduit's rules for names and paths, kept apart from anything that
 // touches Windows so that they also build natively for the fuzzers
 // (fuzz/): which key is a queue entry, what a queued file is called on the
-// card, and which folder holds a user's settings file.
+// card, which card directory a typed text names, and which folder holds a
+// user's settings file.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,16 @@ std::string CardName(std::string_view source);
 
 // Whether a card file name may be copied at all: not empty, "." or "..".
 bool InstallableName(std::string_view name);
+
+// A card directory as typed: either the directory to use (a final "/"
+// dropped) or, when no card can take it, a sentence naming what is wrong.
+// Its length is not judged: the card itself reports a path too long.
+struct CardDirectoryCheck {
+    std::string directory;  // empty when there is a problem
+    std::string problem;    // empty when the directory can be used
+    bool Usable() const noexcept { return problem.empty(); }
+};
+CardDirectoryCheck CheckCardDirectory(std::string_view typed);
 
 // The user's conduit folder for the folder that the host names, ending in
 // "\". A final "dir" folder means the user's own folder; a folder whose

@@ -10,6 +10,7 @@
 
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
+#include "rtl/FileAccess.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
 
@@ -46,12 +47,6 @@ bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-// Whether the desktop file can be opened for reading: it exists and is no
-// folder. Asked of its attributes rather than by opening it, which under
-// Wine costs as much as all the rest of the conduit's own work for a file;
-// a file that exists but is locked against reading is not caught.
-bool SourceReadable(const std::string& path) { return FileExists(path); }
 
 // The positions queued when the walk starts, each once, in ascending order.
 std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
@@ -145,13 +140,26 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     form.SettingsFileExists = FileExists(settingsFile);
     form.ShowSettings();
     if (form.Execute() != rtl::mrOk) return;
-    // A write that fails throws before the record is touched.
-    ini.WriteString(kSetup, "Directory", form.DestDirectory);
-    ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(form.MediaType));
-    ini.WriteBool(kSetup, "Conduit_Enabled", form.ConduitEnabled);
-    ini.UpdateFile();
+    SaveSettings(ini, form);
     data.SyncPref = kiv::ePermanent;
     data.SyncNew = form.ConduitEnabled ? kiv::ePCtoHH : kiv::eDoNothing;
+}
+
+// A write that fails throws before the record is touched, after the user
+// has been told that the choice was not kept and what to do about it.
+void TdmConduit::SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form) {
+    try {
+        ini.WriteString(kSetup, "Directory", form.DestDirectory);
+        ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(form.MediaType));
+        ini.WriteBool(kSetup, "Conduit_Enabled", form.ConduitEnabled);
+    } catch (const rtl::EIniFileException&) {
+        rtl::MessageDlg("Tolvane could not save your settings in " + ini.FileName() +
+                            ".\n\nThe file is read-only or another program has it open. Clear its read-only "
+                            "attribute or close that program, then configure the conduit again.",
+                        Palm->ConduitName(), MB_OK | MB_ICONERROR);
+        throw;
+    }
+    ini.UpdateFile();
 }
 
 void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
@@ -161,8 +169,14 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
         return;
     }
     rtl::TIniFile ini(SettingsFile());
+    // A file that another program holds without sharing would read as all
+    // defaults, and the log would blame the card instead.
+    if (!ini.Readable()) {
+        LogQueueCannotShrink();
+        return;
+    }
     if (!ini.ReadBool(kSetup, "Conduit_Enabled", true)) return;
-    FCardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
+    UseCardDirectory(ini.ReadString(kSetup, "Directory", kDefaultCardDirectory));
     const TVolumeRefs volumes = FindCardVolume(static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0)));
     if (volumes.empty()) {
         Palm->AddLogEntry("Tolvane found no VFS volume. Did you configure the Conduit?", kiv::slWarning, false);
@@ -172,36 +186,63 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
     InstallQueuedFiles();
 }
 
+// A stored directory that no card can take installs nothing (see
+// InstallFile); one with a final "/" is used without it.
+void TdmConduit::UseCardDirectory(const std::string& stored) {
+    const rules::CardDirectoryCheck check = rules::CheckCardDirectory(stored);
+    FCardDirectory = check.Usable() ? check.directory : stored;
+    FCardDirectoryUsable = check.Usable();
+}
+
+void TdmConduit::LogQueueCannotShrink() {
+    Palm->AddLogEntry(SettingsFile() + " is read-only or in use: no queued file was installed.", kiv::slWarning, false);
+}
+
 void TdmConduit::InstallQueuedFiles() {
+    rtl::TIniFile ini(SettingsFile());
+    const std::vector<uint32_t> positions = QueuedPositions(ini);
+    // An empty queue has nothing to lose: it says nothing, writable or not.
+    if (positions.empty()) return;
     if (!QueueCanShrink(SettingsFile())) {
-        Palm->AddLogEntry(SettingsFile() + " is read-only or in use: no queued file was installed.", kiv::slWarning,
-                          false);
+        LogQueueCannotShrink();
         return;
     }
-    rtl::TIniFile ini(SettingsFile());
     SettingsFileCloser closer{ini};
-    for (const uint32_t n : QueuedPositions(ini)) {
+    for (const uint32_t n : positions) {
         const std::string key = "DB" + std::to_string(n);
         // A key that another program took off the queue meanwhile is gone.
-        const auto source = ini.ReadValue(kQueue, key);
+        bool exact = true;
+        const auto source = ini.ReadValue(kQueue, key, exact);
         if (!source) continue;
+        // A path of a Unicode settings file that the ANSI code page cannot
+        // spell would reach the card library mangled, as another file's name.
+        if (!exact) {
+            RefuseFile(CardFileName(*source));
+            continue;
+        }
         // Deleted only while it still names the file just installed: a key
         // that was given a new file meanwhile stays queued.
         if (InstallFile(*source)) ini.DeleteKeyIfValue(kQueue, key, *source);
     }
 }
 
+// A file that cannot be given to the card library: shown and logged as a
+// failed copy, with -1 for the code that no card call produced.
+bool TdmConduit::RefuseFile(const std::string& name) {
+    Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
+    Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);
+    return false;
+}
+
 bool TdmConduit::InstallFile(const std::string& source) {
     const std::string name = CardFileName(source);
+    if (!FCardDirectoryUsable || !rules::InstallableName(name)) return RefuseFile(name);
     Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
-    if (!rules::InstallableName(name)) {
-        Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);
-        return false;
-    }
     palm::VFSDirCreate(FVolumeRef, FCardDirectory.c_str());
     const std::string target = FCardDirectory + "/" + name;
-    // Without a readable source the card's older copy is the best one left.
-    if (SourceReadable(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());
+    // Without a readable source the card's older copy is the best one left:
+    // a file held by another program or closed to the user keeps it too.
+    if (rtl::OpenableForReading(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());
     const long result = palm::VFSFilePut(FVolumeRef, target.c_str(), source.c_str());
     if (result == 0) {
         Palm->AddLogEntry(name + " installed to " + FCardDirectory, kiv::slText, false);

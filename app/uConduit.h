@@ -9,7 +9,13 @@
 #include "conduit/kivPalmComp.h"
 #include "rtl/Classes.h"
 
+namespace rtl {
+class TIniFile;
+}
+
 namespace app {
+
+class TfConduit_Setup;
 
 class TdmConduit : public rtl::TComponent {
 public:
@@ -40,9 +46,14 @@ private:
     void CreateStoredComponents();
     void DataModuleCreate();
     std::string SettingsFile() const;
+    void SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form);
+    void UseCardDirectory(const std::string& stored);
+    bool RefuseFile(const std::string& name);
+    void LogQueueCannotShrink();
 
     uint16_t FVolumeRef = 0;
     std::string FCardDirectory;
+    bool FCardDirectoryUsable = true;
     std::string FUserDirectory;
 };
 

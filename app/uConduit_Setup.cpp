@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "app/PathRules.h"
 #include "rtl/WinHandles.h"
 
 namespace app {
@@ -118,6 +119,10 @@ void DrawArrow(HDC dc) {
 
 constexpr int kNone = rtl::kNoTabOrder;
 
+// The conduit's name heads its message boxes; the dialog's own caption
+// would make the box look like a second setup dialog.
+constexpr const char* kMessageCaption = "Tolvane";
+
 // kind, name, parent, left, top, width, height, anchors, caption, tab order, flags, modal result, items.
 constexpr rtl::ControlDesign kControls[] = {
     {ControlKind::Image, "IAbout", nullptr, 9, 5, 105, 150, rtl::akTopLeft, "", kNone},
@@ -204,8 +209,24 @@ void TfConduit_Setup::UpdateControls() {
     for (rtl::TControl* control : {&lCard, &cbCard, &lDestination, &cbDestination}) control->SetEnabled(install);
 }
 
+// A directory no card can take is refused while the install is on, with
+// the reason, and the dialog stays open for the user to correct it; one
+// shown disabled is stored as it stands.
+bool TfConduit_Setup::AcceptDirectory() {
+    const std::string typed = cbDestination.Text();
+    const rules::CardDirectoryCheck check = rules::CheckCardDirectory(typed);
+    if (check.Usable() || !cbInstall.Checked()) {
+        DestDirectory = check.Usable() ? check.directory : typed;
+        return true;
+    }
+    rtl::MessageDlg(check.problem + "\n\nType a card directory such as /Palm/Launcher.", kMessageCaption,
+                    MB_OK | MB_ICONWARNING);
+    if (const HWND box = cbDestination.Handle()) SetFocus(box);
+    return false;
+}
+
 void TfConduit_Setup::bOKClick(rtl::TComponent*) {
-    DestDirectory = cbDestination.Text();
+    if (!AcceptDirectory()) return;
     const int index = cbCard.ItemIndex();
     if (!Slots.empty() && index >= 0 && static_cast<size_t>(index) < Slots.size())
         MediaType = Slots[static_cast<size_t>(index)].MediaType;

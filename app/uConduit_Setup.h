@@ -54,6 +54,9 @@ public:
 
     // Shows the dialog with its picture, which lives only as long as the window.
     rtl::TModalResult Execute();
+
+private:
+    bool AcceptDirectory();
 };
 
 // The one setup form, while the library is started.

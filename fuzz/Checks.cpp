@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/PathRules.h"
+#include "rtl/IniEncoding.h"
 #include "rtl/IniText.h"
 
 namespace fuzzcheck {
@@ -12,6 +13,10 @@ namespace fuzzcheck {
 namespace {
 
 using rtl::IniText;
+using rtl::IniEncoding;
+using rtl::IniBytesOfText;
+using rtl::IniFileOffset;
+using rtl::IniTextOfBytes;
 
 // Section names as the text spells them: what stands between a line's
 // leading "[" and its last "]". A few more than any check needs.
@@ -112,6 +117,17 @@ std::string CheckWrite(const IniText& ini, const std::vector<std::string>& secti
     return "";
 }
 
+// The same bytes as the body of a UTF-16 file: its text written back is
+// the file, unit for unit, and every line's place in the file lies inside it.
+std::string CheckUtf16(std::string_view body) {
+    const std::string bytes = "\xFF\xFE" + std::string(body.substr(0, body.size() & ~size_t(1)));
+    const std::string text = IniTextOfBytes(bytes, IniEncoding::Utf16Le);
+    if (IniBytesOfText(text, IniEncoding::Utf16Le) != bytes) return "UTF-16 does not come back as it was";
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        if (IniFileOffset(text, at, IniEncoding::Utf16Le) >= bytes.size()) return "a line lies beyond its file";
+    return "";
+}
+
 std::string CheckInteger(std::string_view text) {
     const auto parsed = rtl::ParseIniInteger(text);
     if (parsed && rtl::ParseIniInteger(std::to_string(*parsed)) != parsed) return "an integer does not read back";
@@ -126,7 +142,7 @@ std::string CheckSettingsText(const uint8_t* data, size_t size) {
     const auto sections = SectionNames(text);
     for (const auto& check : {CheckReads(ini, sections), CheckDelete(ini, sections),
                               CheckWrite(ini, sections, std::string_view(text).substr(size > 64 ? size - 64 : 0)),
-                              CheckInteger(std::string_view(text).substr(0, 24))})
+                              CheckInteger(std::string_view(text).substr(0, 24)), CheckUtf16(text)})
         if (!check.empty()) return check;
     return "";
 }
@@ -148,6 +164,25 @@ std::string CheckCardName(std::string_view source) {
         return "a card name is not the end of its path";
     if (app::rules::InstallableName(name) && (name == "." || name == ".."))
         return "a card name may climb out of the card directory";
+    return "";
+}
+
+// A usable card directory is the text, or the text without its final "/",
+// and every folder name in it is one a card can take; a refused one says why.
+std::string CheckCardDirectory(std::string_view typed) {
+    const auto check = app::rules::CheckCardDirectory(typed);
+    if (!check.Usable()) return check.directory.empty() ? "" : "a refused card directory still names a directory";
+    const std::string& dir = check.directory;
+    if (dir != typed && dir + "/" != typed) return "a card directory changed more than its final \"/\"";
+    if (dir.size() < 2 || dir.front() != '/' || dir.back() == '/') return "a card directory is not \"/\" and folders";
+    if (dir.find("//") != std::string::npos) return "a card directory holds an empty folder name";
+    for (const unsigned char c : dir)
+        if (c < 0x20 || std::string_view("\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+            return "a card directory holds a character that a card name refuses";
+    const std::string padded = dir + "/";
+    if (padded.find("/./") != std::string::npos || padded.find("/../") != std::string::npos)
+        return "a card directory may climb out of the card";
+    if (app::rules::CheckCardDirectory(dir).directory != dir) return "a usable card directory is not its own result";
     return "";
 }
 
@@ -188,7 +223,8 @@ std::string CheckPathRules(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     uint32_t number = 0;
     for (size_t i = 0; i < size && i < 4; ++i) number = (number << 8) | data[i];
-    for (const auto& check : {CheckCardName(text), CheckConduitFolder(text), CheckQueueKey(text, number)})
+    for (const auto& check : {CheckCardName(text), CheckCardDirectory(text), CheckConduitFolder(text),
+                              CheckQueueKey(text, number)})
         if (!check.empty()) return check;
     return "";
 }

@@ -12,11 +12,13 @@ namespace fuzzcheck {
 
 // The input is a settings file's text: reading it, deleting a key in place
 // and writing a value must agree with reading the result afresh, and a
-// write must leave every other key as it was.
+// write must leave every other key as it was; as the body of a UTF-16 file
+// it must come back unit for unit.
 std::string CheckSettingsText(const uint8_t* data, size_t size);
 
 // The input is a desktop path, a host's user folder and a key name at
-// once: card names never hold a separator, the conduit folder is the
+// once: card names never hold a separator, a card directory is either
+// usable as a card path or refused, the conduit folder is the
 // user's folder (or its parent for a final "dir") plus "Tolvane\", queue
 // positions round-trip.
 std::string CheckPathRules(const uint8_t* data, size_t size);

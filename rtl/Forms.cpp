@@ -86,6 +86,18 @@ BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
     return TRUE;
 }
 
+// The whole monitor that shows the owner (the primary one without an
+// owner): a form centred "on the screen" sits in its middle, whatever part
+// of it a taskbar takes.
+RECT MonitorOf(HWND owner) noexcept {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    const HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY)
+                                   : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    if (GetMonitorInfoA(monitor, &info)) return info.rcMonitor;
+    return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
 }  // namespace
 
 RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept {
@@ -548,7 +560,7 @@ void TForm::InitWindow(HWND window) {
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT area{};
     const HWND owner = GetWindow(window, GW_OWNER);
-    if (centred_ || !owner) SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    if (centred_ || !owner) area = MonitorOf(owner);
     else GetWindowRect(owner, &area);
     SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "rtl/IniEncoding.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 
@@ -83,6 +86,39 @@ bool ReplaceContent(const std::string& path, const std::string& content, UniqueF
     return moved;
 }
 
+std::wstring Wide(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Narrow(std::wstring_view wide, UINT codePage) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    std::string text(static_cast<size_t>(WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+    return text;
+}
+
+// A Unicode file's text (UTF-8) in the ANSI code page, converted as the
+// private-profile functions convert it: what the code page lacks becomes
+// its nearest or its default character. `exact` says whether nothing was
+// lost, that is whether the ANSI text converts back to the same characters.
+std::string AnsiOfText(std::string_view text, bool* exact) {
+    // Plain ASCII, as names and most paths are, needs no conversion.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (exact) *exact = true;
+        return std::string(text);
+    }
+    const std::wstring wide = Wide(text, CP_UTF8);
+    std::string ansi = Narrow(wide, CP_ACP);
+    if (exact) *exact = Wide(ansi, CP_ACP) == wide;
+    return ansi;
+}
+
 // Names and values that would not read back as they were written.
 bool Writable(std::string_view section, std::string_view key, std::string_view value) {
     const auto has = [](std::string_view text, std::string_view chars) {
@@ -119,7 +155,8 @@ public:
         const auto stamp = FileStamp();
         std::string content;
         if (!stamp || !ReadAt(file_.get(), 0, static_cast<size_t>(stamp->size), content)) return false;
-        ini_.text_ = IniText(std::move(content));
+        ini_.encoding_ = DetectIniEncoding(content);
+        ini_.text_ = IniText(IniTextOfBytes(content, ini_.encoding_));
         ini_.stamp_ = stamp;
         return true;
     }
@@ -143,24 +180,47 @@ const IniText& TIniFile::Current() {
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         text_ = IniText();
         stamp_.reset();
+        readable_ = false;
         return text_;
     }
     const Stamp stamp{Join(data.nFileSizeHigh, data.nFileSizeLow), Join(data.ftLastWriteTime),
                       Join(data.ftCreationTime)};
-    if (stamp_ && *stamp_ == stamp) return text_;
+    // A stamp is only ever taken from a file that was open: it was readable.
+    if (stamp_ && *stamp_ == stamp) {
+        readable_ = true;
+        return text_;
+    }
     Lock lock(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     // A file that cannot be opened now keeps the copy last read.
-    if (lock) lock.Reload();
+    readable_ = lock && lock.Reload();
     return text_;
 }
 
+bool TIniFile::Readable() {
+    Current();
+    return readable_;
+}
+
+std::string TIniFile::In(std::string_view ansi) const {
+    if (encoding_ == IniEncoding::Ansi) return std::string(ansi);
+    return Narrow(Wide(ansi, CP_ACP), CP_UTF8);
+}
+
+std::string TIniFile::Out(std::string_view text, bool* exact) const {
+    if (encoding_ != IniEncoding::Ansi) return AnsiOfText(text, exact);
+    if (exact) *exact = true;
+    return std::string(text);
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) {
-    auto value = Current().Value(section, key);
-    return value ? std::move(*value) : std::string(def);
+    const IniText& text = Current();
+    const auto value = text.Value(In(section), In(key));
+    return value ? Out(*value) : std::string(def);
 }
 
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) {
-    const auto value = Current().Value(section, key);
+    const IniText& text = Current();
+    const auto value = text.Value(In(section), In(key));
     if (!value) return def;
     return ParseIniInteger(*value).value_or(def);
 }
@@ -169,25 +229,41 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-std::vector<std::string> TIniFile::ReadSection(std::string_view section) { return Current().Keys(section); }
+std::vector<std::string> TIniFile::ReadSection(std::string_view section) {
+    const IniText& text = Current();
+    std::vector<std::string> keys = text.Keys(In(section));
+    if (encoding_ != IniEncoding::Ansi)
+        for (std::string& key : keys) key = Out(key);
+    return keys;
+}
 
 std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(std::string_view section) {
     const IniText& text = Current();
+    const std::string s = In(section);
     std::vector<std::pair<std::string, std::string>> values;
-    for (std::string& key : text.Keys(section)) {
-        std::string value = text.Value(section, key).value_or("");
-        values.emplace_back(std::move(key), std::move(value));
+    for (std::string& key : text.Keys(s)) {
+        std::string value = Out(text.Value(s, key).value_or(""));
+        values.emplace_back(Out(key), std::move(value));
     }
     return values;
 }
 
 std::optional<std::string> TIniFile::ReadValue(std::string_view section, std::string_view key) {
-    const IniText& text = Current();
-    if (!text.Lists(section, key)) return std::nullopt;
-    return text.Value(section, key);
+    bool exact = true;
+    return ReadValue(section, key, exact);
 }
 
-bool TIniFile::ValueExists(std::string_view section, std::string_view key) { return Current().Lists(section, key); }
+std::optional<std::string> TIniFile::ReadValue(std::string_view section, std::string_view key, bool& exact) {
+    const IniText& text = Current();
+    const std::string s = In(section), k = In(key);
+    if (!text.Lists(s, k)) return std::nullopt;
+    return Out(*text.Value(s, k), &exact);
+}
+
+bool TIniFile::ValueExists(std::string_view section, std::string_view key) {
+    const IniText& text = Current();
+    return text.Lists(In(section), In(key));
+}
 
 void TIniFile::WriteFailed() const { throw EIniFileException(Format("Unable to write to %s", fileName_.c_str())); }
 
@@ -202,12 +278,14 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
         text_ = IniText();
         stamp_.reset();
+        encoding_ = IniEncoding::Ansi;
     } else {
         WriteFailed();
     }
-    if (text_.RawValue(section, key) == value) return;
-    std::string content = text_.WithValue(section, key, value);
-    if (!ReplaceContent(fileName_, content, lock.Release())) WriteFailed();
+    const std::string s = In(section), k = In(key), v = In(value);
+    if (text_.RawValue(s, k) == v) return;
+    std::string content = text_.WithValue(s, k, v);
+    if (!ReplaceContent(fileName_, IniBytesOfText(content, encoding_), lock.Release())) WriteFailed();
     text_ = IniText(std::move(content));
     stamp_.reset();  // the next read takes the new file's stamp
 }
@@ -229,26 +307,40 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
             if (!lock.Reload()) return false;
             reloaded = true;
         }
-        auto span = text_.KeyLine(section, key);
+        const std::string s = In(section), k = In(key);
+        auto span = text_.KeyLine(s, k);
+        const auto lineInFile = [&] {
+            return IniBytesOfText(std::string_view(text_.Text()).substr(span->offset, span->length), encoding_, false);
+        };
         if (!reloaded) {
             // The stamp cannot tell two writes within one tick of the file
             // clock apart; the line itself can.
             std::string onDisk;
-            const bool same = span && ReadAt(lock.get(), span->offset, span->length, onDisk) &&
-                              onDisk == std::string_view(text_.Text()).substr(span->offset, span->length);
+            const std::string line = span ? lineInFile() : std::string();
+            const bool same = span &&
+                              ReadAt(lock.get(), IniFileOffset(text_.Text(), span->offset, encoding_), line.size(),
+                                     onDisk) &&
+                              onDisk == line;
             if (!same) {
                 if (!lock.Reload()) return false;
-                span = text_.KeyLine(section, key);
+                span = text_.KeyLine(s, k);
             }
         }
         if (!span) return false;
-        if (expected && text_.Value(section, key) != *expected) return false;
-        if (!WriteAt(lock.get(), span->offset, std::string(span->length, ' '))) {
+        if (expected && Out(*text_.Value(s, k)) != *expected) return false;
+        const std::string line = lineInFile();
+        // Blanks as the file encodes them, one for each character the line had.
+        const size_t characters = encoding_ == IniEncoding::Utf16Le ? line.size() / 2 : line.size();
+        if (!WriteAt(lock.get(), IniFileOffset(text_.Text(), span->offset, encoding_),
+                     IniBytesOfText(std::string(characters, ' '), encoding_, false))) {
             stamp_.reset();  // whatever reached the file, the copy is not sure of it
             return false;
         }
-        text_.BlankKeyLine(section, key);
-        stamp_ = lock.FileStamp();
+        text_.BlankKeyLine(s, k);
+        // A line of UTF-16 holds fewer blanks now than the copy's UTF-8 line:
+        // the next look takes the file again.
+        if (characters == span->length) stamp_ = lock.FileStamp();
+        else stamp_.reset();
         return true;
     } catch (...) {
         stamp_.reset();
@@ -272,7 +364,8 @@ void TIniFile::UpdateFile() noexcept {
             return;
         }
         std::string content = text_.Tidied();
-        if (ReplaceContent(fileName_, content, lock.Release())) text_ = IniText(std::move(content));
+        if (ReplaceContent(fileName_, IniBytesOfText(content, encoding_), lock.Release()))
+            text_ = IniText(std::move(content));
         stamp_.reset();
     } catch (...) {
         stamp_.reset();

@@ -3,6 +3,11 @@
 // a way that neither a killed process nor another program writing the same
 // file at the same time makes it lose a key.
 //
+// Texts in and out are in the ANSI code page. A file that begins with a
+// UTF-8 or a UTF-16LE byte-order mark is read in its encoding and its texts
+// converted as the private-profile functions convert them; every write keeps
+// the file's encoding and its mark (rtl/IniEncoding.h).
+//
 // How the file is touched:
 // - Reads use a copy of the text that is taken again whenever the file's
 //   size, write time or creation time differ from the copy's.
@@ -31,6 +36,7 @@
 #include <utility>
 #include <vector>
 
+#include "rtl/IniEncoding.h"
 #include "rtl/IniText.h"
 #include "rtl/SysUtils.h"
 
@@ -50,12 +56,19 @@ public:
     bool ReadBool(std::string_view section, std::string_view key, bool def);
     // The value of a key that the section lists (see ValueExists), or none.
     std::optional<std::string> ReadValue(std::string_view section, std::string_view key);
+    // The same, and whether the value is exactly that text: false for a
+    // value of a Unicode file with a character that the ANSI code page lacks.
+    std::optional<std::string> ReadValue(std::string_view section, std::string_view key, bool& exact);
     // The key names of a section that hold a value, in file order.
     std::vector<std::string> ReadSection(std::string_view section);
     // Each key of ReadSection with the value ReadString gives it, from one
     // look at the file: a queue of thousands of keys is read in one go.
     std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section);
     bool ValueExists(std::string_view section, std::string_view key);
+    // Whether the file exists and could be read now (after waiting briefly
+    // for another program's momentary exclusive open). A file held without
+    // sharing is not, and every read of it gives the defaults.
+    bool Readable();
 
     // Creates the file when needed. Throws EIniFileException "Unable to
     // write to <file>" when the file cannot be written, has the read-only
@@ -86,10 +99,15 @@ private:
     const IniText& Current();
     bool Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept;
     [[noreturn]] void WriteFailed() const;
+    // A caller's text as the file's text, and back.
+    std::string In(std::string_view ansi) const;
+    std::string Out(std::string_view text, bool* exact = nullptr) const;
 
     std::string fileName_;
     IniText text_;
     std::optional<Stamp> stamp_;  // of the file that text_ was read from; none: no copy
+    bool readable_ = false;       // the last look at the file found it and could read it
+    IniEncoding encoding_ = IniEncoding::Ansi;  // of the file text_ was read from; new files are ANSI
 };
 
 }  // namespace rtl

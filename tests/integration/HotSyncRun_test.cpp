@@ -218,6 +218,73 @@ TEST_F(HotSyncRun, AFailedCopyStaysQueuedAndIsInstalledAtTheNextRun) {
     EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\second.prc"), "contents of second.prc");
 }
 
+// A source that another program holds without sharing cannot be copied:
+// the card keeps its older copy (nothing deletes it first) and the file
+// stays queued until the other program lets go.
+TEST_F(HotSyncRun, ALockedSourceKeepsTheCardsOlderCopyAndStaysQueued) {
+    const std::string a = Source("a.pdb"), b = Source("b.pdb");
+    const std::string setup = "[Setup]\r\nMediaType=1935960423\r\n";
+    Settings(setup + "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");
+    CreateDirectoryA((card_ + "\\Palm").c_str(), nullptr);
+    CreateDirectoryA((card_ + "\\Palm\\Launcher").c_str(), nullptr);
+    WriteText(card_ + "\\Palm\\Launcher\\a.pdb", "older copy of a.pdb");
+    {
+        const HANDLE locked = CreateFileA(a.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Sync(), 0);
+        CloseHandle(locked);
+    }
+    EXPECT_EQ(Log(), (Lines{"[-1 text] Error installing a.pdb: 10757", "[-1 text] b.pdb installed to /Palm/Launcher"}));
+    for (const std::string& call : VfsCalls())
+        EXPECT_FALSE(StartsWith(call, "VFSFileDelete(1, \"/Palm/Launcher/a.pdb\")")) << call;
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\a.pdb"), "older copy of a.pdb");
+    EXPECT_EQ(SystemQueue(), Lines{"DB1"});
+
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), Lines{"[-1 text] a.pdb installed to /Palm/Launcher"});
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\a.pdb"), "contents of a.pdb");
+    EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\n");
+}
+
+// UTF-8 text as a Windows editor saves it with the given byte-order mark.
+std::string Saved(const std::string& utf8, bool utf16) {
+    if (!utf16) return "\xEF\xBB\xBF" + utf8;
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), int(wide.size()))));
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+}
+
+// Settings files that an editor saved as UTF-8 or UTF-16 install their
+// queue and keep their encoding; a path that the ANSI code page cannot
+// spell is never handed to the card under a mangled name.
+TEST_F(HotSyncRun, UnicodeSettingsFilesInstallTheirQueueAndKeepTheirEncoding) {
+    const char eAcute[] = {static_cast<char>(0xE9), '\0'};  // in the ANSI code page, if it has the letter
+    wchar_t back = 0;
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, eAcute, 1, &back, 1) != 1 || back != L'\u00E9')
+        GTEST_SKIP() << "the ANSI code page has no e acute";
+    for (const bool utf16 : {false, true}) {
+        SCOPED_TRACE(utf16 ? "UTF-16" : "UTF-8");
+        const std::string a = Source("a.pdb"), cafe = Source(std::string("caf") + eAcute + ".pdb");
+        const std::string folder = desktop_.Folder() + "\\Books\\";
+        const std::string setup = "[Setup]\r\nMediaType=1935960423\r\nDirectory=/Palm/eBooks\r\n";
+        const std::string zhe = "DB3=" + folder + "\xD0\x96.pdb\r\n";  // a Cyrillic letter: no ANSI form
+        Settings(Saved(setup + "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + folder + "caf\xC3\xA9.pdb\r\n" + zhe, utf16));
+        EXPECT_EQ(Sync(), 0);
+        ASSERT_EQ(Log().size(), 3u);
+        EXPECT_EQ(Log()[0], "[-1 text] a.pdb installed to /Palm/eBooks");
+        EXPECT_EQ(Log()[1], "[-1 text] caf" + std::string(eAcute) + ".pdb installed to /Palm/eBooks");
+        EXPECT_TRUE(StartsWith(Log()[2], "[-1 text] Error installing ")) << Log()[2];
+        EXPECT_NE(Log()[2].find(": -1"), std::string::npos) << Log()[2];
+        EXPECT_EQ(ReadText(card_ + "\\Palm\\eBooks\\caf" + eAcute + ".pdb"), ReadText(cafe));
+        for (const std::string& call : VfsCalls()) EXPECT_EQ(call.find('?'), std::string::npos) << call;
+        EXPECT_EQ(VfsCalls().size(), 3u + 2 * 3);  // finding the volume, then three calls per copied file
+        EXPECT_EQ(ReadText(settings_), Saved(setup + "[InstallToSlot]\r\n" + zhe, utf16));
+        EXPECT_EQ(SystemQueue(), Lines{"DB3"});
+    }
+}
+
 TEST_F(HotSyncRun, AKeyAnotherProgramAddsDuringTheRunStaysQueued) {
     const std::string a = Source("a.pdb"), b = Source("b.pdb");
     Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");

@@ -269,6 +269,11 @@ TEST_F(Faults, AReadOnlySettingsFileInstallsNothingItCannotDequeue) {
     EXPECT_EQ(harness_.Sync(), 0);
     EXPECT_EQ(harness_.QueueOutcome(queue), "");
     EXPECT_TRUE(harness_.Queue().empty());
+    // An empty queue has nothing to lose: read-only, it says nothing.
+    ASSERT_TRUE(SetFileAttributesA(harness_.SettingsFile().c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(harness_.Sync(), 0);
+    SetFileAttributesA(harness_.SettingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(harness_.Log(), Lines{});
 }
 
 TEST_F(Faults, ASettingsFileHeldOpenByAnotherProcessIsLeftAlone) {
@@ -285,7 +290,13 @@ TEST_F(Faults, ASettingsFileHeldOpenByAnotherProcessIsLeftAlone) {
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                                &startup, &holder));
     ASSERT_EQ(WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
+    harness_.Desktop().ClearCallLog();
     EXPECT_EQ(harness_.Sync(), 0);
+    // Unreadable, the file would read as all defaults and blame the card.
+    EXPECT_EQ(harness_.Log(), Lines{"[22 warning] " + harness_.SettingsFile() +
+                                    " is read-only or in use: no queued file was installed."});
+    for (const std::string& call : harness_.Desktop().CallLog())
+        EXPECT_NE(call.rfind("VFS", 0), 0u) << "a card call for a file that cannot be read: " << call;
     SetEvent(stopEvent);
     WaitForSingleObject(holder.hProcess, 30000);
     for (HANDLE h : {holder.hProcess, holder.hThread, readyEvent, stopEvent}) CloseHandle(h);

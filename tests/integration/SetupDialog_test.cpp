@@ -214,7 +214,16 @@ protected:
     int copies_ = 0;
 };
 
-class BothEntries : public SetupDialog, public testing::WithParamInterface<Entry> {};
+class BothEntries : public SetupDialog, public testing::WithParamInterface<Entry> {
+protected:
+    // Settings that cannot be saved are reported before the configuration
+    // fails: which file, why, and what to do.
+    void ExpectCannotSaveMessage(const std::string& message) const {
+        for (const std::string& part : {settings_, std::string("read-only or another program has it open"),
+                                        std::string("configure the conduit again")})
+            EXPECT_NE(message.find(part), std::string::npos) << part << " in: " << message;
+    }
+};
 INSTANTIATE_TEST_SUITE_P(Entries, BothEntries, testing::Values(Entry::Cfg, Entry::Pref),
                          [](const auto& info) { return EntryName(info.param); });
 
@@ -280,22 +289,45 @@ TEST_P(BothEntries, ASwitchedOffInstallShowsItsControlsDisabled) {
     EXPECT_EQ(After(entry), BeforeWith(entry, desktop::host::kActionNothing, desktop::host::kPrefPermanent));
 }
 
-TEST_P(BothEntries, ATypedDirectoryIsStoredAsTyped) {
+void TypeDirectory(const SetupWindow& w, const std::string& typed) {
+    const HWND edit = w.DestinationEdit();
+    drv::SetText(edit, "");
+    drv::TypeChars(edit, typed);
+    if (!drv::WaitFor([&] { return drv::WindowText(w.destination) == typed; }))
+        throw drv::DriverError("the typed text did not arrive");
+}
+
+// A directory no card can take is refused with a message that names the
+// problem, and the dialog stays open until the user types one it can; that
+// one is stored as typed, without a final "/".
+TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
     const Entry entry = GetParam();
     Settings(Stored("/Palm/Launcher", kSdig, 1));
-    const std::string typed = "Books\\not a card path;x";
+    const std::string typed = "/Books/not a card path;x";
+    std::vector<std::string> messages;
+    std::vector<bool> stayedOpen;
     EXPECT_EQ(Configure(entry,
                         [&](const SetupWindow& w) {
-                            const HWND edit = w.DestinationEdit();
-                            drv::SetText(edit, "");
-                            drv::TypeChars(edit, typed);
-                            if (!drv::WaitFor([&] { return drv::WindowText(w.destination) == typed; }))
-                                throw drv::DriverError("the typed text did not arrive");
+                            for (const char* bad : {"Books\\not a card path;x", "/Books/../x", "/Books//x", ""}) {
+                                TypeDirectory(w, bad);
+                                drv::Click(w.ok);
+                                messages.push_back(drv::AnswerMessageBox("Tolvane", "OK"));
+                                stayedOpen.push_back(IsWindow(w.window) && IsWindowVisible(w.window));
+                            }
+                            TypeDirectory(w, typed + "/");
                             drv::Click(w.ok);
                         }),
               0);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_NE(messages[0].find("\"Books\\not a card path;x\" does not start with \"/\""), std::string::npos)
+        << messages[0];
+    EXPECT_NE(messages[1].find("\"..\""), std::string::npos) << messages[1];
+    EXPECT_NE(messages[2].find("empty folder name"), std::string::npos) << messages[2];
+    EXPECT_NE(messages[3].find("is empty"), std::string::npos) << messages[3];
+    EXPECT_EQ(stayedOpen, std::vector<bool>(4, true));
     EXPECT_EQ(Value("Directory"), typed);
     EXPECT_EQ(Value("MediaType"), std::to_string(kSdig));
+    EXPECT_EQ(After(entry), BeforeWith(entry, desktop::host::kActionDesktopOverwrites, desktop::host::kPrefPermanent));
 }
 
 TEST_P(BothEntries, AStoredMediaTypeThatNoSlotHasIsKept) {
@@ -452,12 +484,16 @@ TEST_P(BothEntries, AReadOnlySettingsFileFailsTheConfigurationAndKeepsTheRecord)
     const std::string stored = Stored("/Palm/eBooks", kSdig, 1);
     Settings(stored);
     ASSERT_TRUE(SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::string message;
     EXPECT_EQ(Configure(entry,
-                        [](const SetupWindow& w) {
+                        [&](const SetupWindow& w) {
                             drv::Click(w.install);
                             drv::Click(w.ok);
+                            drv::WaitUntilGone(w.window);
+                            message = drv::AnswerMessageBox("Tolvane", "OK");
                         }),
               -1);
+    ExpectCannotSaveMessage(message);
     EXPECT_EQ(shown_.destination, "/Palm/eBooks");
     EXPECT_EQ(ReadText(settings_), stored);
     EXPECT_EQ(After(entry), before_);
@@ -507,7 +543,15 @@ TEST_P(BothEntries, ASettingsFileHeldOpenByAnotherProgramFailsTheConfiguration) 
     {
         const HeldFile held(settings_);
         ASSERT_TRUE(held.Held());
-        EXPECT_EQ(Configure(entry, [](const SetupWindow& w) { drv::Click(w.ok); }), -1);
+        std::string message;
+        EXPECT_EQ(Configure(entry,
+                            [&](const SetupWindow& w) {
+                                drv::Click(w.ok);
+                                drv::WaitUntilGone(w.window);
+                                message = drv::AnswerMessageBox("Tolvane", "OK");
+                            }),
+                  -1);
+        ExpectCannotSaveMessage(message);
         EXPECT_EQ(After(entry), before_);
     }
     EXPECT_EQ(ReadText(settings_), stored);

@@ -308,6 +308,33 @@ TEST(Form, ResizingMovesAnchoredControlsAndTheWindowShowsTheNewPlaces) {
     EXPECT_EQ(okLeft, 260);
 }
 
+// "Centred on the screen" is the middle of the monitor, not of the part a
+// taskbar leaves: with a work area in one corner the form still sits in
+// the monitor's middle.
+TEST(Form, ACentredFormSitsInTheMiddleOfTheMonitorNotOfItsWorkArea) {
+    RECT saved{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &saved, 0));
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    RECT corner{0, 0, width / 2, height / 2};
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &corner, 0);
+    RECT now{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &now, 0);
+    rtl::TForm form(nullptr, kDesign);
+    RECT placed{};
+    drv::ModalWatcher watcher([&] {
+        const HWND window = drv::WaitForWindow("Forms layer test");
+        GetWindowRect(window, &placed);
+        drv::Close(window);
+        drv::WaitUntilGone(window);
+    });
+    form.ShowModal();
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &saved, 0);
+    ASSERT_EQ(watcher.Join(), "");
+    if (now.right != corner.right || now.bottom != corner.bottom) GTEST_SKIP() << "the work area cannot be changed here";
+    EXPECT_NEAR((placed.left + placed.right) / 2, width / 2, 1);
+    EXPECT_NEAR((placed.top + placed.bottom) / 2, height / 2, 1);
+}
+
 TEST(MessageDlg, IsAnsweredLikeAnyWindow) {
     std::string message;
     drv::ModalWatcher watcher([&] { message = drv::AnswerMessageBox("Question", "No"); });

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "rtl/IniEncoding.h"
 #include "rtl/IniFiles.h"
 #include "rtl/IniText.h"
 #include "tests/unit/TempFolder.h"
@@ -21,6 +22,23 @@ using testing_files::TempFolder;
 using testing_files::WriteWholeFile;
 
 constexpr const char* kDefault = "<default>";
+
+// The ways a Windows editor saves a settings file: the UTF-8 text (which
+// is the ANSI text when it is plain ASCII) with the encoding's mark.
+const rtl::IniEncoding kEncodings[] = {rtl::IniEncoding::Ansi, rtl::IniEncoding::Utf8, rtl::IniEncoding::Utf16Le};
+const char* const kEncodingNames[] = {"ANSI", "UTF-8", "UTF-16LE"};
+
+std::string Encoded(const std::string& utf8, rtl::IniEncoding encoding) {
+    return rtl::IniBytesOfText(utf8, encoding);
+}
+
+// A character's ANSI form, or "" when the ANSI code page lacks it.
+std::string AnsiForm(const wchar_t* wide) {
+    char ansi[8] = {};
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, 1, ansi, sizeof ansi, nullptr, &lost);
+    return lost || n <= 0 ? "" : std::string(ansi, static_cast<size_t>(n));
+}
 
 // What the system's reader makes of a file. It caches files by name, so it
 // always gets a copy under a name it has never seen.
@@ -242,30 +260,56 @@ private:
     std::mt19937 random_;
 };
 
+// Each file also goes through both readers as UTF-8 and as UTF-16 with its
+// mark, with "~" and "^" turned into a character of the ANSI code page and
+// one that it lacks, so that the conversions are compared too.
 TEST_F(IniFileTest, DifferentialAgainstTheSystemReaderOnGeneratedFiles) {
     GeneratedFiles files(20261207);
     for (int n = 0; n < 150; ++n) {
-        const std::string text = files.Next();
-        SCOPED_TRACE(text);
-        TIniFile ini(FileWith(text));
-        system_.Load(text);
-        for (const char* section : GeneratedFiles::kSections) {
-            SCOPED_TRACE(section);
-            const std::vector<std::string> keys = ini.ReadSection(section);
-            EXPECT_EQ(keys, system_.Keys(section));
-            // The section read in one go pairs the same keys with the values read one by one.
-            const auto values = ini.ReadSectionValues(section);
-            ASSERT_EQ(values.size(), keys.size());
-            for (size_t i = 0; i < keys.size(); ++i) {
-                EXPECT_EQ(values[i].first, keys[i]);
-                EXPECT_EQ(values[i].second, ini.ReadString(section, keys[i], ""));
+        const std::string ascii = files.Next();
+        for (size_t e = 0; e < std::size(kEncodings); ++e) {
+            std::string text = ascii;
+            if (kEncodings[e] != rtl::IniEncoding::Ansi) {
+                for (size_t at; (at = text.find('~')) != std::string::npos;) text.replace(at, 1, "\xC3\xA9");
+                for (size_t at; (at = text.find('^')) != std::string::npos;) text.replace(at, 1, "\xD0\x96");
             }
-            for (const char* key : GeneratedFiles::kKeys) {
-                SCOPED_TRACE(key);
-                ASSERT_EQ(ini.ReadString(section, key, kDefault), system_.Read(section, key));
+            const std::string bytes = Encoded(text, kEncodings[e]);
+            SCOPED_TRACE(std::string(kEncodingNames[e]) + ": " + text);
+            TIniFile ini(FileWith(bytes));
+            system_.Load(bytes);
+            for (const char* section : GeneratedFiles::kSections) {
+                SCOPED_TRACE(section);
+                const std::vector<std::string> keys = ini.ReadSection(section);
+                EXPECT_EQ(keys, system_.Keys(section));
+                // The section read in one go pairs the same keys with the values read one by one.
+                const auto values = ini.ReadSectionValues(section);
+                ASSERT_EQ(values.size(), keys.size());
+                for (size_t i = 0; i < keys.size(); ++i) {
+                    EXPECT_EQ(values[i].first, keys[i]);
+                    EXPECT_EQ(values[i].second, ini.ReadString(section, keys[i], ""));
+                }
+                for (const char* key : GeneratedFiles::kKeys) {
+                    SCOPED_TRACE(key);
+                    ASSERT_EQ(ini.ReadString(section, key, kDefault), system_.Read(section, key));
+                }
             }
         }
     }
+}
+
+// UTF-16 of any units comes back unit for unit, lone surrogates included;
+// a line's place in the file follows the units before it.
+TEST(IniEncoding, Utf16TextRoundTripsAndPlacesLines) {
+    const std::string units("\xFF\xFE" "a\0=\0" "\xE9\0" "\x16\x04" "\x3D\xD8\x00\xDE" "\x00\xD8" "\r\0\n\0" "b\0", 22);
+    ASSERT_EQ(rtl::DetectIniEncoding(units), rtl::IniEncoding::Utf16Le);
+    const std::string text = rtl::IniTextOfBytes(units, rtl::IniEncoding::Utf16Le);
+    EXPECT_EQ(text, "a=\xC3\xA9\xD0\x96\xF0\x9F\x98\x80\xED\xA0\x80\r\nb");
+    EXPECT_EQ(rtl::IniBytesOfText(text, rtl::IniEncoding::Utf16Le), units);
+    EXPECT_EQ(rtl::IniFileOffset(text, text.find('b'), rtl::IniEncoding::Utf16Le), units.size() - 2);
+    EXPECT_EQ(rtl::IniFileOffset("x\nb", 2, rtl::IniEncoding::Utf8), 5u);
+    EXPECT_EQ(rtl::IniFileOffset("x\nb", 2, rtl::IniEncoding::Ansi), 2u);
+    EXPECT_EQ(rtl::DetectIniEncoding("\xEF\xBB\xBF[S]"), rtl::IniEncoding::Utf8);
+    EXPECT_EQ(rtl::DetectIniEncoding("\xEF\xBB[S]"), rtl::IniEncoding::Ansi);
 }
 
 TEST(IniText, GarbageNeverBreaksTheReader) {
@@ -304,6 +348,43 @@ TEST_F(IniFileTest, WritesReadBackThroughTheSystemReaderAndKeepTheRest) {
     EXPECT_EQ(system_.Read("Extra", "Key"), "v");
     EXPECT_EQ(TIniFile(path).ReadInteger("Setup", "MediaType", 0), 1935960423);
     EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Writing, deleting in place and tidying up keep a Unicode file's encoding
+// and mark, and the system's reader reads every change.
+TEST_F(IniFileTest, UnicodeFilesKeepTheirEncodingThroughEveryChange) {
+    const std::string e = AnsiForm(L"\u00E9");
+    if (e.empty()) GTEST_SKIP() << "the ANSI code page has no e acute";
+    const std::string start = "[Setup]\r\nDirectory=/\xC3\xA9t\xC3\xA9\r\n[InstallToSlot]\r\nDB1=C:\\\xD0\x96.pdb\r\n"
+                              "DB2=C:\\b\xC3\xA9.pdb\r\nDB3=C:\\c.pdb\r\n";
+    for (const auto encoding : {rtl::IniEncoding::Utf8, rtl::IniEncoding::Utf16Le}) {
+        SCOPED_TRACE(static_cast<int>(encoding));
+        const std::string path = FileWith(Encoded(start, encoding));
+        TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("Setup", "Directory", ""), "/" + e + "t" + e);
+        bool exact = true;
+        const auto zhe = ini.ReadValue("InstallToSlot", "DB1", exact);
+        EXPECT_FALSE(exact);  // no ANSI form: the system's stand-in character instead
+        system_.Load(ReadWholeFile(path));
+        EXPECT_EQ(zhe, system_.Read("InstallToSlot", "DB1"));
+        EXPECT_EQ(ini.ReadValue("InstallToSlot", "DB2", exact), "C:\\b" + e + ".pdb");
+        EXPECT_TRUE(exact);
+
+        EXPECT_TRUE(ini.DeleteKeyIfValue("InstallToSlot", "DB2", "C:\\b" + e + ".pdb"));
+        ini.DeleteKey("InstallToSlot", "DB3");
+        std::string blanked = start;
+        blanked.replace(blanked.find("DB2"), 14, std::string(encoding == rtl::IniEncoding::Utf8 ? 14 : 13, ' '));
+        blanked.replace(blanked.find("DB3"), 12, std::string(12, ' '));
+        EXPECT_EQ(ReadWholeFile(path), Encoded(blanked, encoding));
+        ini.WriteString("Setup", "Directory", "/x" + e);
+        ini.UpdateFile();
+        const std::string end = "[Setup]\r\nDirectory=/x\xC3\xA9\r\n[InstallToSlot]\r\nDB1=C:\\\xD0\x96.pdb\r\n";
+        EXPECT_EQ(ReadWholeFile(path), Encoded(end, encoding));
+        system_.Load(ReadWholeFile(path));
+        EXPECT_EQ(system_.Read("Setup", "Directory"), "/x" + e);
+        EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1"}));
+        EXPECT_EQ(TIniFile(path).ReadSection("InstallToSlot"), (std::vector<std::string>{"DB1"}));
+    }
 }
 
 TEST_F(IniFileTest, WritingCreatesTheFile) {

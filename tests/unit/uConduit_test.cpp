@@ -5,14 +5,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/PathRules.h"
 #include "app/uConduit.h"
 #include "palm/kivHslog.h"
 #include "palm/kivSyncMgr.h"
 #include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
 #include "tests/unit/CardDoubles.h"
 #include "tests/unit/TempFolder.h"
 
@@ -77,6 +80,54 @@ TEST(DataModule, TheUserFolderRule) {
         {"C:/Palm/User1/", "C:/Palm/User1/Tolvane\\"},
     };
     for (const auto& c : cases) EXPECT_EQ(dm.GetUserDirectory(c.path), c.folder) << c.path;
+}
+
+// Usable directories come back without a final "/"; every refusal names
+// what is wrong in words the user typed.
+TEST(DataModule, TheCardDirectoryRule) {
+    const struct {
+        const char* typed;
+        const char* directory;  // "" when refused
+        const char* named;      // part of the problem text
+    } cases[] = {
+        {"/Palm/Launcher", "/Palm/Launcher", ""},
+        {"/Palm/Launcher/", "/Palm/Launcher", ""},
+        {"/eBooks", "/eBooks", ""},
+        {"/Palm/My Books.v2/x", "/Palm/My Books.v2/x", ""},
+        {"/Palm/\xe9t\xe9", "/Palm/\xe9t\xe9", ""},
+        {"", "", "is empty"},
+        {"/", "", "root"},
+        {"Palm/Launcher", "", "does not start with \"/\""},
+        {" /Palm", "", "does not start with \"/\""},
+        {"\\Palm\\Launcher", "", "does not start with \"/\""},
+        {"/Palm\\Launcher", "", "holds \"\\\""},
+        {"/Palm//Launcher", "", "empty folder name"},
+        {"/Palm/Launcher//", "", "empty folder name"},
+        {"//", "", "root"},
+        {"/Palm/../Launcher", "", "\"..\""},
+        {"/./Palm", "", "\".\""},
+        {"/Palm/..", "", "\"..\""},
+        {"/Palm/.hidden/x", "/Palm/.hidden/x", ""},
+        {"/Palm/a:b", "", "holds \":\""},
+        {"/Palm/a*", "", "holds \"*\""},
+        {"/Palm/a?", "", "holds \"?\""},
+        {"/Palm/\"a\"", "", "holds \"\"\""},
+        {"/Palm/<a>", "", "holds \"<\""},
+        {"/Palm/a|b", "", "holds \"|\""},
+        {"/Palm/a\tb", "", "control character"},
+        {"/Palm/Launcher\n", "", "control character"},
+    };
+    for (const auto& c : cases) {
+        const auto check = app::rules::CheckCardDirectory(c.typed);
+        EXPECT_EQ(check.directory, c.directory) << c.typed;
+        EXPECT_EQ(check.Usable(), *c.directory != '\0') << c.typed;
+        if (*c.named) {
+            EXPECT_NE(check.problem.find(c.named), std::string::npos) << c.typed << ": " << check.problem;
+            if (*c.typed) {
+                EXPECT_NE(check.problem.find(c.typed), std::string::npos) << check.problem;
+            }
+        }
+    }
 }
 
 class CardVolumeTest : public testing::Test {
@@ -247,13 +298,89 @@ TEST_F(RunTest, UnsafeCardNamesAreRefusedAndStayQueued) {
 
 TEST_F(RunTest, AnUnreadableSourceLeavesTheCardsCopyAlone) {
     const std::string missing = folder_.File("missing.pdb");
-    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + missing + "\r\n");
-    Card().failingSources[missing] = 0x2A03;
-    EXPECT_EQ(Run(), Join({kLookForVolume,
-                           {"progress Installing missing.pdb to /Palm/Launcher", "yield 1",
-                            "dircreate 3 /Palm/Launcher", "put 3 /Palm/Launcher/missing.pdb " + missing,
-                            "log Error installing missing.pdb: 10755 -1 0"}}));
-    EXPECT_EQ(Queue(), (std::vector<std::string>{"DB1"}));
+    const std::string held = Source("held.pdb");
+    const std::string writing = Source("writing.pdb");
+    std::string folder = folder_.Folder("folder.pdb");
+    folder.pop_back();  // named as a file would be
+    // Another program's open without sharing makes the file unreadable;
+    // one that shares reading (a program still writing it) does not.
+    const rtl::UniqueFile holder(CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    const rtl::UniqueFile writer(CreateFileA(writing.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer);
+    const struct {
+        std::string source;
+        long result;
+        bool deletes;
+    } cases[] = {{missing, 0x2A03, false}, {held, 0x2A05, false}, {folder, 0x2A12, false}, {writing, 0, true}};
+    for (const auto& c : cases) {
+        const std::string name = app::CardFileName(c.source);
+        Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + c.source + "\r\n");
+        if (c.result != 0) Card().failingSources[c.source] = c.result;
+        Calls expected = Join({kLookForVolume, Copy(c.source, "/Palm/Launcher", c.result)});
+        if (!c.deletes) expected.erase(std::find(expected.begin(), expected.end(), "delete 3 /Palm/Launcher/" + name));
+        EXPECT_EQ(Run(), expected) << c.source;
+        EXPECT_EQ(Queue().size(), c.result == 0 ? 0u : 1u) << c.source;
+    }
+}
+
+// A settings file that cannot be read gives no card a chance to be blamed;
+// one that cannot shrink warns only while it has a queue to lose.
+TEST_F(RunTest, SettingsFilesThatCannotBeReadOrChangedGiveTheRightAdvice) {
+    const std::string a = Source("a.pdb");
+    const std::string queued = "[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\n";
+    const std::string empty = "[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\n";
+    const Calls warning = {"log " + settings_ + " is read-only or in use: no queued file was installed. 22 0"};
+    enum Hold { kReadOnly, kNoSharing, kSharesReading };
+    const struct {
+        const char* name;
+        std::string text;
+        Hold hold;
+        Calls expected;
+    } cases[] = {
+        {"read-only, queued", queued, kReadOnly, Join({kLookForVolume, warning})},
+        {"read-only, empty queue", empty, kReadOnly, kLookForVolume},
+        {"held without sharing, queued", queued, kNoSharing, warning},
+        {"held without sharing, empty queue", empty, kNoSharing, warning},
+        {"written by another program, queued", queued, kSharesReading, Join({kLookForVolume, warning})},
+        {"written by another program, empty queue", empty, kSharesReading, kLookForVolume},
+    };
+    for (const auto& c : cases) {
+        Settings(c.text);
+        rtl::UniqueFile holder;
+        if (c.hold == kReadOnly) {
+            ASSERT_TRUE(SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_READONLY));
+        } else {
+            holder.reset(CreateFileA(settings_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     c.hold == kNoSharing ? 0 : FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder) << c.name;
+        }
+        EXPECT_EQ(Run(), c.expected) << c.name;
+        holder.reset();
+        SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(ReadWholeFile(settings_), c.text) << c.name;
+    }
+}
+
+// What the setup dialog refuses, another program may still have written:
+// such a directory copies nothing and keeps the queue; a final "/" is dropped.
+TEST_F(RunTest, StoredCardDirectoriesFollowTheCardDirectoryRule) {
+    const std::string a = Source("a.pdb");
+    const std::string queue = "[InstallToSlot]\r\nDB1=" + a + "\r\n";
+    Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=/Palm/eBooks/\r\n" + queue);
+    EXPECT_EQ(Run(), Join({kLookForVolume, Copy(a, "/Palm/eBooks")}));
+    EXPECT_EQ(dm_.CardDirectory(), "/Palm/eBooks");
+    for (const char* bad : {"Palm/eBooks", "/Palm/../..", "/Palm//eBooks", "/Palm\\eBooks", ""}) {
+        Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=" + std::string(bad) + "\r\n" + queue);
+        EXPECT_EQ(Run(), Join({kLookForVolume,
+                               {"progress Installing a.pdb to " + std::string(bad), "yield 1",
+                                "log Error installing a.pdb: -1 -1 0"}}))
+            << bad;
+        EXPECT_EQ(Queue(), (std::vector<std::string>{"DB1"})) << bad;
+    }
 }
 
 TEST_F(RunTest, KeysOtherProgramsChangeDuringTheRunSurvive) {
