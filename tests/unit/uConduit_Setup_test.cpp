@@ -24,6 +24,7 @@ app::TSlots TwoSlots() { return {{1, kSdig, "SD card"}, {2, kCfcd, "CF card"}}; 
 
 class SetupForm : public testing::Test {
 protected:
+    SetupForm() { form_.DestDirectory = "/Palm/Launcher"; }
     std::vector<bool> CardControlsEnabled() const {
         return {form_.lCard.Enabled(), form_.cbCard.Enabled(), form_.lDestination.Enabled(),
                 form_.cbDestination.Enabled()};
@@ -81,11 +82,32 @@ TEST_F(SetupForm, SettingsReachTheControlsAndComeBackOnOk) {
     form_.cbInstallClick(nullptr);
     EXPECT_EQ(CardControlsEnabled(), std::vector<bool>(4, true));
     form_.cbCard.SetItemIndex(1);
-    form_.cbDestination.SetText("typed");
+    form_.cbDestination.SetText("/typed/");
     form_.bOKClick(nullptr);
     EXPECT_EQ(form_.MediaType, kCfcd);
-    EXPECT_EQ(form_.DestDirectory, "typed");
+    EXPECT_EQ(form_.DestDirectory, "/typed");
     EXPECT_TRUE(form_.ConduitEnabled);
+}
+
+// While the install is on, OK with a directory no card can take says why
+// and leaves the fields and the form's result alone; switched off, the
+// disabled box is stored as it stands.
+TEST_F(SetupForm, OkRefusesADirectoryNoCardCanTakeOnlyWhileTheInstallIsOn) {
+    form_.ShowSettings();
+    form_.cbDestination.SetText("Palm\\Launcher");
+    std::string message;
+    testsupport::ModalWatcher watcher([&] { message = testsupport::AnswerMessageBox("Tolvane", "OK"); });
+    form_.bOKClick(nullptr);
+    ASSERT_EQ(watcher.Join(), "");
+    EXPECT_NE(message.find("\"Palm\\Launcher\" does not start with \"/\""), std::string::npos) << message;
+    EXPECT_EQ(form_.DestDirectory, "/Palm/Launcher");
+    EXPECT_EQ(form_.ModalResult(), rtl::mrNone);
+
+    form_.cbInstall.SetChecked(false);
+    form_.bOKClick(nullptr);
+    EXPECT_EQ(form_.DestDirectory, "Palm\\Launcher");
+    EXPECT_FALSE(form_.ConduitEnabled);
+    EXPECT_EQ(form_.ModalResult(), rtl::mrOk);
 }
 
 TEST_F(SetupForm, CancelIsOfferedOnlyOnceASettingsFileExists) {
