@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the HotSync run's benchmark and the queue window's in the build's own Wine prefix and stops
-# that prefix's wineserver afterwards. Extra arguments go to the benchmark
-# (the number of rounds, 5 by default).
+# Runs the HotSync run's benchmark and the queue window's in the build's own
+# Wine prefix and stops that prefix's wineserver afterwards, then draws the
+# HotSync benchmark's medians into doc/benchmark.png (gnuplot). Extra
+# arguments go to the benchmark (the number of rounds, 5 by default).
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 shift
@@ -9,8 +10,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh" "$build"
 wineserver -p 60
 rc=0
-wine "$build/bin/tolvane_bench.exe" "$@" || rc=$?
+wine "$build/bin/tolvane_bench.exe" "$@" | tee "$build/bench.txt" || rc=$?
 # The queue window's start needs an X server for its window.
 xvfb-run -a -s "-screen 0 1280x1024x24" wine "$build/bin/queue_window_bench.exe" "$@" || rc=$?
 wineserver -k || true
-exit $rc
+[ $rc -eq 0 ] || exit $rc
+# The medians table: the lines of numbers after its heading.
+awk '/^medians/ { table = 1; next } table && /^ *[0-9]/ { print }' "$build/bench.txt" > "$build/bench-medians.dat"
+gnuplot -e "data='$build/bench-medians.dat'; out='$here/../doc/benchmark.png'" "$here/plot-bench.gp"
+echo "drawn: doc/benchmark.png"
