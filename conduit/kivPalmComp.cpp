@@ -20,6 +20,7 @@
 #include "palm/kivHslog.h"
 #include "palm/kivSyncMgr.h"
 #include "palm/kivUserData.h"
+#include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
 
 namespace kiv {
@@ -325,7 +326,8 @@ void WriteConduitManagerEntry(TkivPalmComponent& component) {
         if (!component.Information().empty())
             CheckPalmSyncError(palm::CmSetCreatorInfo(creator, component.Information().c_str()));
     } catch (const EPalmSyncError& e) {
-        MessageBoxA(nullptr, e.Message().c_str(), component.ConduitName().c_str(), MB_OK);
+        // Modal to the registration tool's window, which is half registered.
+        rtl::MessageDlg(e.Message(), component.ConduitName(), MB_OK);
         throw;
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "palm/kivUserData.h"
+#include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
 
@@ -80,7 +81,9 @@ void StartBinding(const Binding& binding) {
     binding.release();
     binding.load();
     if (binding.loaded()) return;
-    MessageBoxA(nullptr, binding.info.failMessage, "Error", MB_OK | MB_ICONERROR);
+    // Owned by the host's window (or modal to its thread), so that nothing of
+    // the host can be clicked into while the library is half started.
+    rtl::MessageDlg(binding.info.failMessage, "Error", MB_OK | MB_ICONERROR);
     if (binding.info.stopsStart) throw rtl::EAbort();
 }
 

@@ -14,6 +14,16 @@ std::string PlaceConduit(const std::string& folder) {
     return target;
 }
 
+HostWindow::HostWindow()
+    : window_(CreateWindowExA(0, "STATIC", "Stand-in host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr)) {
+    SetActiveWindow(window_);
+}
+
+HostWindow::~HostWindow() {
+    if (window_) DestroyWindow(window_);
+}
+
 LoadedConduit::LoadedConduit(const std::string& path) {
     module_ = LoadLibraryA(path.c_str());
     loadError_ = module_ ? 0 : GetLastError();

@@ -24,6 +24,20 @@ using GetClassObjectFn = HRESULT(__stdcall*)(const GUID&, const GUID&, void**);
 // The stand-in libraries' file names, as the conduit loads them.
 extern const char* const kPalmLibraryFiles[7];
 
+// A visible top-level window of the calling thread, as a host's main
+// window: a modal box of the conduit must keep it from taking input.
+class HostWindow {
+public:
+    HostWindow();
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    HWND get() const noexcept { return window_; }
+
+private:
+    HWND window_;
+};
+
 // Copies the shipped conduit to folder\Tolvane.dll (creating the folder) and
 // returns that path.
 std::string PlaceConduit(const std::string& folder);

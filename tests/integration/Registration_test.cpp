@@ -89,7 +89,10 @@ class RegistrationFailure : public Registration, public testing::WithParamInterf
 
 TEST_P(RegistrationFailure, StopsAtTheFailingCallAndShowsItsMessage) {
     desktop_.FailEntry("CmInstallCreator", GetParam().code);
+    const testsupport::HostWindow host;
+    ASSERT_NE(host.get(), nullptr);
     EXPECT_EQ(Register(), GetParam().result);
+    EXPECT_TRUE(IsWindowEnabled(host.get()));
     EXPECT_EQ(ManagerCalls(desktop_),
               std::vector<std::string>{"CmInstallCreator(\"tVan\", 1) = " + std::to_string(GetParam().code)});
     EXPECT_EQ(desktop_.RefreshCount(), 0u);
@@ -97,6 +100,8 @@ TEST_P(RegistrationFailure, StopsAtTheFailingCallAndShowsItsMessage) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, GetParam().message);
     EXPECT_EQ(boxes[0].buttons, 1);
+    // The registration tool's window takes no input while the box is up.
+    EXPECT_EQ(boxes[0].enabledNeighbours, 0);
 }
 
 // A positive code would read as success to every registration tool.

@@ -77,6 +77,8 @@ TEST_P(MissingLibrary, IsNamedOnceAndStopsTheStartUnlessItIsUserData) {
     const MissingCase& c = GetParam();
     ASSERT_TRUE(DeleteFileA(desktop_.LibraryPath(c.file).c_str()));
     const std::string before = CurrentDirectory();
+    const testsupport::HostWindow host;
+    ASSERT_NE(host.get(), nullptr);
     LoadedConduit conduit(conduitPath_);
     EXPECT_EQ(conduit.module() != nullptr, c.loads);
     const auto boxes = conduit.watcher().Boxes();
@@ -85,6 +87,9 @@ TEST_P(MissingLibrary, IsNamedOnceAndStopsTheStartUnlessItIsUserData) {
     EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_TRUE(boxes[0].hasError);
     EXPECT_EQ(boxes[0].buttons, 1);
+    // The host's window takes no input while the half-started library asks.
+    EXPECT_EQ(boxes[0].enabledNeighbours, 0);
+    EXPECT_TRUE(IsWindowEnabled(host.get()));
     EXPECT_EQ(CurrentDirectory(), before);
     conduit.Unload();
     EXPECT_EQ(LoadedPalmLibraries(), "");

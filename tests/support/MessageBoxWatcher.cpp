@@ -39,6 +39,19 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
     return TRUE;
 }
 
+struct Neighbours {
+    HWND box;
+    int enabled = 0;
+};
+
+BOOL CALLBACK CountEnabledNeighbour(HWND window, LPARAM param) {
+    auto& neighbours = *reinterpret_cast<Neighbours*>(param);
+    if (window != neighbours.box && IsWindowVisible(window) && IsWindowEnabled(window) &&
+        !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        ++neighbours.enabled;
+    return TRUE;
+}
+
 struct Found {
     DWORD process;
     std::vector<HWND> dialogs;
@@ -107,6 +120,10 @@ void MessageBoxWatcher::Answer(HWND box) {
     contents.box.caption = WindowText(box);
     EnumChildWindows(box, &ReadChild, reinterpret_cast<LPARAM>(&contents));
     if (contents.box.text.empty()) return;  // not filled in yet: look again next round
+    Neighbours neighbours{box};
+    EnumThreadWindows(GetWindowThreadProcessId(box, nullptr), &CountEnabledNeighbour,
+                      reinterpret_cast<LPARAM>(&neighbours));
+    contents.box.enabledNeighbours = neighbours.enabled;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         answered_.push_back(box);

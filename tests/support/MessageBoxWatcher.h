@@ -18,6 +18,9 @@ struct ShownBox {
     std::string text;
     bool hasError = false;  // shows the error icon
     int buttons = 0;        // how many push buttons it has
+    // Visible top-level windows of the box's thread that still took input
+    // while it was up: 0 for a box that is modal to its thread's windows.
+    int enabledNeighbours = 0;
 };
 
 class MessageBoxWatcher {
