@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -32,14 +33,14 @@ void ShowActionDialog(bool withButtons) {
 
 // The shipped conduit's setup dialog as the host opens it: a stand-in
 // desktop whose user has two card slots and a settings file.
-void ShowSetupDialog() {
+void ShowSetupDialog(const char* directory = "/Palm/Launcher") {
     desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("shot"));
     const std::string user = desktop.AddUser(1001, "Alice", "Alice");
     desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
     desktop.AddSlot(1001, 2, desktop::FourCC("mmcd"), "MultiMediaCard");
     CreateDirectoryA((user + "\\Tolvane").c_str(), nullptr);
     const std::string settings = user + "\\Tolvane\\Tolvane.ini";
-    WritePrivateProfileStringA("Setup", "Directory", "/Palm/Launcher", settings.c_str());
+    WritePrivateProfileStringA("Setup", "Directory", directory, settings.c_str());
     WritePrivateProfileStringA("Setup", "MediaType", std::to_string(desktop::FourCC("sdig")).c_str(), settings.c_str());
     WritePrivateProfileStringA("Setup", "Conduit_Enabled", "1", settings.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, settings.c_str());  // flushed before the conduit reads it
@@ -63,17 +64,24 @@ const std::map<std::string, std::function<void()>> kDialogs = {
     {"action", [] { ShowActionDialog(false); }},
     {"action-buttons", [] { ShowActionDialog(true); }},
     {"setup", [] { ShowSetupDialog(); }},
+    {"setup-refusal", [] { ShowSetupDialog("Palm\\Launcher"); }},
 };
 
 const std::map<std::string, std::string> kCaptions = {
     {"action", "Change HotSync Action"},
     {"action-buttons", "Change HotSync Action"},
     {"setup", "Tolvane Conduit"},
+    {"setup-refusal", "Tolvane Conduit"},
 };
 
-void WriteRect(HWND window, const std::string& path) {
+// The screen rectangle of the windows, together.
+void WriteRect(std::initializer_list<HWND> windows, const std::string& path) {
     RECT r{};
-    GetWindowRect(window, &r);
+    for (const HWND window : windows) {
+        RECT one{};
+        GetWindowRect(window, &one);
+        UnionRect(&r, &r, &one);
+    }
     const std::string partial = path + ".part";
     FILE* file = std::fopen(partial.c_str(), "w");
     if (!file) throw drv::DriverError("cannot write " + partial);
@@ -86,7 +94,7 @@ void WriteRect(HWND window, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc != 4 || !kDialogs.count(argv[1])) {
-        std::fprintf(stderr, "usage: show_dialog action|action-buttons|setup RECT_FILE DONE_FILE\n");
+        std::fprintf(stderr, "usage: show_dialog action|action-buttons|setup|setup-refusal RECT_FILE DONE_FILE\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];
@@ -94,9 +102,19 @@ int main(int argc, char** argv) {
         const HWND window = drv::WaitForWindow(kCaptions.at(name));
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         Sleep(500);  // let the dialog's thread paint
-        WriteRect(window, rectFile);
+        // The refusal: OK with a directory no card can take, and its message over the dialog.
+        HWND box = nullptr;
+        if (name == "setup-refusal") {
+            drv::Click(drv::Child(window, "Button", "OK"));
+            box = drv::WaitForWindow("Tolvane");
+            Sleep(500);
+            WriteRect({window, box}, rectFile);
+        } else {
+            WriteRect({window}, rectFile);
+        }
         drv::WaitFor([&] { return GetFileAttributesA(doneFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
                      drv::Millis(60000));
+        if (box) drv::AnswerMessageBox("Tolvane", "OK");
         drv::Close(window);
         drv::WaitUntilGone(window);
     });
