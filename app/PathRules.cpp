@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "app/Settings.h"
+
 namespace app::rules {
 
 namespace {
@@ -22,8 +24,9 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) noexcept {
 }  // namespace
 
 std::optional<uint32_t> QueuePosition(std::string_view key) {
-    if (key.size() < 3 || !SameAscii(key.substr(0, 2), "DB")) return std::nullopt;
-    const std::string_view digits = key.substr(2);
+    constexpr std::string_view prefix = settings::queue::kKeyPrefix;
+    if (key.size() <= prefix.size() || !SameAscii(key.substr(0, prefix.size()), prefix)) return std::nullopt;
+    const std::string_view digits = key.substr(prefix.size());
     if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
     uint32_t n = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
@@ -34,6 +37,10 @@ std::optional<uint32_t> QueuePosition(std::string_view key) {
 std::string CardName(std::string_view source) {
     const size_t separator = source.find_last_of("\\/:");
     return std::string(separator == std::string_view::npos ? source : source.substr(separator + 1));
+}
+
+std::string QueueKey(uint32_t position) {
+    return std::string(settings::queue::kKeyPrefix) + std::to_string(position);
 }
 
 bool InstallableName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }

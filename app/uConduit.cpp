@@ -10,6 +10,7 @@
 
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
+#include "app/Settings.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
 
@@ -19,11 +20,8 @@ TdmConduit* dmConduit = nullptr;
 
 namespace {
 
-constexpr const char* kFolderName = "Tolvane";
-constexpr const char* kSettingsFileName = "Tolvane.ini";
-constexpr const char* kSetup = "Setup";
-constexpr const char* kQueue = "InstallToSlot";
-constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+namespace setup = settings::setup;
+namespace queue = settings::queue;
 
 constexpr uint32_t FourCC(const char (&code)[5]) {
     return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
@@ -56,7 +54,7 @@ bool SourceReadable(const std::string& path) { return FileExists(path); }
 // The positions queued when the walk starts, each once, in ascending order.
 std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
     std::vector<uint32_t> positions;
-    for (const std::string& key : ini.ReadSection(kQueue))
+    for (const std::string& key : ini.ReadSection(queue::kSection))
         if (const auto n = rules::QueuePosition(key)) positions.push_back(*n);
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
@@ -110,7 +108,7 @@ void TdmConduit::CreateStoredComponents() {
 void TdmConduit::DataModuleCreate() {}
 
 std::string TdmConduit::GetUserDirectory(const std::string& pathName) const {
-    return rules::ConduitFolder(pathName, kFolderName);
+    return rules::ConduitFolder(pathName, settings::kFolderName);
 }
 
 TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
@@ -124,7 +122,7 @@ TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
     return {};
 }
 
-std::string TdmConduit::SettingsFile() const { return FUserDirectory + kSettingsFileName; }
+std::string TdmConduit::SettingsFile() const { return FUserDirectory + std::string(settings::kFileName); }
 
 void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     if (!fConduit_Setup) throw rtl::Exception("The setup dialog is not there");
@@ -136,19 +134,19 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     const std::string folder = GetUserDirectory(pathName);
     FUserDirectory = folder.substr(0, folder.size() - 1);
     CreateDirectoryA(FUserDirectory.c_str(), nullptr);  // one level; it may well exist already
-    const std::string settingsFile = FUserDirectory + "\\" + kSettingsFileName;
+    const std::string settingsFile = FUserDirectory + "\\" + std::string(settings::kFileName);
     rtl::TIniFile ini(settingsFile);
     form.Slots = GetSlots(data.UserID);
-    form.DestDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    form.MediaType = static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0));
-    form.ConduitEnabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
+    form.DestDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    form.MediaType = static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType));
+    form.ConduitEnabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
     form.SettingsFileExists = FileExists(settingsFile);
     form.ShowSettings();
     if (form.Execute() != rtl::mrOk) return;
     // A write that fails throws before the record is touched.
-    ini.WriteString(kSetup, "Directory", form.DestDirectory);
-    ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(form.MediaType));
-    ini.WriteBool(kSetup, "Conduit_Enabled", form.ConduitEnabled);
+    ini.WriteString(setup::kSection, setup::kDirectory, form.DestDirectory);
+    ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(form.MediaType));
+    ini.WriteBool(setup::kSection, setup::kEnabled, form.ConduitEnabled);
     ini.UpdateFile();
     data.SyncPref = kiv::ePermanent;
     data.SyncNew = form.ConduitEnabled ? kiv::ePCtoHH : kiv::eDoNothing;
@@ -161,9 +159,9 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
         return;
     }
     rtl::TIniFile ini(SettingsFile());
-    if (!ini.ReadBool(kSetup, "Conduit_Enabled", true)) return;
-    FCardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    const TVolumeRefs volumes = FindCardVolume(static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0)));
+    if (!ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled)) return;
+    FCardDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    const TVolumeRefs volumes = FindCardVolume(static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType)));
     if (volumes.empty()) {
         Palm->AddLogEntry("Tolvane found no VFS volume. Did you configure the Conduit?", kiv::slWarning, false);
         return;
@@ -181,13 +179,13 @@ void TdmConduit::InstallQueuedFiles() {
     rtl::TIniFile ini(SettingsFile());
     SettingsFileCloser closer{ini};
     for (const uint32_t n : QueuedPositions(ini)) {
-        const std::string key = "DB" + std::to_string(n);
+        const std::string key = rules::QueueKey(n);
         // A key that another program took off the queue meanwhile is gone.
-        const auto source = ini.ReadValue(kQueue, key);
+        const auto source = ini.ReadValue(queue::kSection, key);
         if (!source) continue;
         // Deleted only while it still names the file just installed: a key
         // that was given a new file meanwhile stays queued.
-        if (InstallFile(*source)) ini.DeleteKeyIfValue(kQueue, key, *source);
+        if (InstallFile(*source)) ini.DeleteKeyIfValue(queue::kSection, key, *source);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/PathRules.h"
 #include "app/uConduit.h"
 #include "palm/kivHslog.h"
 #include "palm/kivSyncMgr.h"
@@ -77,6 +78,14 @@ TEST(DataModule, TheUserFolderRule) {
         {"C:/Palm/User1/", "C:/Palm/User1/Tolvane\\"},
     };
     for (const auto& c : cases) EXPECT_EQ(dm.GetUserDirectory(c.path), c.folder) << c.path;
+}
+
+// A key written for a new entry is the one the walk reads back at its position.
+TEST(PathRules, EveryNewQueueKeyReadsBackAsItsPosition) {
+    for (const uint32_t n : {1u, 9u, 10u, 100u, 2147483647u}) {
+        const std::string key = app::rules::QueueKey(n);
+        EXPECT_EQ(app::rules::QueuePosition(key), n) << key;
+    }
 }
 
 class CardVolumeTest : public testing::Test {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "app/PathRules.h"
+#include "app/Settings.h"
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
 #include "rtl/SysUtils.h"
@@ -17,9 +18,8 @@ namespace queuetool {
 
 namespace {
 
-constexpr const char* kSetup = "Setup";
-constexpr const char* kQueue = "InstallToSlot";
-constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+namespace setup = app::settings::setup;
+namespace queue = app::settings::queue;
 constexpr uint32_t kLastPosition = 2147483647u;
 // A write that another program's rename swallowed, or that failed while a
 // HotSync held the file, is written again.
@@ -50,7 +50,7 @@ void CreateFolder(const std::string& folder) {
 
 std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
-    for (auto& [key, value] : ini.ReadSectionValues(kQueue)) {
+    for (auto& [key, value] : ini.ReadSectionValues(queue::kSection)) {
         const auto position = app::rules::QueuePosition(key);
         if (position && !byPosition.count(*position))
             byPosition.emplace(*position, QueueEntry{key, *position, std::move(value)});
@@ -165,9 +165,9 @@ QueueSetup QueueFile::Setup() {
     rtl::TIniFile ini(fileName_);
     QueueSetup setup;
     setup.settingsFileExists = Exists();
-    setup.cardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    setup.enabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
-    setup.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
+    setup.cardDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    setup.enabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+    setup.mediaType = ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType);
     return setup;
 }
 
@@ -214,9 +214,9 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
     if (!Exists()) {
         // The settings the setup dialog would start from, with the card the
         // user's handheld reported, so that the first HotSync can install.
-        ini.WriteBool(kSetup, "Conduit_Enabled", true);
-        ini.WriteString(kSetup, "Directory", kDefaultCardDirectory);
-        ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(settings.mediaType));
+        ini.WriteBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+        ini.WriteString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+        ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(settings.mediaType));
     }
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         const std::vector<QueueEntry> entries = ReadEntries(ini);
@@ -225,9 +225,9 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
         const uint32_t highest = entries.empty() ? 0 : entries.back().position;
         if (highest == kLastPosition)
             throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
-        const std::string key = "DB" + std::to_string(highest + 1);
+        const std::string key = app::rules::QueueKey(highest + 1);
         try {
-            ini.WriteString(kQueue, key, path);
+            ini.WriteString(queue::kSection, key, path);
         } catch (const rtl::EIniFileException&) {
             // A HotSync that holds the file for a deletion at the moment of
             // our rename makes the write fail; a read-only file fails again.
@@ -235,7 +235,7 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
             Sleep(kRetryMilliseconds);
             continue;
         }
-        if (ini.ValueExists(kQueue, key) && ini.ReadString(kQueue, key, "") == path) return {key, true};
+        if (ini.ValueExists(queue::kSection, key) && ini.ReadString(queue::kSection, key, "") == path) return {key, true};
     }
     throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the file was not queued. Try again.");
 }
@@ -243,10 +243,10 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
 bool QueueFile::Remove(std::string_view key) {
     const QueueLock lock(fileName_);
     rtl::TIniFile ini(fileName_);
-    if (!ini.ValueExists(kQueue, key)) return false;
+    if (!ini.ValueExists(queue::kSection, key)) return false;
     // A key written twice: the reader finds the next line once the first goes.
-    for (int guard = 0; guard < 100 && ini.ValueExists(kQueue, key); ++guard) ini.DeleteKey(kQueue, key);
-    if (ini.ValueExists(kQueue, key))
+    for (int guard = 0; guard < 100 && ini.ValueExists(queue::kSection, key); ++guard) ini.DeleteKey(queue::kSection, key);
+    if (ini.ValueExists(queue::kSection, key))
         throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
     ini.UpdateFile();  // drops the blanked line
     return true;
