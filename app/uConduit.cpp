@@ -12,6 +12,8 @@
 #include "app/PathRules.h"
 #include "app/Settings.h"
 #include "rtl/IniFiles.h"
+#include "rtl/Paths.h"
+#include "rtl/Text.h"
 #include "rtl/WinHandles.h"
 
 namespace app {
@@ -40,16 +42,11 @@ bool Accepts(uint32_t configured, uint32_t volume) {
     return volume == configured || (configured == kSecureDigital && volume == kMultiMediaCard);
 }
 
-bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Whether the desktop file can be opened for reading: it exists and is no
 // folder. Asked of its attributes rather than by opening it, which under
 // Wine costs as much as all the rest of the conduit's own work for a file;
 // a file that exists but is locked against reading is not caught.
-bool SourceReadable(const std::string& path) { return FileExists(path); }
+bool SourceReadable(const std::string& path) { return rtl::FileExists(path); }
 
 // The positions queued when the walk starts, each once, in ascending order.
 std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
@@ -81,8 +78,6 @@ struct SettingsFileCloser {
 };
 
 }  // namespace
-
-std::string CardFileName(const std::string& source) { return rules::CardName(source); }
 
 TdmConduit::TdmConduit(rtl::TComponent* owner) : rtl::TComponent(owner, StaticClassName) {
     CreateStoredComponents();
@@ -130,7 +125,7 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     // The folder that the HotSync run reads, however the host spelt the
     // user's folder (with or without its final "\", or as its "dir"
     // sub-folder); kept without the final "\".
-    const std::string pathName(data.PathName, strnlen(data.PathName, sizeof data.PathName));
+    const std::string pathName = rtl::BufferText(data.PathName);
     const std::string folder = GetUserDirectory(pathName);
     FUserDirectory = folder.substr(0, folder.size() - 1);
     CreateDirectoryA(FUserDirectory.c_str(), nullptr);  // one level; it may well exist already
@@ -140,7 +135,7 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     form.DestDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
     form.MediaType = static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType));
     form.ConduitEnabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
-    form.SettingsFileExists = FileExists(settingsFile);
+    form.SettingsFileExists = rtl::FileExists(settingsFile);
     form.ShowSettings();
     if (form.Execute() != rtl::mrOk) return;
     // A write that fails throws before the record is touched.
@@ -153,8 +148,8 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
 }
 
 void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
-    FUserDirectory = GetUserDirectory(std::string(props.PathName, strnlen(props.PathName, sizeof props.PathName)));
-    if (!FileExists(SettingsFile())) {
+    FUserDirectory = GetUserDirectory(rtl::BufferText(props.PathName));
+    if (!rtl::FileExists(SettingsFile())) {
         Palm->AddLogEntry(SettingsFile() + " not found. Did you configure the Conduit?", kiv::slWarning, false);
         return;
     }
@@ -190,7 +185,7 @@ void TdmConduit::InstallQueuedFiles() {
 }
 
 bool TdmConduit::InstallFile(const std::string& source) {
-    const std::string name = CardFileName(source);
+    const std::string name = rules::CardName(source);
     Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
     if (!rules::InstallableName(name)) {
         Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);

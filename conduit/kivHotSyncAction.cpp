@@ -65,7 +65,8 @@ void DrawPause(HDC dc) {
 }  // namespace
 
 std::shared_ptr<const rtl::TBitmap> HotSyncActionPicture(int index) {
-    if (index < 0 || index >= kHotSyncActionCount) throw rtl::Exception("Invalid index to ActionEnabled property");
+    if (index < 0 || index >= kHotSyncActionCount)
+        throw rtl::Exception(rtl::Format("No HotSync action picture for index %d", index));
     const COLORREF background = GetSysColor(COLOR_BTNFACE);
     auto picture = std::make_shared<rtl::TBitmap>(44, 20, background);
     const HDC dc = picture->Canvas();

@@ -20,7 +20,8 @@ namespace kiv {
 enum HotSyncActionIndex : int32_t { aiSyncFiles = 0, aiPCtoHH = 1, aiHHtoPC = 2, aiDoNothing = 3 };
 constexpr int kHotSyncActionCount = 4;
 
-// The 44 x 20 picture shown beside the action of that index.
+// The 44 x 20 picture shown beside the action of that index; throws
+// Exception for an index outside 0 to 3.
 std::shared_ptr<const rtl::TBitmap> HotSyncActionPicture(int index);
 
 class TkivHotSyncActionForm : public rtl::TForm {

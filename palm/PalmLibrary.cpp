@@ -5,6 +5,7 @@
 
 #include "palm/kivUserData.h"
 #include "rtl/ModulePath.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace palm {

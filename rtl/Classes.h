@@ -13,14 +13,10 @@
 
 namespace rtl {
 
-// Compares class and component names the way the framework does: ASCII
-// letters without regard to case.
-bool SameText(std::string_view a, std::string_view b) noexcept;
-
 // Compares ANSI texts the way the desktop's users and its file system do:
 // every letter of the ANSI code page without regard to case (an accented
 // capital is its small letter), not only A-Z. For paths and HotSync user names;
-// the framework's own names keep SameText.
+// the framework's own names keep SameTextAscii (rtl/Text.h).
 bool SameTextInCodePage(std::string_view a, std::string_view b);
 // The form in which SameTextInCodePage compares: for sorting and lookups.
 std::string FoldedInCodePage(std::string_view text);

@@ -15,6 +15,7 @@
 
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Text.h"
 
 namespace rtl {
 
@@ -369,7 +370,7 @@ TForm::~TForm() = default;
 
 TControl& TForm::Control(std::string_view name) const {
     for (TControl* c : controls_)
-        if (SameText(c->Name(), name)) return *c;
+        if (SameTextAscii(c->Name(), name)) return *c;
     throw Exception("Control " + std::string(name) + " not found on form " + Name());
 }
 

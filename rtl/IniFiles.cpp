@@ -94,9 +94,9 @@ bool Writable(std::string_view section, std::string_view key, std::string_view v
 
 }  // namespace
 
-class TIniFile::Lock {
+class TIniFile::OpenedFile {
 public:
-    Lock(TIniFile& ini, DWORD access, DWORD share) : ini_(ini), file_(OpenWithRetry(ini.fileName_, access, share)) {}
+    OpenedFile(TIniFile& ini, DWORD access, DWORD share) : ini_(ini), file_(OpenWithRetry(ini.fileName_, access, share)) {}
     explicit operator bool() const noexcept { return static_cast<bool>(file_); }
     HANDLE get() const noexcept { return file_.get(); }
     UniqueFile Release() noexcept { return std::move(file_); }
@@ -148,9 +148,9 @@ const IniText& TIniFile::Current() {
     const Stamp stamp{Join(data.nFileSizeHigh, data.nFileSizeLow), Join(data.ftLastWriteTime),
                       Join(data.ftCreationTime)};
     if (stamp_ && *stamp_ == stamp) return text_;
-    Lock lock(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    OpenedFile file(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     // A file that cannot be opened now keeps the copy last read.
-    if (lock) lock.Reload();
+    if (file) file.Reload();
     return text_;
 }
 
@@ -196,9 +196,9 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     const DWORD attributes = GetFileAttributesA(fileName_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         WriteFailed();
-    Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
-    if (lock) {
-        if (lock.ReadOnly() || !lock.Refresh()) WriteFailed();
+    OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+    if (file) {
+        if (file.ReadOnly() || !file.Refresh()) WriteFailed();
     } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
         text_ = IniText();
         stamp_.reset();
@@ -207,7 +207,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     }
     if (text_.RawValue(section, key) == value) return;
     std::string content = text_.WithValue(section, key, value);
-    if (!ReplaceContent(fileName_, content, lock.Release())) WriteFailed();
+    if (!ReplaceContent(fileName_, content, file.Release())) WriteFailed();
     text_ = IniText(std::move(content));
     stamp_.reset();  // the next read takes the new file's stamp
 }
@@ -222,11 +222,11 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 
 bool TIniFile::Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept {
     try {
-        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, 0);
-        if (!lock || lock.ReadOnly()) return false;
+        OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, 0);
+        if (!file || file.ReadOnly()) return false;
         bool reloaded = false;
-        if (const auto stamp = lock.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
-            if (!lock.Reload()) return false;
+        if (const auto stamp = file.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
+            if (!file.Reload()) return false;
             reloaded = true;
         }
         auto span = text_.KeyLine(section, key);
@@ -234,21 +234,21 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
             // The stamp cannot tell two writes within one tick of the file
             // clock apart; the line itself can.
             std::string onDisk;
-            const bool same = span && ReadAt(lock.get(), span->offset, span->length, onDisk) &&
+            const bool same = span && ReadAt(file.get(), span->offset, span->length, onDisk) &&
                               onDisk == std::string_view(text_.Text()).substr(span->offset, span->length);
             if (!same) {
-                if (!lock.Reload()) return false;
+                if (!file.Reload()) return false;
                 span = text_.KeyLine(section, key);
             }
         }
         if (!span) return false;
         if (expected && text_.Value(section, key) != *expected) return false;
-        if (!WriteAt(lock.get(), span->offset, std::string(span->length, ' '))) {
+        if (!WriteAt(file.get(), span->offset, std::string(span->length, ' '))) {
             stamp_.reset();  // whatever reached the file, the copy is not sure of it
             return false;
         }
         text_.BlankKeyLine(section, key);
-        stamp_ = lock.FileStamp();
+        stamp_ = file.FileStamp();
         return true;
     } catch (...) {
         stamp_.reset();
@@ -265,14 +265,14 @@ bool TIniFile::DeleteKeyIfValue(std::string_view section, std::string_view key, 
 
 void TIniFile::UpdateFile() noexcept {
     try {
-        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
-        if (!lock || lock.ReadOnly() || !lock.Refresh()) return;
+        OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+        if (!file || file.ReadOnly() || !file.Refresh()) return;
         if (!text_.HasBlankedLines()) {
-            FlushFileBuffers(lock.get());
+            FlushFileBuffers(file.get());
             return;
         }
         std::string content = text_.Tidied();
-        if (ReplaceContent(fileName_, content, lock.Release())) text_ = IniText(std::move(content));
+        if (ReplaceContent(fileName_, content, file.Release())) text_ = IniText(std::move(content));
         stamp_.reset();
     } catch (...) {
         stamp_.reset();

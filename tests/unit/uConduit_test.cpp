@@ -150,7 +150,7 @@ protected:
     std::vector<std::string> Queue() { return rtl::TIniFile(settings_).ReadSection("InstallToSlot"); }
     // The calls that copying one file makes.
     Calls Copy(const std::string& source, const std::string& dir = "/Palm/Launcher", long result = 0) {
-        const std::string name = app::CardFileName(source);
+        const std::string name = app::rules::CardName(source);
         return {"progress Installing " + name + " to " + dir, "yield 1", "dircreate 3 " + dir,
                 "delete 3 " + dir + "/" + name, "put 3 " + dir + "/" + name + " " + source,
                 result == 0 ? "log " + name + " installed to " + dir + " -1 0"

@@ -9,6 +9,7 @@
 #include "app/Settings.h"
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/QueueLock.h"
@@ -34,18 +35,12 @@ std::string FolderOf(const std::string& file) {
     return separator == std::string::npos ? std::string() : file.substr(0, separator);
 }
 
-std::string SystemErrorText(DWORD error) {
-    char buffer[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                        buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) text.pop_back();
-    return text.empty() ? rtl::Format("error %lu", error) : text;
-}
-
 void CreateFolder(const std::string& folder) {
     if (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    throw rtl::Exception("Cannot create the folder " + folder + ": " + SystemErrorText(GetLastError()) + ".");
+    const DWORD error = GetLastError();
+    const std::string reason = rtl::SystemMessage(error);
+    throw rtl::Exception("Cannot create the folder " + folder + ": " +
+                         (reason.empty() ? rtl::Format("error %lu", error) : reason) + ".");
 }
 
 std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
@@ -133,10 +128,7 @@ DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
 
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 
-bool QueueFile::Exists() const {
-    const DWORD attributes = GetFileAttributesA(fileName_.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool QueueFile::Exists() const { return rtl::FileExists(fileName_); }
 
 std::vector<QueueEntry> QueueFile::Entries() {
     rtl::TIniFile ini(fileName_);
