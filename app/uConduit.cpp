@@ -205,13 +205,8 @@ bool TdmConduit::InstallFile(const std::string& source) {
     return false;
 }
 
-void StartConduitModule() {
-    if (!dmConduit) dmConduit = new TdmConduit(nullptr);
-}
+void StartConduitModule() { rtl::CreateUnitComponent(dmConduit); }
 
-void StopConduitModule() noexcept {
-    delete dmConduit;
-    dmConduit = nullptr;
-}
+void StopConduitModule() noexcept { rtl::FreeUnitComponent(dmConduit); }
 
 }  // namespace app

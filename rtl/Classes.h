@@ -45,7 +45,6 @@ public:
     TComponent* Owner() const noexcept { return owner_; }
     const std::string& Name() const noexcept { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
-    unsigned ComponentState() const noexcept { return state_; }
     bool Designing() const noexcept { return (state_ & csDesigning) != 0; }
     // A designer marks its root; owned components created afterwards inherit it.
     void SetDesigning(bool designing) noexcept;
@@ -67,5 +66,17 @@ private:
     unsigned state_ = 0;
     std::vector<TComponent*> components_;
 };
+
+// A unit's one global component (a form, a data module), without owner:
+// created by the unit's start unless it exists, freed by its stop.
+template <class T>
+void CreateUnitComponent(T*& instance) {
+    if (!instance) instance = new T(nullptr);
+}
+template <class T>
+void FreeUnitComponent(T*& instance) noexcept {
+    delete instance;
+    instance = nullptr;
+}
 
 }  // namespace rtl

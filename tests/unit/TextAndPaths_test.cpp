@@ -17,24 +17,17 @@
 namespace {
 
 TEST(BufferText, StopsAtTheFirstNulAndNeverPassesTheBuffer) {
-    const struct {
-        const char* name;
-        std::string bytes;  // the whole buffer
-        std::string text;
-    } cases[] = {
-        {"terminated", std::string("abc\0xyz", 7), "abc"},
-        {"filled to the last byte", "abcdefg", "abcdefg"},
-        {"empty", std::string("\0abc", 4), ""},
-        {"no room", "", ""},
+    // The bytes are copied without a terminator after them, so that reading on would be caught.
+    const auto read = [](const std::string& bytes) {
+        const std::unique_ptr<char[]> buffer(new char[bytes.size() + 1]);
+        std::memcpy(buffer.get(), bytes.data(), bytes.size());
+        buffer[bytes.size()] = 'X';
+        return rtl::BufferText(buffer.get(), bytes.size());
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        // A copy without a terminator after it, so that reading on would be caught.
-        const std::unique_ptr<char[]> buffer(new char[c.bytes.size() + 1]);
-        std::memcpy(buffer.get(), c.bytes.data(), c.bytes.size());
-        buffer[c.bytes.size()] = 'X';
-        EXPECT_EQ(rtl::BufferText(buffer.get(), c.bytes.size()), c.text);
-    }
+    EXPECT_EQ(read(std::string("abc\0xyz", 7)), "abc");
+    EXPECT_EQ(read("abcdefg"), "abcdefg");  // filled to the last byte
+    EXPECT_EQ(read(std::string("\0abc", 4)), "");
+    EXPECT_EQ(read(""), "");  // no room at all
     char fixed[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(rtl::BufferText(fixed), "abcd");
 }
@@ -52,26 +45,20 @@ TEST(AsciiCase, FoldsOnlyTheAsciiLetters) {
 }
 
 TEST(PathText, TrailingSeparatorAndFolderPart) {
-    const struct {
-        const char* path;
-        const char* withSeparator;
-        const char* folder;
-    } cases[] = {
-        {"", "", ""},
-        {"C:\\Palm", "C:\\Palm\\", "C:\\"},
-        {"C:\\Palm\\", "C:\\Palm\\", "C:\\Palm\\"},
-        {"C:/Palm/HotSync.exe", "C:/Palm/HotSync.exe\\", "C:/Palm/"},
-        {"C:/Palm/", "C:/Palm/", "C:/Palm/"},
-        {"C:HotSync.exe", "C:HotSync.exe\\", "C:"},
-        {"C:", "C:\\", "C:"},
-        {"HotSync.exe", "HotSync.exe\\", ""},
-        {"\\\\server\\share\\a.pdb", "\\\\server\\share\\a.pdb\\", "\\\\server\\share\\"},
+    const auto check = [](const char* path, const char* withSeparator, const char* folder) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(rtl::IncludeTrailingBackslash(path), withSeparator);
+        EXPECT_EQ(rtl::ExtractFilePath(path), folder);
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(rtl::IncludeTrailingBackslash(c.path), c.withSeparator);
-        EXPECT_EQ(rtl::ExtractFilePath(c.path), c.folder);
-    }
+    check("", "", "");
+    check("C:\\Palm", "C:\\Palm\\", "C:\\");
+    check("C:\\Palm\\", "C:\\Palm\\", "C:\\Palm\\");
+    check("C:/Palm/HotSync.exe", "C:/Palm/HotSync.exe\\", "C:/Palm/");
+    check("C:/Palm/", "C:/Palm/", "C:/Palm/");
+    check("C:HotSync.exe", "C:HotSync.exe\\", "C:");
+    check("C:", "C:\\", "C:");
+    check("HotSync.exe", "HotSync.exe\\", "");
+    check("\\\\server\\share\\a.pdb", "\\\\server\\share\\a.pdb\\", "\\\\server\\share\\");
 }
 
 TEST(FileSystemPaths, FilesExistFoldersDoNot) {
