@@ -2,22 +2,13 @@
 
 #include <charconv>
 
+#include "app/Settings.h"
+#include "rtl/Paths.h"
+#include "rtl/Text.h"
+
 namespace app::rules {
 
 namespace {
-
-char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameAscii(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    return true;
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view tail) noexcept {
-    return text.size() >= tail.size() && SameAscii(text.substr(text.size() - tail.size()), tail);
-}
 
 // Characters that no card folder name may hold: the separators of other
 // systems and those the card's file system keeps for itself.
@@ -50,8 +41,9 @@ CardDirectoryCheck Refused(std::string_view typed, const std::string& problem) {
 }  // namespace
 
 std::optional<uint32_t> QueuePosition(std::string_view key) {
-    if (key.size() < 3 || !SameAscii(key.substr(0, 2), "DB")) return std::nullopt;
-    const std::string_view digits = key.substr(2);
+    constexpr std::string_view prefix = settings::queue::kKeyPrefix;
+    if (key.size() <= prefix.size() || !rtl::SameTextAscii(key.substr(0, prefix.size()), prefix)) return std::nullopt;
+    const std::string_view digits = key.substr(prefix.size());
     if (digits.front() < '1' || digits.front() > '9') return std::nullopt;
     uint32_t n = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
@@ -62,6 +54,10 @@ std::optional<uint32_t> QueuePosition(std::string_view key) {
 std::string CardName(std::string_view source) {
     const size_t separator = source.find_last_of("\\/:");
     return std::string(separator == std::string_view::npos ? source : source.substr(separator + 1));
+}
+
+std::string QueueKey(uint32_t position) {
+    return std::string(settings::queue::kKeyPrefix) + std::to_string(position);
 }
 
 bool InstallableName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
@@ -83,10 +79,9 @@ CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
 }
 
 std::string ConduitFolder(std::string_view pathName, std::string_view folderName) {
-    std::string folder(pathName);
     // A folder handed over without its final separator still names the folder.
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    if (SameAscii(folder, "dir\\") || EndsWithNoCase(folder, "\\dir\\")) folder.resize(folder.size() - 4);
+    std::string folder = rtl::IncludeTrailingBackslash(std::string(pathName));
+    if (rtl::SameTextAscii(folder, "dir\\") || rtl::EndsWithTextAscii(folder, "\\dir\\")) folder.resize(folder.size() - 4);
     return folder.append(folderName).append("\\");
 }
 

@@ -14,6 +14,8 @@ namespace app::rules {
 // The queue position of a key "DB<n>": "DB" in any case, n from 1 to
 // 2147483647 in decimal without leading zeros.
 std::optional<uint32_t> QueuePosition(std::string_view key);
+// The key that a new entry at that position is written under.
+std::string QueueKey(uint32_t position);
 
 // The card file name of a desktop path: what follows its last "\", "/" or
 // ":", so that the name can never climb out of the card directory.

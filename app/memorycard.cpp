@@ -3,9 +3,9 @@
 #include "app/memorycard.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "palm/kivUserData.h"
+#include "rtl/Text.h"
 
 // The VFS library's entries may be missing: they just stay empty.
 void palm::LoadVFSAPI() { LoadBinding(vfs::Info, vfs::State); }
@@ -34,7 +34,7 @@ std::string SlotDisplayName(uint32_t userID, long slotRef) {
     unsigned long length = kDisplayNameSize - 1;
     palm::UmSlotGetDisplayName(userID, slotRef, buffer, &length);
     // A name that fills the buffer has no NUL: it is taken whole, never more.
-    return std::string(buffer, strnlen(buffer, sizeof buffer));
+    return rtl::BufferText(buffer);
 }
 
 }  // namespace

@@ -10,8 +10,11 @@
 
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
+#include "app/Settings.h"
 #include "rtl/FileAccess.h"
 #include "rtl/IniFiles.h"
+#include "rtl/Paths.h"
+#include "rtl/Text.h"
 #include "rtl/WinHandles.h"
 
 namespace app {
@@ -20,11 +23,8 @@ TdmConduit* dmConduit = nullptr;
 
 namespace {
 
-constexpr const char* kFolderName = "Tolvane";
-constexpr const char* kSettingsFileName = "Tolvane.ini";
-constexpr const char* kSetup = "Setup";
-constexpr const char* kQueue = "InstallToSlot";
-constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+namespace setup = settings::setup;
+namespace queue = settings::queue;
 
 constexpr uint32_t FourCC(const char (&code)[5]) {
     return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
@@ -43,15 +43,11 @@ bool Accepts(uint32_t configured, uint32_t volume) {
     return volume == configured || (configured == kSecureDigital && volume == kMultiMediaCard);
 }
 
-bool FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The positions queued when the walk starts, each once, in ascending order.
 std::vector<uint32_t> QueuedPositions(rtl::TIniFile& ini) {
     std::vector<uint32_t> positions;
-    for (const std::string& key : ini.ReadSection(kQueue))
+    for (const std::string& key : ini.ReadSection(queue::kSection))
         if (const auto n = rules::QueuePosition(key)) positions.push_back(*n);
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
@@ -79,8 +75,6 @@ struct SettingsFileCloser {
 
 }  // namespace
 
-std::string CardFileName(const std::string& source) { return rules::CardName(source); }
-
 TdmConduit::TdmConduit(rtl::TComponent* owner) : rtl::TComponent(owner, StaticClassName) {
     CreateStoredComponents();
     DataModuleCreate();
@@ -105,7 +99,7 @@ void TdmConduit::CreateStoredComponents() {
 void TdmConduit::DataModuleCreate() {}
 
 std::string TdmConduit::GetUserDirectory(const std::string& pathName) const {
-    return rules::ConduitFolder(pathName, kFolderName);
+    return rules::ConduitFolder(pathName, settings::kFolderName);
 }
 
 TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
@@ -119,7 +113,7 @@ TVolumeRefs TdmConduit::FindCardVolume(uint32_t mediaType) const {
     return {};
 }
 
-std::string TdmConduit::SettingsFile() const { return FUserDirectory + kSettingsFileName; }
+std::string TdmConduit::SettingsFile() const { return FUserDirectory + std::string(settings::kFileName); }
 
 void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     if (!fConduit_Setup) throw rtl::Exception("The setup dialog is not there");
@@ -127,17 +121,17 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     // The folder that the HotSync run reads, however the host spelt the
     // user's folder (with or without its final "\", or as its "dir"
     // sub-folder); kept without the final "\".
-    const std::string pathName(data.PathName, strnlen(data.PathName, sizeof data.PathName));
+    const std::string pathName = rtl::BufferText(data.PathName);
     const std::string folder = GetUserDirectory(pathName);
     FUserDirectory = folder.substr(0, folder.size() - 1);
     CreateDirectoryA(FUserDirectory.c_str(), nullptr);  // one level; it may well exist already
-    const std::string settingsFile = FUserDirectory + "\\" + kSettingsFileName;
+    const std::string settingsFile = FUserDirectory + "\\" + std::string(settings::kFileName);
     rtl::TIniFile ini(settingsFile);
     form.Slots = GetSlots(data.UserID);
-    form.DestDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    form.MediaType = static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0));
-    form.ConduitEnabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
-    form.SettingsFileExists = FileExists(settingsFile);
+    form.DestDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    form.MediaType = static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType));
+    form.ConduitEnabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+    form.SettingsFileExists = rtl::FileExists(settingsFile);
     form.ShowSettings();
     if (form.Execute() != rtl::mrOk) return;
     SaveSettings(ini, form);
@@ -149,9 +143,9 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
 // has been told that the choice was not kept and what to do about it.
 void TdmConduit::SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form) {
     try {
-        ini.WriteString(kSetup, "Directory", form.DestDirectory);
-        ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(form.MediaType));
-        ini.WriteBool(kSetup, "Conduit_Enabled", form.ConduitEnabled);
+        ini.WriteString(setup::kSection, setup::kDirectory, form.DestDirectory);
+        ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(form.MediaType));
+        ini.WriteBool(setup::kSection, setup::kEnabled, form.ConduitEnabled);
     } catch (const rtl::EIniFileException&) {
         rtl::MessageDlg("Tolvane could not save your settings in " + ini.FileName() +
                             ".\n\nThe file is read-only or another program has it open. Clear its read-only "
@@ -163,8 +157,8 @@ void TdmConduit::SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form) {
 }
 
 void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
-    FUserDirectory = GetUserDirectory(std::string(props.PathName, strnlen(props.PathName, sizeof props.PathName)));
-    if (!FileExists(SettingsFile())) {
+    FUserDirectory = GetUserDirectory(rtl::BufferText(props.PathName));
+    if (!rtl::FileExists(SettingsFile())) {
         Palm->AddLogEntry(SettingsFile() + " not found. Did you configure the Conduit?", kiv::slWarning, false);
         return;
     }
@@ -175,9 +169,10 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
         LogQueueCannotShrink();
         return;
     }
-    if (!ini.ReadBool(kSetup, "Conduit_Enabled", true)) return;
-    UseCardDirectory(ini.ReadString(kSetup, "Directory", kDefaultCardDirectory));
-    const TVolumeRefs volumes = FindCardVolume(static_cast<uint32_t>(ini.ReadInteger(kSetup, "MediaType", 0)));
+    if (!ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled)) return;
+    UseCardDirectory(ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory));
+    const TVolumeRefs volumes = FindCardVolume(
+        static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType)));
     if (volumes.empty()) {
         Palm->AddLogEntry("Tolvane found no VFS volume. Did you configure the Conduit?", kiv::slWarning, false);
         return;
@@ -209,20 +204,20 @@ void TdmConduit::InstallQueuedFiles() {
     }
     SettingsFileCloser closer{ini};
     for (const uint32_t n : positions) {
-        const std::string key = "DB" + std::to_string(n);
+        const std::string key = rules::QueueKey(n);
         // A key that another program took off the queue meanwhile is gone.
         bool exact = true;
-        const auto source = ini.ReadValue(kQueue, key, exact);
+        const auto source = ini.ReadValue(queue::kSection, key, exact);
         if (!source) continue;
         // A path of a Unicode settings file that the ANSI code page cannot
         // spell would reach the card library mangled, as another file's name.
         if (!exact) {
-            RefuseFile(CardFileName(*source));
+            RefuseFile(rules::CardName(*source));
             continue;
         }
         // Deleted only while it still names the file just installed: a key
         // that was given a new file meanwhile stays queued.
-        if (InstallFile(*source)) ini.DeleteKeyIfValue(kQueue, key, *source);
+        if (InstallFile(*source)) ini.DeleteKeyIfValue(queue::kSection, key, *source);
     }
 }
 
@@ -235,7 +230,7 @@ bool TdmConduit::RefuseFile(const std::string& name) {
 }
 
 bool TdmConduit::InstallFile(const std::string& source) {
-    const std::string name = CardFileName(source);
+    const std::string name = rules::CardName(source);
     if (!FCardDirectoryUsable || !rules::InstallableName(name)) return RefuseFile(name);
     Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
     palm::VFSDirCreate(FVolumeRef, FCardDirectory.c_str());
@@ -253,13 +248,8 @@ bool TdmConduit::InstallFile(const std::string& source) {
     return false;
 }
 
-void StartConduitModule() {
-    if (!dmConduit) dmConduit = new TdmConduit(nullptr);
-}
+void StartConduitModule() { rtl::CreateUnitComponent(dmConduit); }
 
-void StopConduitModule() noexcept {
-    delete dmConduit;
-    dmConduit = nullptr;
-}
+void StopConduitModule() noexcept { rtl::FreeUnitComponent(dmConduit); }
 
 }  // namespace app

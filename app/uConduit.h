@@ -64,7 +64,4 @@ extern TdmConduit* dmConduit;
 void StartConduitModule();
 void StopConduitModule() noexcept;
 
-// The card file name of a desktop path: what follows its last "\", "/" or ":".
-std::string CardFileName(const std::string& source);
-
 }  // namespace app

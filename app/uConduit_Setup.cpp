@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <iterator>
 
 #include "app/PathRules.h"
 #include "rtl/WinHandles.h"
@@ -118,6 +119,7 @@ void DrawArrow(HDC dc) {
 // --- The form --------------------------------------------------------------
 
 constexpr int kNone = rtl::kNoTabOrder;
+constexpr int kOnForm = rtl::kNoParent;
 
 // The conduit's name heads its message boxes; the dialog's own caption
 // would make the box look like a second setup dialog.
@@ -125,36 +127,29 @@ constexpr const char* kMessageCaption = "Tolvane";
 
 // kind, name, parent, left, top, width, height, anchors, caption, tab order, flags, modal result, items.
 constexpr rtl::ControlDesign kControls[] = {
-    {ControlKind::Image, "IAbout", nullptr, 9, 5, 105, 150, rtl::akTopLeft, "", kNone},
-    {ControlKind::Label, "lTitle", nullptr, 11, 10, 297, 13, rtl::akTopLeft, "HotSync Action for Tolvane", kNone,
+    {ControlKind::Image, "IAbout", kOnForm, 9, 5, 105, 150, rtl::akTopLeft, "", kNone},
+    {ControlKind::Label, "lTitle", kOnForm, 11, 10, 297, 13, rtl::akTopLeft, "HotSync Action for Tolvane", kNone,
      rtl::cfTransparent},
-    {ControlKind::Bevel, "bLine", nullptr, 8, 25, 313, 2, rtl::akTopLeft, "", kNone},
-    {ControlKind::Button, "bOK", nullptr, 329, 8, 87, 22, rtl::akTopLeft, "OK", 0, rtl::cfDefault},
-    {ControlKind::Button, "bCancel", nullptr, 329, 32, 87, 22, rtl::akTopLeft, "Cancel", 1, rtl::cfCancel,
+    {ControlKind::Bevel, "bLine", kOnForm, 8, 25, 313, 2, rtl::akTopLeft, "", kNone},
+    {ControlKind::Button, "bOK", kOnForm, 329, 8, 87, 22, rtl::akTopLeft, "OK", 0, rtl::cfDefault},
+    {ControlKind::Button, "bCancel", kOnForm, 329, 32, 87, 22, rtl::akTopLeft, "Cancel", 1, rtl::cfCancel,
      rtl::mrCancel},
-    {ControlKind::CheckBox, "cbInstall", nullptr, 136, 39, 181, 17, rtl::akTopLeft, "Install to card", 2,
+    {ControlKind::CheckBox, "cbInstall", kOnForm, 136, 39, 181, 17, rtl::akTopLeft, "Install to card", 2,
      rtl::cfChecked | rtl::cfNoTabStop},
-    {ControlKind::Label, "lCard", nullptr, 136, 67, 71, 13, rtl::akTopLeft, "Extension card", kNone},
-    {ControlKind::ComboList, "cbCard", nullptr, 136, 83, 187, 21, rtl::akTopLeft, "", 3},
-    {ControlKind::Label, "lDestination", nullptr, 136, 115, 108, 13, rtl::akTopLeft, "Install to this directory",
+    {ControlKind::Label, "lCard", kOnForm, 136, 67, 71, 13, rtl::akTopLeft, "Extension card", kNone},
+    {ControlKind::ComboList, "cbCard", kOnForm, 136, 83, 187, 21, rtl::akTopLeft, "", 3},
+    {ControlKind::Label, "lDestination", kOnForm, 136, 115, 108, 13, rtl::akTopLeft, "Install to this directory",
      kNone},
-    {ControlKind::ComboEdit, "cbDestination", nullptr, 136, 131, 187, 21, rtl::akTopLeft, "", 4, 0, rtl::mrNone,
+    {ControlKind::ComboEdit, "cbDestination", kOnForm, 136, 131, 187, 21, rtl::akTopLeft, "", 4, 0, rtl::mrNone,
      "/Palm/Programs/Plucker\n/Palm/Launcher\n/Palm/eBooks"},
 };
+static_assert(std::size(kControls) == static_cast<size_t>(SetupControl::Count), "one row per control");
+static_assert(rtl::ParentsHoldControls(kControls));
 
-constexpr rtl::FormDesign kDesign{
-    .name = "fConduit_Setup",
-    .caption = "Tolvane Conduit",
-    .clientWidth = 423,
-    .clientHeight = 168,
-    .border = rtl::FormBorder::Dialog,
-    .fontName = "Tahoma",
-    .fontSize = 8,
-    .fontUnit = rtl::FontUnit::Points,
-    .colour = kWhite,
-    .centred = true,
-    .controls = kControls,
-};
+constexpr rtl::FormDesign kDesign{.name = "fConduit_Setup", .caption = "Tolvane Conduit",
+                                  .clientWidth = 423, .clientHeight = 168,
+                                  .fontName = "Tahoma", .fontSize = 8, .fontUnit = rtl::FontUnit::Points,
+                                  .colour = kWhite, .centred = true, .controls = kControls};
 
 }  // namespace
 
@@ -172,17 +167,7 @@ std::shared_ptr<const rtl::TBitmap> ProductPicture() {
 }
 
 TfConduit_Setup::TfConduit_Setup(rtl::TComponent* owner)
-    : TForm(owner, kDesign, StaticClassName),
-      IAbout(Control("IAbout")),
-      lTitle(Control("lTitle")),
-      bLine(Control("bLine")),
-      bOK(Control("bOK")),
-      bCancel(Control("bCancel")),
-      cbInstall(Control("cbInstall")),
-      lCard(Control("lCard")),
-      cbCard(Control("cbCard")),
-      lDestination(Control("lDestination")),
-      cbDestination(Control("cbDestination")) {
+    : TForm(owner, kDesign, StaticClassName) {
     bOK.OnClick = [this](rtl::TComponent* sender) { bOKClick(sender); };
     cbInstall.OnClick = [this](rtl::TComponent* sender) { cbInstallClick(sender); };
 }
@@ -247,13 +232,8 @@ rtl::TModalResult TfConduit_Setup::Execute() {
     return ShowModal();
 }
 
-void StartSetupForm() {
-    if (!fConduit_Setup) fConduit_Setup = new TfConduit_Setup(nullptr);
-}
+void StartSetupForm() { rtl::CreateUnitComponent(fConduit_Setup); }
 
-void StopSetupForm() noexcept {
-    delete fConduit_Setup;
-    fConduit_Setup = nullptr;
-}
+void StopSetupForm() noexcept { rtl::FreeUnitComponent(fConduit_Setup); }
 
 }  // namespace app

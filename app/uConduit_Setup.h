@@ -22,21 +22,36 @@ namespace app {
 // into its slot, on the form's white.
 std::shared_ptr<const rtl::TBitmap> ProductPicture();
 
+// The setup form's controls: the rows of its design table, in order.
+enum class SetupControl : size_t {
+    IAbout,
+    lTitle,
+    bLine,
+    bOK,
+    bCancel,
+    cbInstall,
+    lCard,
+    cbCard,
+    lDestination,
+    cbDestination,
+    Count
+};
+
 class TfConduit_Setup : public rtl::TForm {
 public:
     static constexpr const char* StaticClassName = "TfConduit_Setup";
     explicit TfConduit_Setup(rtl::TComponent* owner);
 
-    rtl::TControl& IAbout;
-    rtl::TControl& lTitle;
-    rtl::TControl& bLine;
-    rtl::TControl& bOK;
-    rtl::TControl& bCancel;
-    rtl::TControl& cbInstall;
-    rtl::TControl& lCard;
-    rtl::TControl& cbCard;
-    rtl::TControl& lDestination;
-    rtl::TControl& cbDestination;
+    rtl::TControl& IAbout = Control(SetupControl::IAbout);
+    rtl::TControl& lTitle = Control(SetupControl::lTitle);
+    rtl::TControl& bLine = Control(SetupControl::bLine);
+    rtl::TControl& bOK = Control(SetupControl::bOK);
+    rtl::TControl& bCancel = Control(SetupControl::bCancel);
+    rtl::TControl& cbInstall = Control(SetupControl::cbInstall);
+    rtl::TControl& lCard = Control(SetupControl::lCard);
+    rtl::TControl& cbCard = Control(SetupControl::cbCard);
+    rtl::TControl& lDestination = Control(SetupControl::lDestination);
+    rtl::TControl& cbDestination = Control(SetupControl::cbDestination);
 
     // What the dialog shows and, after OK, what the user chose.
     std::string DestDirectory;

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "rtl/Text.h"
+
 namespace kiv {
 
 namespace {
@@ -27,7 +29,7 @@ TkivSingletonComponent::TkivSingletonComponent(rtl::TComponent* owner, const cha
     if (!SingletonList) SingletonList = new std::vector<SingletonEntry>();
     if (Designing()) return;
     const auto clash = std::find_if(SingletonList->begin(), SingletonList->end(),
-                                    [&](const SingletonEntry& e) { return rtl::SameText(e.className, ClassName()); });
+                                    [&](const SingletonEntry& e) { return rtl::SameTextAscii(e.className, ClassName()); });
     if (clash != SingletonList->end())
         throw EkivSingletonError(rtl::Format("The class \"%s\" has already been instantiated", ClassName().c_str()));
     SingletonList->push_back({ClassName(), this});
@@ -43,7 +45,7 @@ TkivSingletonComponent::~TkivSingletonComponent() {
 TkivSingletonComponent* FindSingletonInstance(const char* className) noexcept {
     if (!SingletonList || !className) return nullptr;
     for (const SingletonEntry& e : *SingletonList)
-        if (rtl::SameText(e.className, className)) return e.instance;
+        if (rtl::SameTextAscii(e.className, className)) return e.instance;
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <memory>
 
 #include "rtl/SysUtils.h"
@@ -65,7 +66,8 @@ void DrawPause(HDC dc) {
 }  // namespace
 
 std::shared_ptr<const rtl::TBitmap> HotSyncActionPicture(int index) {
-    if (index < 0 || index >= kHotSyncActionCount) throw rtl::Exception("Invalid index to ActionEnabled property");
+    if (index < 0 || index >= kHotSyncActionCount)
+        throw rtl::Exception(rtl::Format("No HotSync action picture for index %d", index));
     const COLORREF background = GetSysColor(COLOR_BTNFACE);
     auto picture = std::make_shared<rtl::TBitmap>(44, 20, background);
     const HDC dc = picture->Canvas();
@@ -95,41 +97,36 @@ constexpr unsigned kTopStretch = rtl::akLeft | rtl::akTop | rtl::akRight;
 constexpr unsigned kTopRight = rtl::akTop | rtl::akRight;
 constexpr unsigned kBottomRight = rtl::akRight | rtl::akBottom;
 constexpr int kNone = rtl::kNoTabOrder;
+constexpr int kOnForm = rtl::kNoParent;
+constexpr int kInGroup = static_cast<int>(ActionControl::GBActions);
 
 // kind, name, parent, left, top, width, height, anchors, caption, tab order, flags, modal result.
 // BtnData and BtnAbout start hidden: Execute shows each only with a click
 // handler, so that the dialog never offers a button that does nothing.
 constexpr rtl::ControlDesign kControls[] = {
-    {ControlKind::GroupBox, "GBActions", nullptr, 12, 12, 288, 205, kAllSides, "HotSync Action for ", 0},
-    {ControlKind::Image, "Image1", "GBActions", 16, 40, 44, 20, rtl::akTopLeft, "", kNone},
-    {ControlKind::Image, "Image2", "GBActions", 16, 82, 44, 20, rtl::akTopLeft, "", kNone},
-    {ControlKind::Image, "Image3", "GBActions", 16, 125, 44, 20, rtl::akTopLeft, "", kNone},
-    {ControlKind::Image, "Image4", "GBActions", 16, 167, 44, 20, rtl::akTopLeft, "", kNone},
-    {ControlKind::RadioButton, "RBSyncFiles", "GBActions", 85, 43, 200, 14, kTopStretch, "&Synchronise the files", 0},
-    {ControlKind::RadioButton, "RBPCtoHH", "GBActions", 85, 85, 200, 14, kTopStretch, "&Desktop overwrites handheld", 1},
-    {ControlKind::RadioButton, "RBHHtoPC", "GBActions", 85, 128, 200, 13, kTopStretch, "H&andheld overwites Desktop", 2},
-    {ControlKind::RadioButton, "RBDoNothing", "GBActions", 85, 170, 200, 15, kTopStretch, "Do &nothing", 3},
-    {ControlKind::Button, "BtnOk", nullptr, 316, 20, 81, 21, kTopRight, "OK", 1, rtl::cfDefault, rtl::mrOk},
-    {ControlKind::Button, "BtnCancel", nullptr, 316, 46, 81, 21, kTopRight, "Cancel", 2, rtl::cfCancel, rtl::mrCancel},
-    {ControlKind::Button, "BtnHelp", nullptr, 316, 72, 81, 21, kTopRight, "Help", 3, rtl::cfHidden},
-    {ControlKind::CheckBox, "CBSetAsDefault", nullptr, 309, 117, 92, 14, kTopRight, "Set &as Default", 4},
-    {ControlKind::Button, "BtnData", nullptr, 316, 170, 81, 21, kBottomRight, "Data settings", 5, rtl::cfHidden},
-    {ControlKind::Button, "BtnAbout", nullptr, 316, 196, 81, 21, kBottomRight, "About", 6, rtl::cfHidden},
+    {ControlKind::GroupBox, "GBActions", kOnForm, 12, 12, 288, 205, kAllSides, "HotSync Action for ", 0},
+    {ControlKind::Image, "Image1", kInGroup, 16, 40, 44, 20, rtl::akTopLeft, "", kNone},
+    {ControlKind::Image, "Image2", kInGroup, 16, 82, 44, 20, rtl::akTopLeft, "", kNone},
+    {ControlKind::Image, "Image3", kInGroup, 16, 125, 44, 20, rtl::akTopLeft, "", kNone},
+    {ControlKind::Image, "Image4", kInGroup, 16, 167, 44, 20, rtl::akTopLeft, "", kNone},
+    {ControlKind::RadioButton, "RBSyncFiles", kInGroup, 85, 43, 200, 14, kTopStretch, "&Synchronise the files", 0},
+    {ControlKind::RadioButton, "RBPCtoHH", kInGroup, 85, 85, 200, 14, kTopStretch, "&Desktop overwrites handheld", 1},
+    {ControlKind::RadioButton, "RBHHtoPC", kInGroup, 85, 128, 200, 13, kTopStretch, "H&andheld overwites Desktop", 2},
+    {ControlKind::RadioButton, "RBDoNothing", kInGroup, 85, 170, 200, 15, kTopStretch, "Do &nothing", 3},
+    {ControlKind::Button, "BtnOk", kOnForm, 316, 20, 81, 21, kTopRight, "OK", 1, rtl::cfDefault, rtl::mrOk},
+    {ControlKind::Button, "BtnCancel", kOnForm, 316, 46, 81, 21, kTopRight, "Cancel", 2, rtl::cfCancel, rtl::mrCancel},
+    {ControlKind::Button, "BtnHelp", kOnForm, 316, 72, 81, 21, kTopRight, "Help", 3, rtl::cfHidden},
+    {ControlKind::CheckBox, "CBSetAsDefault", kOnForm, 309, 117, 92, 14, kTopRight, "Set &as Default", 4},
+    {ControlKind::Button, "BtnData", kOnForm, 316, 170, 81, 21, kBottomRight, "Data settings", 5, rtl::cfHidden},
+    {ControlKind::Button, "BtnAbout", kOnForm, 316, 196, 81, 21, kBottomRight, "About", 6, rtl::cfHidden},
 };
+static_assert(std::size(kControls) == static_cast<size_t>(ActionControl::Count), "one row per control");
+static_assert(rtl::ParentsHoldControls(kControls));
 
-constexpr rtl::FormDesign kDesign{
-    .name = "kivHotSyncActionForm",
-    .caption = "Change HotSync Action",
-    .clientWidth = 409,
-    .clientHeight = 229,
-    .border = rtl::FormBorder::Dialog,
-    .fontName = "MS Sans Serif",
-    .fontSize = 10,
-    .fontUnit = rtl::FontUnit::Pixels,
-    .colour = rtl::clDefault,
-    .centred = true,
-    .controls = kControls,
-};
+constexpr rtl::FormDesign kDesign{.name = "kivHotSyncActionForm", .caption = "Change HotSync Action",
+                                  .clientWidth = 409, .clientHeight = 229,
+                                  .fontName = "MS Sans Serif", .fontSize = 10, .fontUnit = rtl::FontUnit::Pixels,
+                                  .colour = rtl::clDefault, .centred = true, .controls = kControls};
 
 void CheckActionIndex(int32_t index) {
     if (index < 0 || index >= kHotSyncActionCount) throw rtl::Exception("Invalid index to ActionEnabled property");
@@ -153,23 +150,7 @@ void ShowOptionalButton(rtl::TControl& button, const rtl::TNotifyEvent& handler,
 }  // namespace
 
 TkivHotSyncActionForm::TkivHotSyncActionForm(rtl::TComponent* owner)
-    : TForm(owner, kDesign, StaticClassName),
-      GBActions(Control("GBActions")),
-      Image1(Control("Image1")),
-      Image2(Control("Image2")),
-      Image3(Control("Image3")),
-      Image4(Control("Image4")),
-      RBSyncFiles(Control("RBSyncFiles")),
-      RBPCtoHH(Control("RBPCtoHH")),
-      RBHHtoPC(Control("RBHHtoPC")),
-      RBDoNothing(Control("RBDoNothing")),
-      BtnOk(Control("BtnOk")),
-      BtnCancel(Control("BtnCancel")),
-      BtnHelp(Control("BtnHelp")),
-      CBSetAsDefault(Control("CBSetAsDefault")),
-      BtnData(Control("BtnData")),
-      BtnAbout(Control("BtnAbout")),
-      RadioButtons{&RBSyncFiles, &RBPCtoHH, &RBHHtoPC, &RBDoNothing} {
+    : TForm(owner, kDesign, StaticClassName) {
     rtl::TControl* images[] = {&Image1, &Image2, &Image3, &Image4};
     for (int i = 0; i < kHotSyncActionCount; ++i) images[i]->SetPicture(HotSyncActionPicture(i));
     OnShow = [this](rtl::TComponent* sender) { FormShow(sender); };

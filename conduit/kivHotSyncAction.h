@@ -20,31 +20,53 @@ namespace kiv {
 enum HotSyncActionIndex : int32_t { aiSyncFiles = 0, aiPCtoHH = 1, aiHHtoPC = 2, aiDoNothing = 3 };
 constexpr int kHotSyncActionCount = 4;
 
-// The 44 x 20 picture shown beside the action of that index.
+// The 44 x 20 picture shown beside the action of that index; throws
+// Exception for an index outside 0 to 3.
 std::shared_ptr<const rtl::TBitmap> HotSyncActionPicture(int index);
+
+// The action form's controls: the rows of its design table, in order.
+enum class ActionControl : size_t {
+    GBActions,
+    Image1,
+    Image2,
+    Image3,
+    Image4,
+    RBSyncFiles,
+    RBPCtoHH,
+    RBHHtoPC,
+    RBDoNothing,
+    BtnOk,
+    BtnCancel,
+    BtnHelp,
+    CBSetAsDefault,
+    BtnData,
+    BtnAbout,
+    Count
+};
 
 class TkivHotSyncActionForm : public rtl::TForm {
 public:
     static constexpr const char* StaticClassName = "TkivHotSyncActionForm";
     explicit TkivHotSyncActionForm(rtl::TComponent* owner);
 
-    rtl::TControl& GBActions;
-    rtl::TControl& Image1;
-    rtl::TControl& Image2;
-    rtl::TControl& Image3;
-    rtl::TControl& Image4;
-    rtl::TControl& RBSyncFiles;
-    rtl::TControl& RBPCtoHH;
-    rtl::TControl& RBHHtoPC;
-    rtl::TControl& RBDoNothing;
-    rtl::TControl& BtnOk;
-    rtl::TControl& BtnCancel;
-    rtl::TControl& BtnHelp;
-    rtl::TControl& CBSetAsDefault;
-    rtl::TControl& BtnData;
-    rtl::TControl& BtnAbout;
+    rtl::TControl& GBActions = Control(ActionControl::GBActions);
+    rtl::TControl& Image1 = Control(ActionControl::Image1);
+    rtl::TControl& Image2 = Control(ActionControl::Image2);
+    rtl::TControl& Image3 = Control(ActionControl::Image3);
+    rtl::TControl& Image4 = Control(ActionControl::Image4);
+    rtl::TControl& RBSyncFiles = Control(ActionControl::RBSyncFiles);
+    rtl::TControl& RBPCtoHH = Control(ActionControl::RBPCtoHH);
+    rtl::TControl& RBHHtoPC = Control(ActionControl::RBHHtoPC);
+    rtl::TControl& RBDoNothing = Control(ActionControl::RBDoNothing);
+    rtl::TControl& BtnOk = Control(ActionControl::BtnOk);
+    rtl::TControl& BtnCancel = Control(ActionControl::BtnCancel);
+    rtl::TControl& BtnHelp = Control(ActionControl::BtnHelp);
+    rtl::TControl& CBSetAsDefault = Control(ActionControl::CBSetAsDefault);
+    rtl::TControl& BtnData = Control(ActionControl::BtnData);
+    rtl::TControl& BtnAbout = Control(ActionControl::BtnAbout);
     // The radio buttons by action index.
-    const std::array<rtl::TControl*, kHotSyncActionCount> RadioButtons;
+    const std::array<rtl::TControl*, kHotSyncActionCount> RadioButtons{&RBSyncFiles, &RBPCtoHH, &RBHHtoPC,
+                                                                        &RBDoNothing};
 
     // Both throw Exception for an index outside 0 to 3, changing nothing.
     void SetActionEnabled(int32_t index, bool enabled);

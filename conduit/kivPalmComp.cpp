@@ -22,6 +22,8 @@
 #include "palm/kivUserData.h"
 #include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
+#include "rtl/Paths.h"
+#include "rtl/Text.h"
 
 namespace kiv {
 
@@ -43,10 +45,6 @@ void CopyToHostBuffer(const std::string& text, char* buffer, unsigned long size)
     std::memcpy(buffer, text.data(), count);
     buffer[count] = '\0';
 }
-
-// A text that a Palm Desktop library wrote into a buffer, read no further
-// than the buffer, whether or not the library terminated it.
-std::string BufferText(const char* buffer, size_t size) { return std::string(buffer, strnlen(buffer, size)); }
 
 }  // namespace
 
@@ -168,11 +166,6 @@ bool SafeUserFolderName(std::string_view name) {
            name.find("..") == std::string_view::npos && !HasAny(name, ":*?");
 }
 
-std::string WithBackslash(std::string path) {
-    if (path.empty() || path.back() != '\\') path += '\\';
-    return path;
-}
-
 // The folder of the user at `index`, or "" when it cannot be had safely.
 std::string UserFolder(short index) {
     unsigned long id = 0;
@@ -180,7 +173,7 @@ std::string UserFolder(short index) {
     char buffer[256] = {};
     short size = 255;
     if (palm::UmGetUserDirectory(id, buffer, &size) < 0) return {};
-    std::string folder = BufferText(buffer, sizeof buffer);
+    std::string folder = rtl::BufferText(buffer);
     return SafeUserFolderName(folder) ? folder : std::string();
 }
 
@@ -202,17 +195,17 @@ std::vector<std::string> ConduitDirectories(const std::string& creatorID) {
     long coreSize = 255;
     if (palm::CmGetCorePath(corePath, &coreSize) != 0) return folders;
     try {
-        const std::string core = BufferText(corePath, sizeof corePath);
+        const std::string core = rtl::BufferText(corePath);
         char dirBuffer[256] = {};
         long dirSize = 255;
         if (palm::CmGetCreatorDirectory(creatorID.c_str(), dirBuffer, &dirSize) != 0) return folders;
-        const std::string conduitFolder = BufferText(dirBuffer, sizeof dirBuffer);
+        const std::string conduitFolder = rtl::BufferText(dirBuffer);
         if (core.empty() || !SafeConduitFolderName(conduitFolder)) return folders;
         const short count = palm::UmGetUserCount();
         for (short i = 0; i < count; ++i) {
             try {
                 const std::string user = UserFolder(i);
-                if (!user.empty()) folders.push_back(WithBackslash(WithBackslash(core) + user) + conduitFolder);
+                if (!user.empty()) folders.push_back(rtl::IncludeTrailingBackslash(rtl::IncludeTrailingBackslash(core) + user) + conduitFolder);
             } catch (...) {
                 // One user whose folder cannot be had must not keep the others.
             }

@@ -7,6 +7,7 @@
 #include "app/PathRules.h"
 #include "rtl/IniEncoding.h"
 #include "rtl/IniText.h"
+#include "rtl/Text.h"
 
 namespace fuzzcheck {
 
@@ -52,7 +53,7 @@ std::string_view Trimmed(std::string_view name) {
     return name;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return rtl::FoldName(Trimmed(a)) == rtl::FoldName(Trimmed(b)); }
+bool SameName(std::string_view a, std::string_view b) { return rtl::SameTextAscii(Trimmed(a), Trimmed(b)); }
 
 struct Snapshot {
     std::vector<std::pair<std::string, std::vector<std::string>>> keys;  // section -> listed keys

@@ -6,6 +6,7 @@
 #include "palm/kivUserData.h"
 #include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 
 namespace palm {

@@ -2,11 +2,12 @@
 #define PALM_DEFINE_BINDING
 #include "palm/kivUserData.h"
 
-#include <cstring>
 
 #include "palm/PalmCall.h"
 #include "rtl/ModulePath.h"
+#include "rtl/Paths.h"
 #include "rtl/Registry.h"
+#include "rtl/Text.h"
 #include "rtl/WinHandles.h"
 
 namespace palm {
@@ -30,13 +31,13 @@ std::string AskUserDataBesideUs() {
     char buffer[260] = {};
     short size = sizeof buffer;
     CallEntry(entry, buffer, &size);
-    return std::string(buffer, strnlen(buffer, sizeof buffer));
+    return rtl::BufferText(buffer);
 }
 
 // The folder of the HotSync Manager's executable, as the registry names it.
 std::string AskRegistry() {
     const auto hotSyncPath = rtl::ReadRegistryText(HKEY_CURRENT_USER, kCoreKey, "HotSyncPath");
-    return hotSyncPath ? rtl::ExtractFileDir(*hotSyncPath) : std::string();
+    return hotSyncPath ? rtl::ExtractFilePath(*hotSyncPath) : std::string();
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ std::string GetPalmDesktopDir() {
     if (!PalmDesktopDir.empty()) return PalmDesktopDir;
     PalmDesktopDir = AskUserDataBesideUs();
     if (PalmDesktopDir.empty()) PalmDesktopDir = AskRegistry();
-    PalmDesktopDir = rtl::AddBackslash(PalmDesktopDir);
+    PalmDesktopDir = rtl::IncludeTrailingBackslash(PalmDesktopDir);
     return PalmDesktopDir;
 }
 

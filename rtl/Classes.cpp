@@ -6,15 +6,6 @@
 
 namespace rtl {
 
-namespace {
-char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-}  // namespace
-
-bool SameText(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 // The system locale's mapping goes through the ANSI code page's own
 // letters, so that double-byte code pages and accented letters fold as
 // Windows folds them; without linguistic casing it is the file system's.

@@ -13,14 +13,10 @@
 
 namespace rtl {
 
-// Compares class and component names the way the framework does: ASCII
-// letters without regard to case.
-bool SameText(std::string_view a, std::string_view b) noexcept;
-
 // Compares ANSI texts the way the desktop's users and its file system do:
 // every letter of the ANSI code page without regard to case (an accented
 // capital is its small letter), not only A-Z. For paths and HotSync user names;
-// the framework's own names keep SameText.
+// the framework's own names keep SameTextAscii (rtl/Text.h).
 bool SameTextInCodePage(std::string_view a, std::string_view b);
 // The form in which SameTextInCodePage compares: for sorting and lookups.
 std::string FoldedInCodePage(std::string_view text);
@@ -49,7 +45,6 @@ public:
     TComponent* Owner() const noexcept { return owner_; }
     const std::string& Name() const noexcept { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
-    unsigned ComponentState() const noexcept { return state_; }
     bool Designing() const noexcept { return (state_ & csDesigning) != 0; }
     // A designer marks its root; owned components created afterwards inherit it.
     void SetDesigning(bool designing) noexcept;
@@ -71,5 +66,17 @@ private:
     unsigned state_ = 0;
     std::vector<TComponent*> components_;
 };
+
+// A unit's one global component (a form, a data module), without owner:
+// created by the unit's start unless it exists, freed by its stop.
+template <class T>
+void CreateUnitComponent(T*& instance) {
+    if (!instance) instance = new T(nullptr);
+}
+template <class T>
+void FreeUnitComponent(T*& instance) noexcept {
+    delete instance;
+    instance = nullptr;
+}
 
 }  // namespace rtl

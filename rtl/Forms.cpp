@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -42,14 +43,20 @@ constexpr KindTraits kKinds[] = {
     {"TGroupBox", "BUTTON", BS_GROUPBOX, 0, false},
     {"TComboBox", "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
     {"TComboBox", "COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
-    {"TEdit", "EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
 };
+static_assert(std::size(kKinds) == static_cast<size_t>(ControlKind::ComboEdit) + 1, "one row per control kind");
 
 const KindTraits& Traits(ControlKind kind) { return kKinds[static_cast<int>(kind)]; }
 
 bool IsCombo(ControlKind kind) { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
 bool IsCheckable(ControlKind kind) { return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton; }
-bool HoldsText(ControlKind kind) { return kind == ControlKind::ComboEdit || kind == ControlKind::Edit; }
+// The user types the text of these; the window holds it.
+bool HoldsText(ControlKind kind) { return kind == ControlKind::ComboEdit; }
+// A caption these kinds would never show: a picture, a line, a list whose
+// text is its selection.
+bool ShowsCaption(ControlKind kind) {
+    return kind != ControlKind::Image && kind != ControlKind::Bevel && kind != ControlKind::ComboList;
+}
 
 // A combo box window is as high as its open list; the design gives the
 // height of the closed box.
@@ -150,6 +157,10 @@ TControl::TControl(TForm& form, const ControlDesign& design, TControl* parent)
 
 TControl::~TControl() = default;
 
+void TControl::Require(bool supported, const char* operation) const {
+    if (!supported) throw Exception("Control " + Name() + " cannot " + operation);
+}
+
 std::vector<TControl*> TControl::Children() const {
     std::vector<TControl*> children;
     for (TControl* c : form_.controls_)
@@ -206,6 +217,7 @@ std::string TControl::Caption() const {
 }
 
 void TControl::SetCaption(std::string caption) {
+    Require(ShowsCaption(kind_), "show a caption");
     caption_ = std::move(caption);
     if (!handle_) return;
     SetWindowTextA(handle_, caption_.c_str());
@@ -248,12 +260,13 @@ void TControl::ApplyEnabled() {
 }
 
 bool TControl::Checked() const {
-    if (handle_ && IsCheckable(kind_)) checked_ = SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    Require(IsCheckable(kind_), "be checked");
+    if (handle_) checked_ = SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     return checked_;
 }
 
 void TControl::SetChecked(bool checked) {
-    if (!IsCheckable(kind_)) throw Exception("Control " + Name() + " cannot be checked");
+    Require(IsCheckable(kind_), "be checked");
     if (checked && kind_ == ControlKind::RadioButton) {
         for (TControl* c : form_.controls_) {
             if (c == this || c->kind_ != ControlKind::RadioButton || c->parent_ != parent_) continue;
@@ -271,12 +284,14 @@ void TControl::ApplyChecked() {
 }
 
 void TControl::SetItems(std::vector<std::string> items) {
+    Require(IsCombo(kind_), "hold items");
     items_ = std::move(items);
     itemIndex_ = -1;
     ApplyItems();
 }
 
 void TControl::AddItem(std::string item) {
+    Require(IsCombo(kind_), "hold items");
     items_.push_back(std::move(item));
     if (handle_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
 }
@@ -290,11 +305,13 @@ void TControl::ApplyItems() {
 }
 
 int TControl::ItemIndex() const {
-    if (handle_ && IsCombo(kind_)) itemIndex_ = static_cast<int>(SendMessageA(handle_, CB_GETCURSEL, 0, 0));
+    Require(IsCombo(kind_), "hold items");
+    if (handle_) itemIndex_ = static_cast<int>(SendMessageA(handle_, CB_GETCURSEL, 0, 0));
     return itemIndex_;
 }
 
 void TControl::SetItemIndex(int index) {
+    Require(IsCombo(kind_), "hold items");
     if (index < -1 || index >= static_cast<int>(items_.size()))
         throw Exception(Format("List index out of bounds (%d)", index));
     itemIndex_ = index;
@@ -303,6 +320,7 @@ void TControl::SetItemIndex(int index) {
 }
 
 void TControl::SetPicture(std::shared_ptr<const TBitmap> picture) {
+    Require(kind_ == ControlKind::Image, "show a picture");
     picture_ = std::move(picture);
     if (handle_) InvalidateRect(handle_, nullptr, TRUE);
 }
@@ -342,8 +360,8 @@ void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
 
 void TControl::SaveState() noexcept {
     try {
-        Checked();
-        ItemIndex();
+        if (IsCheckable(kind_)) Checked();
+        if (IsCombo(kind_)) ItemIndex();
         Caption();
     } catch (...) {
         // Out of memory while copying a text: the last known state stays.
@@ -359,7 +377,6 @@ TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
     : TComponent(owner, className),
       caption_(design.caption),
       clientSize_{design.clientWidth, design.clientHeight},
-      border_(design.border),
       fontName_(design.fontName),
       fontSize_(design.fontSize),
       fontUnit_(design.fontUnit),
@@ -368,10 +385,13 @@ TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
     SetName(design.name);
     for (const ControlDesign& d : design.controls) {
         TControl* parent = nullptr;
-        if (d.parent) {
-            parent = &Control(d.parent);  // a parent comes before its controls
+        if (d.parent != kNoParent) {
+            // A parent comes before its controls.
+            if (d.parent < 0 || static_cast<size_t>(d.parent) >= controls_.size())
+                throw Exception(Format("Control %s has no parent in row %d", d.name, d.parent));
+            parent = controls_[static_cast<size_t>(d.parent)];
             if (parent->kind_ != ControlKind::GroupBox)
-                throw Exception(std::string("Control ") + d.parent + " cannot hold other controls");
+                throw Exception("Control " + parent->Name() + " cannot hold other controls");
         }
         controls_.push_back(new TControl(*this, d, parent));
     }
@@ -379,10 +399,10 @@ TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
 
 TForm::~TForm() = default;
 
-TControl& TForm::Control(std::string_view name) const {
-    for (TControl* c : controls_)
-        if (SameText(c->Name(), name)) return *c;
-    throw Exception("Control " + std::string(name) + " not found on form " + Name());
+TControl& TForm::Control(size_t row) const {
+    if (row >= controls_.size())
+        throw Exception(Format("Form %s has no control in row %u", Name().c_str(), static_cast<unsigned>(row)));
+    return *controls_[row];
 }
 
 void TForm::SetCaption(std::string caption) {
@@ -399,13 +419,6 @@ void TForm::SetClientSize(int width, int height) {
         SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     }
     LayoutChildren(nullptr, old, clientSize_);
-}
-
-void TForm::Resized(SIZE client) {
-    if (client.cx == clientSize_.cx && client.cy == clientSize_.cy) return;
-    const SIZE old = clientSize_;
-    clientSize_ = client;
-    LayoutChildren(nullptr, old, client);
 }
 
 void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
@@ -483,8 +496,7 @@ TModalResult TForm::ShowModal() {
     alignas(DWORD) WORD buffer[12] = {};
     DLGTEMPLATE header{};
     header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME;
-    if (border_ == FormBorder::Sizeable) header.style = (header.style & ~DS_MODALFRAME) | WS_THICKFRAME;
-    header.dwExtendedStyle = border_ == FormBorder::Dialog ? WS_EX_DLGMODALFRAME : 0;
+    header.dwExtendedStyle = WS_EX_DLGMODALFRAME;
     std::memcpy(buffer, &header, sizeof header);  // menu, class and title follow as empty words
     // The dialog manager creates and destroys the window itself, before
     // this call returns; WM_DESTROY hands our controls their last state.
@@ -535,10 +547,6 @@ INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_SIZE:
-        // A sizeable form being resized by the user.
-        if (handle_ && wParam != SIZE_MINIMIZED) Resized(SIZE{LOWORD(lParam), HIWORD(lParam)});
-        return FALSE;
     case WM_DRAWITEM:
         DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
@@ -620,9 +628,6 @@ void TForm::Command(WORD id, WORD code, HWND from) {
     case ControlKind::ComboList:
     case ControlKind::ComboEdit:
         if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && control->OnChange) control->OnChange(control);
-        return;
-    case ControlKind::Edit:
-        if (code == EN_CHANGE && control->OnChange) control->OnChange(control);
         return;
     default:
         return;

@@ -2,22 +2,30 @@
 // message boxes.
 //
 // A form's design is data: one FormDesign with one ControlDesign row per
-// control. TForm builds its TControl objects from it at construction; the
-// window and the controls' windows exist only while ShowModal runs. Every
+// control, in the order of an enumeration that names the form's controls.
+// TForm builds its TControl objects from it at construction and hands them
+// out by that enumeration, so that a control is never looked up by a name
+// that could be misspelt; the window and the controls' windows exist only
+// while ShowModal runs. Every
 // property of a control (caption, bounds, visibility, enabled state, check
 // state, combo items and selection, click handler) may be changed before the
 // form is shown, while it is shown (from its handlers), and read afterwards:
-// the state the window had when it closed is kept.
+// the state the window had when it closed is kept. An operation that a
+// control's kind does not support (checking a button, items of a label)
+// throws Exception instead of being ignored.
 //
+//   enum class Ctl { bOK, ..., Count };
 //   constexpr rtl::ControlDesign kControls[] = {
 //       {.kind = rtl::ControlKind::Button, .name = "bOK", .left = 329, .top = 8,
 //        .width = 87, .height = 22, .anchors = rtl::akTop | rtl::akRight,
 //        .caption = "OK", .tabOrder = 0, .flags = rtl::cfDefault},
 //       ...};
+//   static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count));
+//   static_assert(rtl::ParentsHoldControls(kControls));
 //   constexpr rtl::FormDesign kDesign = {.caption = "...", .clientWidth = 423, ...,
 //                                        .controls = kControls};
 //   rtl::TForm form(nullptr, kDesign);
-//   form.Control("bOK").OnClick = [&](rtl::TComponent*) { form.SetModalResult(rtl::mrOk); };
+//   form.Control(Ctl::bOK).OnClick = [&](rtl::TComponent*) { form.SetModalResult(rtl::mrOk); };
 //   if (form.ShowModal() == rtl::mrOk) ...
 //
 // Keys: Enter clicks the default button (cfDefault), Esc clicks the cancel
@@ -34,6 +42,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "rtl/Classes.h"
@@ -51,7 +60,6 @@ enum class ControlKind {
     GroupBox,     // a frame with a caption; may be the parent of other controls
     ComboList,    // drop-down list: choice only
     ComboEdit,    // drop-down combo: any text may be typed
-    Edit,
 };
 
 enum Anchor : unsigned { akLeft = 1u << 0, akTop = 1u << 1, akRight = 1u << 2, akBottom = 1u << 3 };
@@ -71,11 +79,13 @@ enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 // No tab order: the control never takes the focus (labels, images, bevels).
 constexpr int kNoTabOrder = -1;
+// No parent: the control lies on the form itself.
+constexpr int kNoParent = -1;
 
 struct ControlDesign {
     ControlKind kind = ControlKind::Label;
     const char* name = "";
-    const char* parent = nullptr;  // nullptr: the form itself
+    int parent = kNoParent;  // the row of a group box that comes earlier
     int left = 0, top = 0, width = 0, height = 0;  // pixels, relative to the parent
     unsigned anchors = akTopLeft;
     const char* caption = "";
@@ -85,7 +95,17 @@ struct ControlDesign {
     const char* items = nullptr;  // combo items, separated by '\n'
 };
 
-enum class FormBorder { Dialog /* fixed size, system menu only */, Sizeable };
+// Whether every parent of a design table is a group box that comes before
+// its controls; for the forms' static_asserts (the constructor checks again).
+constexpr bool ParentsHoldControls(std::span<const ControlDesign> controls) {
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const int parent = controls[i].parent;
+        if (parent == kNoParent) continue;
+        if (parent < 0 || static_cast<size_t>(parent) >= i) return false;
+        if (controls[static_cast<size_t>(parent)].kind != ControlKind::GroupBox) return false;
+    }
+    return true;
+}
 
 // Not a colour: the system's dialog colour.
 constexpr COLORREF clDefault = 0xFF000000u;
@@ -93,8 +113,7 @@ constexpr COLORREF clDefault = 0xFF000000u;
 struct FormDesign {
     const char* name = "";
     const char* caption = "";
-    int clientWidth = 0, clientHeight = 0;
-    FormBorder border = FormBorder::Dialog;
+    int clientWidth = 0, clientHeight = 0;  // a fixed size: a dialog frame with a system menu only
     const char* fontName = "MS Sans Serif";
     int fontSize = 10;
     FontUnit fontUnit = FontUnit::Pixels;
@@ -131,10 +150,11 @@ public:
     unsigned Anchors() const noexcept { return anchors_; }
     int TabOrder() const noexcept { return tabOrder_; }
 
-    // The window's text: what the user typed into a combo or edit box.
+    // The caption; of a combo box with an edit field what the user typed, of
+    // a drop-down list its selected item.
     std::string Caption() const;
     void SetCaption(std::string caption);
-    // Combo and edit controls call their caption their text.
+    // Combo boxes call their caption their text.
     std::string Text() const { return Caption(); }
     void SetText(std::string text) { SetCaption(std::move(text)); }
 
@@ -169,7 +189,7 @@ public:
 
     TModalResult ModalResult = mrNone;  // closes the form after a click
     TNotifyEvent OnClick;
-    TNotifyEvent OnChange;  // combo and edit text or selection changed by the user
+    TNotifyEvent OnChange;  // combo text or selection changed by the user
 
     // The user clicked (or pressed the key of) this control: runs OnClick,
     // then closes the form with ModalResult when it has one.
@@ -177,6 +197,8 @@ public:
 
 private:
     friend class TForm;
+    // Throws "Control <name> cannot <operation>" unless the kind supports it.
+    void Require(bool supported, const char* operation) const;
     // Position in the form's client area.
     RECT AbsoluteBounds() const noexcept;
     void CreateHandle(HWND form, int id, HFONT font, bool groupStart);
@@ -213,8 +235,14 @@ public:
     TForm(TComponent* owner, const FormDesign& design);
     ~TForm() override;
 
-    // The control of that name; throws Exception when there is none.
-    TControl& Control(std::string_view name) const;
+    // The control of that row of the design table; throws Exception when
+    // there is none. A form names its rows by an enumeration.
+    TControl& Control(size_t row) const;
+    template <class Row>
+        requires std::is_enum_v<Row>
+    TControl& Control(Row row) const {
+        return Control(static_cast<size_t>(row));
+    }
     const std::vector<TControl*>& Controls() const noexcept { return controls_; }
 
     const std::string& Caption() const noexcept { return caption_; }
@@ -229,13 +257,11 @@ public:
     // An exception thrown by a handler while the form is shown closes the
     // form as mrCancel and is rethrown from here once the window is gone.
     TModalResult ShowModal();
-    bool ShowingModal() const noexcept { return handle_ != nullptr; }
     HWND Handle() const noexcept { return handle_; }
 
     TModalResult ModalResult() const noexcept { return modalResult_; }
     // While shown, anything but mrNone closes the form with that result.
     void SetModalResult(TModalResult result);
-    void Close() { SetModalResult(mrCancel); }
 
     TNotifyEvent OnShow;  // the window and its controls exist, not yet visible
 
@@ -260,14 +286,12 @@ private:
     TControl* FindByFlag(ControlFlag flag) const noexcept;
     std::vector<TControl*> CreationOrder() const;
     void LayoutChildren(TControl* parent, SIZE designed, SIZE actual);
-    void Resized(SIZE client);
     void UpdateRadioTabStops();
     HBRUSH TransparentBackground(const TControl& label, HDC dc);
     COLORREF BackgroundColour() const noexcept;
 
     std::string caption_;
     SIZE clientSize_;
-    FormBorder border_;
     std::string fontName_;
     int fontSize_;
     FontUnit fontUnit_;

@@ -47,14 +47,6 @@ void Frame(HDC dc, const RECT& r, COLORREF colour) {
     FrameRect(dc, &r, brush.get());
 }
 
-void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour) {
-    const UniqueHPen pen(CreatePen(PS_SOLID, 1, colour));
-    const SelectedObject selected(dc, pen.get());
-    MoveToEx(dc, x1, y1, nullptr);
-    LineTo(dc, x2, y2);
-    SetPixel(dc, x2, y2, colour);  // LineTo leaves out the last point
-}
-
 void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour) {
     const UniqueHPen pen(CreatePen(PS_SOLID, 1, colour));
     const UniqueHBrush brush(CreateSolidBrush(colour));

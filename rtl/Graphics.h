@@ -76,7 +76,6 @@ private:
 namespace draw {
 void Fill(HDC dc, const RECT& r, COLORREF colour);
 void Frame(HDC dc, const RECT& r, COLORREF colour);
-void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour);
 void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour);
 }  // namespace draw
 

@@ -130,9 +130,9 @@ bool Writable(std::string_view section, std::string_view key, std::string_view v
 
 }  // namespace
 
-class TIniFile::Lock {
+class TIniFile::OpenedFile {
 public:
-    Lock(TIniFile& ini, DWORD access, DWORD share) : ini_(ini), file_(OpenWithRetry(ini.fileName_, access, share)) {}
+    OpenedFile(TIniFile& ini, DWORD access, DWORD share) : ini_(ini), file_(OpenWithRetry(ini.fileName_, access, share)) {}
     explicit operator bool() const noexcept { return static_cast<bool>(file_); }
     HANDLE get() const noexcept { return file_.get(); }
     UniqueFile Release() noexcept { return std::move(file_); }
@@ -190,9 +190,9 @@ const IniText& TIniFile::Current() {
         readable_ = true;
         return text_;
     }
-    Lock lock(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    OpenedFile file(*this, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     // A file that cannot be opened now keeps the copy last read.
-    readable_ = lock && lock.Reload();
+    readable_ = file && file.Reload();
     return text_;
 }
 
@@ -272,9 +272,9 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     const DWORD attributes = GetFileAttributesA(fileName_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         WriteFailed();
-    Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
-    if (lock) {
-        if (lock.ReadOnly() || !lock.Refresh()) WriteFailed();
+    OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+    if (file) {
+        if (file.ReadOnly() || !file.Refresh()) WriteFailed();
     } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
         text_ = IniText();
         stamp_.reset();
@@ -285,7 +285,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     const std::string s = In(section), k = In(key), v = In(value);
     if (text_.RawValue(s, k) == v) return;
     std::string content = text_.WithValue(s, k, v);
-    if (!ReplaceContent(fileName_, IniBytesOfText(content, encoding_), lock.Release())) WriteFailed();
+    if (!ReplaceContent(fileName_, IniBytesOfText(content, encoding_), file.Release())) WriteFailed();
     text_ = IniText(std::move(content));
     stamp_.reset();  // the next read takes the new file's stamp
 }
@@ -300,11 +300,11 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 
 bool TIniFile::Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept {
     try {
-        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, 0);
-        if (!lock || lock.ReadOnly()) return false;
+        OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, 0);
+        if (!file || file.ReadOnly()) return false;
         bool reloaded = false;
-        if (const auto stamp = lock.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
-            if (!lock.Reload()) return false;
+        if (const auto stamp = file.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
+            if (!file.Reload()) return false;
             reloaded = true;
         }
         const std::string s = In(section), k = In(key);
@@ -318,11 +318,11 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
             std::string onDisk;
             const std::string line = span ? lineInFile() : std::string();
             const bool same = span &&
-                              ReadAt(lock.get(), IniFileOffset(text_.Text(), span->offset, encoding_), line.size(),
+                              ReadAt(file.get(), IniFileOffset(text_.Text(), span->offset, encoding_), line.size(),
                                      onDisk) &&
                               onDisk == line;
             if (!same) {
-                if (!lock.Reload()) return false;
+                if (!file.Reload()) return false;
                 span = text_.KeyLine(s, k);
             }
         }
@@ -331,7 +331,7 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
         const std::string line = lineInFile();
         // Blanks as the file encodes them, one for each character the line had.
         const size_t characters = encoding_ == IniEncoding::Utf16Le ? line.size() / 2 : line.size();
-        if (!WriteAt(lock.get(), IniFileOffset(text_.Text(), span->offset, encoding_),
+        if (!WriteAt(file.get(), IniFileOffset(text_.Text(), span->offset, encoding_),
                      IniBytesOfText(std::string(characters, ' '), encoding_, false))) {
             stamp_.reset();  // whatever reached the file, the copy is not sure of it
             return false;
@@ -339,7 +339,7 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
         text_.BlankKeyLine(s, k);
         // A line of UTF-16 holds fewer blanks now than the copy's UTF-8 line:
         // the next look takes the file again.
-        if (characters == span->length) stamp_ = lock.FileStamp();
+        if (characters == span->length) stamp_ = file.FileStamp();
         else stamp_.reset();
         return true;
     } catch (...) {
@@ -357,14 +357,14 @@ bool TIniFile::DeleteKeyIfValue(std::string_view section, std::string_view key, 
 
 void TIniFile::UpdateFile() noexcept {
     try {
-        Lock lock(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
-        if (!lock || lock.ReadOnly() || !lock.Refresh()) return;
+        OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE);
+        if (!file || file.ReadOnly() || !file.Refresh()) return;
         if (!text_.HasBlankedLines()) {
-            FlushFileBuffers(lock.get());
+            FlushFileBuffers(file.get());
             return;
         }
         std::string content = text_.Tidied();
-        if (ReplaceContent(fileName_, IniBytesOfText(content, encoding_), lock.Release()))
+        if (ReplaceContent(fileName_, IniBytesOfText(content, encoding_), file.Release()))
             text_ = IniText(std::move(content));
         stamp_.reset();
     } catch (...) {

@@ -94,7 +94,10 @@ private:
         uint64_t creationTime = 0;
         bool operator==(const Stamp&) const = default;
     };
-    class Lock;
+    // The file opened with the access and sharing that an operation needs:
+    // shared by reads, exclusive for a deletion, exclusive of other writers
+    // for a replacement. Only an exclusive open keeps other programs out.
+    class OpenedFile;
 
     const IniText& Current();
     bool Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "rtl/Text.h"
+
 namespace rtl {
 
 namespace {
-
-char FoldChar(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A name as the reader's lookups take it: blanks around it do not count.
 std::string_view TrimBlanks(std::string_view text) {
@@ -49,12 +49,6 @@ std::string DropSpaceOnlyLines(std::string_view text) {
 
 bool IsIniBlank(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
-}
-
-std::string FoldName(std::string_view name) {
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), FoldChar);
-    return folded;
 }
 
 std::string ReaderValue(std::string_view raw) {
@@ -113,7 +107,7 @@ void IniText::ParseLine(size_t start, size_t end) {
             Section section;
             section.name = TrimBlanks(std::string_view(text_).substr(first + 1, close - 1));
             section.lastContentLine = index;
-            if (!section.name.empty()) firstSection_.try_emplace(FoldName(section.name), sections_.size());
+            if (!section.name.empty()) firstSection_.try_emplace(FoldAscii(section.name), sections_.size());
             sections_.push_back(std::move(section));
             lines_.push_back(line);
             return;
@@ -136,7 +130,7 @@ void IniText::ParseLine(size_t start, size_t end) {
     Section& section = sections_.back();
     section.lastContentLine = index;
     section.lines.push_back(index);
-    section.byName[FoldName(Name(line))].push_back(index);
+    section.byName[FoldAscii(Name(line))].push_back(index);
 }
 
 std::string_view IniText::Name(const Line& line) const {
@@ -150,7 +144,7 @@ std::string_view IniText::ValueOf(const Line& line) const {
 const IniText::Section* IniText::FindSection(std::string_view name) const {
     const std::string_view trimmed = TrimBlanks(name);
     if (trimmed.empty()) return nullptr;
-    const auto found = firstSection_.find(FoldName(trimmed));
+    const auto found = firstSection_.find(FoldAscii(trimmed));
     return found == firstSection_.end() ? nullptr : &sections_[found->second];
 }
 
@@ -158,7 +152,7 @@ std::optional<size_t> IniText::FindKeyLine(std::string_view section, std::string
     const Section* found = FindSection(section);
     const std::string_view trimmed = TrimBlanks(key);
     if (!found || trimmed.empty()) return std::nullopt;
-    const auto lines = found->byName.find(FoldName(trimmed));
+    const auto lines = found->byName.find(FoldAscii(trimmed));
     if (lines == found->byName.end() || lines->second.empty()) return std::nullopt;
     return lines->second.front();
 }
@@ -209,8 +203,8 @@ void IniText::BlankKeyLine(std::string_view section, std::string_view key) {
     if (!index) return;
     Line& line = lines_[*index];
     std::fill_n(text_.begin() + static_cast<std::ptrdiff_t>(line.offset), line.length, ' ');
-    auto& byName = sections_[firstSection_.at(FoldName(TrimBlanks(section)))].byName;
-    auto& named = byName.at(FoldName(TrimBlanks(key)));
+    auto& byName = sections_[firstSection_.at(FoldAscii(TrimBlanks(section)))].byName;
+    auto& named = byName.at(FoldAscii(TrimBlanks(key)));
     named.erase(named.begin());
     line.blank = true;
     line.key = false;

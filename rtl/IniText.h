@@ -99,9 +99,6 @@ private:
 // Blank characters as the reader counts them.
 bool IsIniBlank(char c) noexcept;
 
-// Folds ASCII letters to lower case, the key of every name comparison.
-std::string FoldName(std::string_view name);
-
 // Reading rule for integers: signed 32-bit decimal, or hexadecimal after
 // "0x" (read as the code's bits); anything else is none.
 std::optional<int32_t> ParseIniInteger(std::string_view text);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "rtl/Paths.h"
+
 // The linker's symbol for the start of the image this code is part of.
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -17,21 +19,6 @@ std::string ThisModuleFileName(size_t maxChars) {
     return std::string(buffer.data(), length < buffer.size() ? length : maxChars);
 }
 
-std::string AddBackslash(std::string path) {
-    if (!path.empty() && path.back() != '\\') path += '\\';
-    return path;
-}
-
-std::string ExtractFileDir(const std::string& path) {
-    const size_t last = path.find_last_of("\\:");
-    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
-}
-
-std::string GetModuleDir() { return AddBackslash(ExtractFileDir(ThisModuleFileName(MAX_PATH))); }
-
-bool FileExists(const std::string& path) noexcept {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+std::string GetModuleDir() { return IncludeTrailingBackslash(ExtractFilePath(ThisModuleFileName(MAX_PATH))); }
 
 }  // namespace rtl

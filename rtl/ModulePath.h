@@ -14,17 +14,7 @@ HMODULE ThisModule() noexcept;
 // maxChars characters.
 std::string ThisModuleFileName(size_t maxChars = MAX_PATH);
 
-// The text with a trailing backslash; an empty text stays empty.
-std::string AddBackslash(std::string path);
-
-// The directory part of a path: up to and including its last backslash or
-// colon; empty when it has neither.
-std::string ExtractFileDir(const std::string& path);
-
 // The folder of this module's file, with a trailing backslash.
 std::string GetModuleDir();
-
-// Whether a file (not a folder) exists at the path.
-bool FileExists(const std::string& path) noexcept;
 
 }  // namespace rtl

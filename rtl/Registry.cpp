@@ -1,9 +1,9 @@
 #include "rtl/Registry.h"
 
-#include <cstring>
 #include <vector>
 
 #include "rtl/SysUtils.h"
+#include "rtl/Text.h"
 #include "rtl/WinHandles.h"
 
 namespace rtl {
@@ -20,7 +20,7 @@ std::optional<std::string> ReadRegistryText(HKEY root, const char* path, const c
         ERROR_SUCCESS)
         return std::string();
     // The stored text need not be terminated; never read past what was returned.
-    return std::string(data.data(), strnlen(data.data(), size));
+    return BufferText(data.data(), size);
 }
 
 }  // namespace rtl

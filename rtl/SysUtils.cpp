@@ -1,5 +1,7 @@
 #include "rtl/SysUtils.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -19,6 +21,17 @@ std::string Format(const char* format, ...) {
     }
     va_end(args);
     return result;
+}
+
+std::string SystemMessage(unsigned long code) {
+    char buffer[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length < sizeof buffer ? length : 0);
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+    return text;
 }
 
 }  // namespace rtl

@@ -10,11 +10,15 @@ namespace rtl {
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The system's text for an error code (GetLastError, an HRESULT) as a
+// phrase to go inside a sentence: on one line, without its final full stop;
+// empty when the system has none.
+std::string SystemMessage(unsigned long code);
+
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
     const std::string& Message() const noexcept { return message_; }
-    void SetMessage(std::string message) { message_ = std::move(message); }
     const char* what() const noexcept override { return message_.c_str(); }
 
 private:

@@ -21,9 +21,10 @@ targets=(settings_text:ini path_rules:paths)
 # Each source is compiled once, when it is newer than its object.
 flags=(-std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" -fsanitize=address,undefined,fuzzer-no-link
        -fno-sanitize-recover=all)
-headers=("$here/rtl/IniText.h" "$here/rtl/IniEncoding.h" "$here/app/PathRules.h" "$here/fuzz/Checks.h")
+headers=("$here/rtl/IniText.h" "$here/rtl/IniEncoding.h" "$here/rtl/Text.h" "$here/rtl/Paths.h" "$here/app/PathRules.h"
+         "$here/app/Settings.h" "$here/fuzz/Checks.h")
 objects=()
-for source in rtl/IniText.cpp rtl/IniEncoding.cpp app/PathRules.cpp fuzz/Checks.cpp fuzz/settings_text_fuzzer.cpp \
+for source in rtl/IniText.cpp rtl/IniEncoding.cpp rtl/Text.cpp app/PathRules.cpp fuzz/Checks.cpp fuzz/settings_text_fuzzer.cpp \
               fuzz/path_rules_fuzzer.cpp; do
   object="$out/$(basename "$source" .cpp).o"
   if [ ! -f "$object" ] || [ -n "$(find "$here/$source" "${headers[@]}" -newer "$object")" ]; then

@@ -2,6 +2,9 @@
 // changes, combo boxes, colours, failures inside handlers, message boxes.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,20 +52,23 @@ TEST(AnchoredBounds, FollowTheAnchoredEdges) {
 
 // --- A test form ---------------------------------------------------------------
 
+enum class Ctl { iPicture, lOver, bLine, bOK, bCancel, cbSwitch, cbList, cbEdit, lStatus, Count };
+
 constexpr rtl::ControlDesign kControls[] = {
-    {ControlKind::Image, "iPicture", nullptr, 8, 8, 40, 30, rtl::akTopLeft, "", rtl::kNoTabOrder},
-    {ControlKind::Label, "lOver", nullptr, 10, 10, 30, 13, rtl::akTopLeft, "Over", rtl::kNoTabOrder, rtl::cfTransparent},
-    {ControlKind::Bevel, "bLine", nullptr, 8, 44, 200, 2, rtl::akTopLeft, "", rtl::kNoTabOrder},
-    {ControlKind::Button, "bOK", nullptr, 220, 8, 80, 22, rtl::akTop | rtl::akRight, "OK", 0, rtl::cfDefault},
-    {ControlKind::Button, "bCancel", nullptr, 220, 34, 80, 22, rtl::akTop | rtl::akRight, "Cancel", 1,
+    {ControlKind::Image, "iPicture", rtl::kNoParent, 8, 8, 40, 30, rtl::akTopLeft, "", rtl::kNoTabOrder},
+    {ControlKind::Label, "lOver", rtl::kNoParent, 10, 10, 30, 13, rtl::akTopLeft, "Over", rtl::kNoTabOrder, rtl::cfTransparent},
+    {ControlKind::Bevel, "bLine", rtl::kNoParent, 8, 44, 200, 2, rtl::akTopLeft, "", rtl::kNoTabOrder},
+    {ControlKind::Button, "bOK", rtl::kNoParent, 220, 8, 80, 22, rtl::akTop | rtl::akRight, "OK", 0, rtl::cfDefault},
+    {ControlKind::Button, "bCancel", rtl::kNoParent, 220, 34, 80, 22, rtl::akTop | rtl::akRight, "Cancel", 1,
      rtl::cfCancel | rtl::cfDisabled, rtl::mrCancel},
-    {ControlKind::CheckBox, "cbSwitch", nullptr, 60, 8, 120, 17, rtl::akTopLeft, "Switch", 2,
+    {ControlKind::CheckBox, "cbSwitch", rtl::kNoParent, 60, 8, 120, 17, rtl::akTopLeft, "Switch", 2,
      rtl::cfChecked | rtl::cfNoTabStop},
-    {ControlKind::ComboList, "cbList", nullptr, 60, 52, 150, 21, rtl::akTopLeft, "", 3, 0, rtl::mrNone,
+    {ControlKind::ComboList, "cbList", rtl::kNoParent, 60, 52, 150, 21, rtl::akTopLeft, "", 3, 0, rtl::mrNone,
      "one\ntwo\nthree"},
-    {ControlKind::ComboEdit, "cbEdit", nullptr, 60, 80, 150, 21, rtl::akTopLeft, "", 4, 0, rtl::mrNone, "/a\n/b"},
-    {ControlKind::Label, "lStatus", nullptr, 60, 110, 150, 13, rtl::akTopLeft, "Ready", rtl::kNoTabOrder},
+    {ControlKind::ComboEdit, "cbEdit", rtl::kNoParent, 60, 80, 150, 21, rtl::akTopLeft, "", 4, 0, rtl::mrNone, "/a\n/b"},
+    {ControlKind::Label, "lStatus", rtl::kNoParent, 60, 110, 150, 13, rtl::akTopLeft, "Ready", rtl::kNoTabOrder},
 };
+static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count));
 
 constexpr rtl::FormDesign kDesign{
     .name = "TestForm",
@@ -79,8 +85,8 @@ constexpr rtl::FormDesign kDesign{
 class TestForm : public testing::Test {
 protected:
     TestForm() {
-        form_.Control("iPicture").SetPicture(std::make_shared<rtl::TBitmap>(40, 30, RGB(0, 0, 255)));
-        form_.Control("bOK").OnClick = [this](rtl::TComponent*) { form_.SetModalResult(rtl::mrOk); };
+        form_.Control(Ctl::iPicture).SetPicture(std::make_shared<rtl::TBitmap>(40, 30, RGB(0, 0, 255)));
+        form_.Control(Ctl::bOK).OnClick = [this](rtl::TComponent*) { form_.SetModalResult(rtl::mrOk); };
     }
     rtl::TForm form_{nullptr, kDesign};
 };
@@ -102,10 +108,10 @@ TEST_F(TestForm, EscapeIsIgnoredWhileCancelIsDisabledButTheCloseBoxCancels) {
 
 TEST_F(TestForm, EscapeClicksTheCancelButtonOnceItIsEnabled) {
     int cancelClicks = 0;
-    form_.Control("bCancel").OnClick = [&](rtl::TComponent*) { ++cancelClicks; };
+    form_.Control(Ctl::bCancel).OnClick = [&](rtl::TComponent*) { ++cancelClicks; };
     // The check box enables Cancel from its click handler, while shown.
-    form_.Control("cbSwitch").OnClick = [&](rtl::TComponent*) {
-        form_.Control("bCancel").SetEnabled(!form_.Control("cbSwitch").Checked());
+    form_.Control(Ctl::cbSwitch).OnClick = [&](rtl::TComponent*) {
+        form_.Control(Ctl::bCancel).SetEnabled(!form_.Control(Ctl::cbSwitch).Checked());
     };
     drv::ModalWatcher watcher([&] {
         const HWND window = drv::WaitForWindow("Forms layer test");
@@ -119,13 +125,13 @@ TEST_F(TestForm, EscapeClicksTheCancelButtonOnceItIsEnabled) {
     EXPECT_EQ(form_.ShowModal(), rtl::mrCancel);
     ASSERT_EQ(watcher.Join(), "");
     EXPECT_EQ(cancelClicks, 1);
-    EXPECT_FALSE(form_.Control("cbSwitch").Checked());
+    EXPECT_FALSE(form_.Control(Ctl::cbSwitch).Checked());
 }
 
 TEST_F(TestForm, EnterDoesNothingWhileTheDefaultButtonIsHiddenOrDisabled) {
     for (const bool hide : {true, false}) {
         SCOPED_TRACE(hide ? "hidden" : "disabled");
-        rtl::TControl& ok = form_.Control("bOK");
+        rtl::TControl& ok = form_.Control(Ctl::bOK);
         ok.SetVisible(!hide);
         ok.SetEnabled(hide);
         bool stillOpen = false;
@@ -144,8 +150,8 @@ TEST_F(TestForm, EnterDoesNothingWhileTheDefaultButtonIsHiddenOrDisabled) {
 }
 
 TEST_F(TestForm, ComboChoicesAndTypedTextOutliveTheWindow) {
-    rtl::TControl& list = form_.Control("cbList");
-    rtl::TControl& edit = form_.Control("cbEdit");
+    rtl::TControl& list = form_.Control(Ctl::cbList);
+    rtl::TControl& edit = form_.Control(Ctl::cbEdit);
     list.SetItemIndex(2);
     edit.SetText("/start");
     std::vector<std::string> listItems, editItems;
@@ -183,15 +189,15 @@ TEST_F(TestForm, ComboChoicesAndTypedTextOutliveTheWindow) {
 }
 
 TEST_F(TestForm, HandlersChangeControlsWhileShownAndOnShowRunsFirst) {
-    rtl::TControl& status = form_.Control("lStatus");
+    rtl::TControl& status = form_.Control(Ctl::lStatus);
     form_.OnShow = [&](rtl::TComponent*) {
         status.SetCaption("Shown");
-        form_.Control("cbList").SetLeft(70);
+        form_.Control(Ctl::cbList).SetLeft(70);
     };
-    form_.Control("cbSwitch").OnClick = [&](rtl::TComponent*) {
+    form_.Control(Ctl::cbSwitch).OnClick = [&](rtl::TComponent*) {
         status.SetVisible(false);
-        form_.Control("bOK").SetCaption("Go");
-        form_.Control("cbEdit").SetEnabled(false);
+        form_.Control(Ctl::bOK).SetCaption("Go");
+        form_.Control(Ctl::cbEdit).SetEnabled(false);
         form_.SetCaption("Changed");
     };
     std::string shownStatus;
@@ -214,7 +220,7 @@ TEST_F(TestForm, HandlersChangeControlsWhileShownAndOnShowRunsFirst) {
     EXPECT_EQ(listLeft, 70);
     EXPECT_FALSE(statusVisibleAfter);
     EXPECT_FALSE(editEnabledAfter);
-    EXPECT_TRUE(form_.Control("cbSwitch").Checked() == false);
+    EXPECT_TRUE(form_.Control(Ctl::cbSwitch).Checked() == false);
 }
 
 TEST_F(TestForm, WhiteBackgroundAndALabelOverAPicture) {
@@ -273,25 +279,74 @@ TEST(Form, AFailingShowHandlerEndsTheFormAndIsRethrownOnceTheWindowIsGone) {
     EXPECT_EQ(watcher.Join(), "");
 }
 
-TEST(Form, UnknownControlsAndParentsThatHoldNothingAreRefused) {
+TEST(Form, UnknownRowsAndParentsThatHoldNothingAreRefused) {
     rtl::TForm form(nullptr, kDesign);
-    EXPECT_THROW(form.Control("nothing"), rtl::Exception);
-    EXPECT_EQ(&form.Control("BOK"), &form.Control("bOK"));  // names ignore case
-    constexpr rtl::ControlDesign bad[] = {
-        {ControlKind::Button, "b", nullptr, 0, 0, 10, 10},
-        {ControlKind::Label, "l", "b", 0, 0, 10, 10},
+    EXPECT_THROW(form.Control(static_cast<size_t>(Ctl::Count)), rtl::Exception);
+    EXPECT_EQ(&form.Control(Ctl::bOK), form.Controls()[static_cast<size_t>(Ctl::bOK)]);
+    EXPECT_EQ(form.Control(Ctl::bOK).Name(), "bOK");
+    const struct {
+        const char* name;
+        std::vector<rtl::ControlDesign> rows;
+        bool valid;
+    } cases[] = {
+        {"a group box holds", {{ControlKind::GroupBox, "g"}, {ControlKind::Label, "l", 0}}, true},
+        {"a button holds nothing", {{ControlKind::Button, "b"}, {ControlKind::Label, "l", 0}}, false},
+        {"a parent comes first", {{ControlKind::Label, "l", 1}, {ControlKind::GroupBox, "g"}}, false},
+        {"no row of its own", {{ControlKind::GroupBox, "g", 0}}, false},
+        {"no such row", {{ControlKind::Label, "l", -2}}, false},
     };
-    rtl::FormDesign design = kDesign;
-    design.controls = bad;
-    EXPECT_THROW(rtl::TForm(nullptr, design), rtl::Exception);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(rtl::ParentsHoldControls(c.rows), c.valid);
+        rtl::FormDesign design = kDesign;
+        design.controls = c.rows;
+        if (c.valid)
+            EXPECT_NO_THROW(rtl::TForm(nullptr, design));
+        else
+            EXPECT_THROW(rtl::TForm(nullptr, design), rtl::Exception);
+    }
+}
+
+// An operation that a kind cannot show is refused, not kept where nobody sees it.
+TEST(Form, OperationsAControlKindDoesNotSupportThrow) {
+    rtl::TForm form(nullptr, kDesign);
+    const auto picture = std::make_shared<rtl::TBitmap>(4, 4, RGB(0, 0, 0));
+    const struct {
+        const char* name;
+        std::function<void()> operation;
+        bool supported;
+    } cases[] = {
+        {"check a check box", [&] { form.Control(Ctl::cbSwitch).SetChecked(false); }, true},
+        {"check a button", [&] { form.Control(Ctl::bOK).SetChecked(true); }, false},
+        {"ask a combo box whether it is checked", [&] { form.Control(Ctl::cbList).Checked(); }, false},
+        {"select in a combo box", [&] { form.Control(Ctl::cbList).SetItemIndex(0); }, true},
+        {"select in a check box", [&] { form.Control(Ctl::cbSwitch).SetItemIndex(-1); }, false},
+        {"ask a label for its selection", [&] { form.Control(Ctl::lStatus).ItemIndex(); }, false},
+        {"add an item to a label", [&] { form.Control(Ctl::lStatus).AddItem("x"); }, false},
+        {"clear the items of a button", [&] { form.Control(Ctl::bOK).ClearItems(); }, false},
+        {"show a picture on an image", [&] { form.Control(Ctl::iPicture).SetPicture(picture); }, true},
+        {"show a picture on a button", [&] { form.Control(Ctl::bOK).SetPicture(picture); }, false},
+        {"type into a combo box", [&] { form.Control(Ctl::cbEdit).SetText("/x"); }, true},
+        {"caption a drop-down list", [&] { form.Control(Ctl::cbList).SetCaption("two"); }, false},
+        {"caption a picture", [&] { form.Control(Ctl::iPicture).SetCaption("x"); }, false},
+        {"caption a line", [&] { form.Control(Ctl::bLine).SetCaption("x"); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.supported)
+            EXPECT_NO_THROW(c.operation());
+        else
+            EXPECT_THROW(c.operation(), rtl::Exception);
+    }
+    EXPECT_FALSE(form.Control(Ctl::bOK).Picture());
 }
 
 TEST(Form, ResizingMovesAnchoredControlsAndTheWindowShowsTheNewPlaces) {
     rtl::TForm form(nullptr, kDesign);
     form.SetClientSize(350, 150);
-    EXPECT_EQ(form.Control("bOK").Left(), 260);      // anchored top right
-    EXPECT_EQ(form.Control("cbList").Left(), 60);    // anchored top left
-    EXPECT_EQ(form.Control("cbList").Width(), 150);
+    EXPECT_EQ(form.Control(Ctl::bOK).Left(), 260);      // anchored top right
+    EXPECT_EQ(form.Control(Ctl::cbList).Left(), 60);    // anchored top left
+    EXPECT_EQ(form.Control(Ctl::cbList).Width(), 150);
     SIZE client{};
     long okLeft = 0;
     drv::ModalWatcher watcher([&] {

@@ -465,7 +465,14 @@ TEST(HotSyncActionPictures, GreyTheDevicesThatAreOverwrittenOrIdle) {
         EXPECT_EQ(left, c.arrowLeft);
         EXPECT_EQ(picture->Pixel(17, 10) == red, c.pause);
     }
-    EXPECT_THROW(kiv::HotSyncActionPicture(4), rtl::Exception);
+    for (const int index : {-1, 4}) {
+        try {
+            kiv::HotSyncActionPicture(index);
+            ADD_FAILURE() << "no exception for " << index;
+        } catch (const rtl::Exception& e) {
+            EXPECT_EQ(e.Message(), "No HotSync action picture for index " + std::to_string(index));
+        }
+    }
 }
 
 }  // namespace

@@ -130,6 +130,14 @@ TEST(DataModule, TheCardDirectoryRule) {
     }
 }
 
+// A key written for a new entry is the one the walk reads back at its position.
+TEST(PathRules, EveryNewQueueKeyReadsBackAsItsPosition) {
+    for (const uint32_t n : {1u, 9u, 10u, 100u, 2147483647u}) {
+        const std::string key = app::rules::QueueKey(n);
+        EXPECT_EQ(app::rules::QueuePosition(key), n) << key;
+    }
+}
+
 class CardVolumeTest : public testing::Test {
 protected:
     testing_card::VfsDoubles doubles_;
@@ -192,7 +200,7 @@ protected:
     std::vector<std::string> Queue() { return rtl::TIniFile(settings_).ReadSection("InstallToSlot"); }
     // The calls that copying one file makes.
     Calls Copy(const std::string& source, const std::string& dir = "/Palm/Launcher", long result = 0) {
-        const std::string name = app::CardFileName(source);
+        const std::string name = app::rules::CardName(source);
         return {"progress Installing " + name + " to " + dir, "yield 1", "dircreate 3 " + dir,
                 "delete 3 " + dir + "/" + name, "put 3 " + dir + "/" + name + " " + source,
                 result == 0 ? "log " + name + " installed to " + dir + " -1 0"

@@ -1,14 +1,14 @@
 #include "tools/queue/DesktopUsers.h"
 
-#include <cstring>
-
 #include "app/PathRules.h"
 #include "app/memorycard.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivUserData.h"
 #include "rtl/Classes.h"
 #include "rtl/ModulePath.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Text.h"
 
 namespace queuetool {
 
@@ -24,17 +24,12 @@ bool IsAbsolute(const std::string& path) {
     return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
-std::string WithBackslash(std::string path) {
-    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
-    return path;
-}
-
 std::string CorePath() {
     char buffer[kCorePathBufferSize] = {};
     long size = kCorePathBufferSize - 1;
     if (palm::CmGetCorePath(buffer, &size) != 0)
         throw rtl::Exception("The Conduit Manager does not say where the HotSync users' folders are.");
-    return std::string(buffer, strnlen(buffer, sizeof buffer));
+    return rtl::BufferText(buffer);
 }
 
 // A text that a User Data call leaves in a buffer, or none on failure.
@@ -43,7 +38,7 @@ std::optional<std::string> UserText(Call call) {
     char buffer[kFolderBufferSize] = {};
     short size = kFolderBufferSize - 1;
     if (call(buffer, &size) < 0) return std::nullopt;
-    return std::string(buffer, strnlen(buffer, sizeof buffer));
+    return rtl::BufferText(buffer);
 }
 
 std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
@@ -54,7 +49,7 @@ std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
     if (!name || !folder || folder->empty()) return std::nullopt;
     user.name = *name;
     user.folder = *folder;
-    user.userPath = WithBackslash(IsAbsolute(*folder) ? *folder : WithBackslash(corePath) + *folder);
+    user.userPath = rtl::IncludeTrailingBackslash(IsAbsolute(*folder) ? *folder : rtl::IncludeTrailingBackslash(corePath) + *folder);
     user.conduitFolder = app::rules::ConduitFolder(user.userPath, kConduitFolderName);
     for (const app::TSlot& slot : app::GetSlots(user.id))
         if (slot.MediaType != 0) {

@@ -6,8 +6,10 @@
 #include <map>
 
 #include "app/PathRules.h"
+#include "app/Settings.h"
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/QueueLock.h"
@@ -17,9 +19,8 @@ namespace queuetool {
 
 namespace {
 
-constexpr const char* kSetup = "Setup";
-constexpr const char* kQueue = "InstallToSlot";
-constexpr const char* kDefaultCardDirectory = "/Palm/Launcher";
+namespace setup = app::settings::setup;
+namespace queue = app::settings::queue;
 constexpr uint32_t kLastPosition = 2147483647u;
 // A write that another program's rename swallowed, or that failed while a
 // HotSync held the file, is written again.
@@ -34,23 +35,17 @@ std::string FolderOf(const std::string& file) {
     return separator == std::string::npos ? std::string() : file.substr(0, separator);
 }
 
-std::string SystemErrorText(DWORD error) {
-    char buffer[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                        buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) text.pop_back();
-    return text.empty() ? rtl::Format("error %lu", error) : text;
-}
-
 void CreateFolder(const std::string& folder) {
     if (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    throw rtl::Exception("Cannot create the folder " + folder + ": " + SystemErrorText(GetLastError()) + ".");
+    const DWORD error = GetLastError();
+    const std::string reason = rtl::SystemMessage(error);
+    throw rtl::Exception("Cannot create the folder " + folder + ": " +
+                         (reason.empty() ? rtl::Format("error %lu", error) : reason) + ".");
 }
 
 std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
-    for (auto& [key, value] : ini.ReadSectionValues(kQueue)) {
+    for (auto& [key, value] : ini.ReadSectionValues(queue::kSection)) {
         const auto position = app::rules::QueuePosition(key);
         if (position && !byPosition.count(*position))
             byPosition.emplace(*position, QueueEntry{key, *position, std::move(value)});
@@ -133,10 +128,7 @@ DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
 
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 
-bool QueueFile::Exists() const {
-    const DWORD attributes = GetFileAttributesA(fileName_.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool QueueFile::Exists() const { return rtl::FileExists(fileName_); }
 
 std::vector<QueueEntry> QueueFile::Entries() {
     rtl::TIniFile ini(fileName_);
@@ -165,9 +157,9 @@ QueueSetup QueueFile::Setup() {
     rtl::TIniFile ini(fileName_);
     QueueSetup setup;
     setup.settingsFileExists = Exists();
-    setup.cardDirectory = ini.ReadString(kSetup, "Directory", kDefaultCardDirectory);
-    setup.enabled = ini.ReadBool(kSetup, "Conduit_Enabled", true);
-    setup.mediaType = ini.ReadInteger(kSetup, "MediaType", 0);
+    setup.cardDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    setup.enabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+    setup.mediaType = ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType);
     return setup;
 }
 
@@ -214,9 +206,9 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
     if (!Exists()) {
         // The settings the setup dialog would start from, with the card the
         // user's handheld reported, so that the first HotSync can install.
-        ini.WriteBool(kSetup, "Conduit_Enabled", true);
-        ini.WriteString(kSetup, "Directory", kDefaultCardDirectory);
-        ini.WriteInteger(kSetup, "MediaType", static_cast<int32_t>(settings.mediaType));
+        ini.WriteBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+        ini.WriteString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+        ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(settings.mediaType));
     }
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         const std::vector<QueueEntry> entries = ReadEntries(ini);
@@ -225,9 +217,9 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
         const uint32_t highest = entries.empty() ? 0 : entries.back().position;
         if (highest == kLastPosition)
             throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
-        const std::string key = "DB" + std::to_string(highest + 1);
+        const std::string key = app::rules::QueueKey(highest + 1);
         try {
-            ini.WriteString(kQueue, key, path);
+            ini.WriteString(queue::kSection, key, path);
         } catch (const rtl::EIniFileException&) {
             // A HotSync that holds the file for a deletion at the moment of
             // our rename makes the write fail; a read-only file fails again.
@@ -235,7 +227,7 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
             Sleep(kRetryMilliseconds);
             continue;
         }
-        if (ini.ValueExists(kQueue, key) && ini.ReadString(kQueue, key, "") == path) return {key, true};
+        if (ini.ValueExists(queue::kSection, key) && ini.ReadString(queue::kSection, key, "") == path) return {key, true};
     }
     throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the file was not queued. Try again.");
 }
@@ -243,10 +235,10 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
 bool QueueFile::Remove(std::string_view key) {
     const QueueLock lock(fileName_);
     rtl::TIniFile ini(fileName_);
-    if (!ini.ValueExists(kQueue, key)) return false;
+    if (!ini.ValueExists(queue::kSection, key)) return false;
     // A key written twice: the reader finds the next line once the first goes.
-    for (int guard = 0; guard < 100 && ini.ValueExists(kQueue, key); ++guard) ini.DeleteKey(kQueue, key);
-    if (ini.ValueExists(kQueue, key))
+    for (int guard = 0; guard < 100 && ini.ValueExists(queue::kSection, key); ++guard) ini.DeleteKey(queue::kSection, key);
+    if (ini.ValueExists(queue::kSection, key))
         throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
     ini.UpdateFile();  // drops the blanked line
     return true;

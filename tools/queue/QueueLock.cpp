@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Text.h"
 
 namespace queuetool {
 
@@ -18,23 +20,18 @@ constexpr DWORD kWaitMilliseconds = 60000;
 uint64_t Fingerprint(const std::string& path) {
     uint64_t hash = 14695981039346656037ull;
     for (const char c : path) {
-        const char folded = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : (c == '/' ? '\\' : c);
+        const char folded = c == '/' ? '\\' : rtl::AsciiLower(c);
         hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
     }
     return hash;
-}
-
-std::string FullPath(const std::string& path) {
-    char buffer[MAX_PATH * 2] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    return (length == 0 || length >= sizeof buffer) ? path : std::string(buffer, length);
 }
 
 }  // namespace
 
 std::string QueueLock::MutexName(const std::string& settingsFile) {
     char hex[17] = {};
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fingerprint(FullPath(settingsFile))));
+    const uint64_t fingerprint = Fingerprint(rtl::FullPathName(settingsFile));
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fingerprint));
     return std::string("Tolvane.queue.") + hex;
 }
 

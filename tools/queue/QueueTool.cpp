@@ -24,6 +24,7 @@
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Text.h"
 #include "tools/queue/DesktopUsers.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
@@ -172,7 +173,7 @@ int Remove(const Invocation& call, Report& report) {
     const auto find = [&](const std::wstring& key) -> const QueueEntry* {
         const std::string ansiKey = rtl::AnsiFromWide(key).value_or(std::string());
         for (const QueueEntry& entry : entries)
-            if (rtl::SameText(entry.key, ansiKey)) return &entry;
+            if (rtl::SameTextAscii(entry.key, ansiKey)) return &entry;
         return nullptr;
     };
     bool refused = false;

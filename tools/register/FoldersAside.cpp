@@ -30,7 +30,7 @@ FoldersAside::FoldersAside(const std::vector<std::string>& folders) {
             PutBack();
             if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
                 throw rtl::Exception(aside + " is in the way (left by an earlier uninstall?): move it away and try again.");
-            throw rtl::Exception(folder + " cannot be removed: " + SystemText(error) +
+            throw rtl::Exception(folder + " cannot be removed: " + rtl::SystemMessage(error) +
                                  ". Close every program that uses a file in it (a queue window, an editor) and try again.");
         }
         moved_.push_back({folder, aside});

@@ -32,17 +32,6 @@ std::string InUseAdvice(const std::string& path) {
 
 }  // namespace
 
-std::string SystemText(unsigned long code) {
-    char buffer[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    for (char& c : text)
-        if (c == '\r' || c == '\n') c = ' ';
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 std::optional<std::string> WhyNotReplaceable(const std::string& path) {
     const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -56,7 +45,7 @@ std::optional<std::string> WhyNotReplaceable(const std::string& path) {
         case ERROR_LOCK_VIOLATION:
             return InUseAdvice(path);
         default:
-            return rtl::Format("%s cannot be replaced: %s", path.c_str(), SystemText(error).c_str());
+            return rtl::Format("%s cannot be replaced: %s.", path.c_str(), rtl::SystemMessage(error).c_str());
     }
 }
 

@@ -11,7 +11,4 @@ namespace registertool {
 // Empty when `path` can be replaced; else why not and what to do, for the user.
 std::optional<std::string> WhyNotReplaceable(const std::string& path);
 
-// The system's text for an error code, on one line.
-std::string SystemText(unsigned long code);
-
 }  // namespace registertool

@@ -42,7 +42,6 @@
 
 namespace {
 
-using registertool::SystemText;
 
 enum ExitCode : int { kOk = 0, kUsage = 1, kCannotLoad = 2, kFailed = 3, kInUse = 4 };
 
@@ -76,7 +75,7 @@ std::string ResultText(HRESULT result) {
     if (result == 1) return "the conduit did not start inside the registration (is the Palm Desktop complete?)";
     if (const char* palmText = kiv::PalmSyncErrorText(result); palmText && *palmText)
         return rtl::Format("Palm error %ld: %s", static_cast<long>(result), palmText);
-    const std::string system = SystemText(static_cast<DWORD>(result));
+    const std::string system = rtl::SystemMessage(static_cast<DWORD>(result));
     return rtl::Format("error 0x%08lX", static_cast<unsigned long>(result)) + (system.empty() ? "" : ": " + system);
 }
 
@@ -85,7 +84,7 @@ using RegistrationFn = HRESULT(__stdcall*)();
 class Conduit {
 public:
     explicit Conduit(const std::string& path) : module_(LoadLibraryA(path.c_str())) {
-        if (!module_) throw Failure(kCannotLoad, "Cannot load " + path + ": " + SystemText(GetLastError()));
+        if (!module_) throw Failure(kCannotLoad, "Cannot load " + path + ": " + rtl::SystemMessage(GetLastError()));
     }
     void Call(const char* exportName, const char* done) const {
         const auto fn =

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <optional>
 
 #include "rtl/Forms.h"
@@ -19,6 +20,8 @@ namespace {
 
 enum ExitCode : int { kQueued = 0, kCancelled = 1, kNothingQueued = 2, kFailed = 3 };
 
+enum class ChooserControl : size_t { lQuestion, cbUser, bOK, bCancel, Count };
+
 constexpr rtl::ControlDesign kChooserControls[] = {
     {.kind = rtl::ControlKind::Label, .name = "lQuestion", .left = 10, .top = 12, .width = 300, .height = 16,
      .caption = ""},
@@ -29,6 +32,7 @@ constexpr rtl::ControlDesign kChooserControls[] = {
     {.kind = rtl::ControlKind::Button, .name = "bCancel", .left = 230, .top = 70, .width = 80, .height = 24,
      .caption = "Cancel", .tabOrder = 2, .flags = rtl::cfCancel, .modalResult = rtl::mrCancel},
 };
+static_assert(std::size(kChooserControls) == static_cast<size_t>(ChooserControl::Count), "one row per control");
 constexpr rtl::FormDesign kChooserDesign = {.name = "fChooseUser", .caption = "Tolvane Queue: HotSync user", .clientWidth = 320,
                                             .clientHeight = 104, .controls = kChooserControls};
 
@@ -39,14 +43,14 @@ std::optional<size_t> AskForUser(const std::vector<queuetool::DesktopUser>& user
                                  const std::wstring& lastUser) {
     if (users.size() == 1) return 0;
     rtl::TForm chooser(nullptr, kChooserDesign);
-    chooser.Control("lQuestion").SetCaption("Queue " + FilesWord(files) + " for which HotSync user?");
+    chooser.Control(ChooserControl::lQuestion).SetCaption("Queue " + FilesWord(files) + " for which HotSync user?");
     std::vector<std::string> names;
     int chosen = 0;
     for (const queuetool::DesktopUser& user : users) {
         if (rtl::WideFromAnsi(user.name) == lastUser) chosen = static_cast<int>(names.size());
         names.push_back(user.name);
     }
-    rtl::TControl& combo = chooser.Control("cbUser");
+    rtl::TControl& combo = chooser.Control(ChooserControl::cbUser);
     combo.SetItems(names);
     combo.SetItemIndex(chosen);
     if (chooser.ShowModal() != rtl::mrOk || combo.ItemIndex() < 0) return std::nullopt;
