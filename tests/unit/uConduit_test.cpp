@@ -324,7 +324,7 @@ TEST_F(RunTest, AnUnreadableSourceLeavesTheCardsCopyAlone) {
         bool deletes;
     } cases[] = {{missing, 0x2A03, false}, {held, 0x2A05, false}, {folder, 0x2A12, false}, {writing, 0, true}};
     for (const auto& c : cases) {
-        const std::string name = app::CardFileName(c.source);
+        const std::string name = app::rules::CardName(c.source);
         Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + c.source + "\r\n");
         if (c.result != 0) Card().failingSources[c.source] = c.result;
         Calls expected = Join({kLookForVolume, Copy(c.source, "/Palm/Launcher", c.result)});
