@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -337,4 +338,51 @@ TEST_F(QueueFileTest, ABatchWarnsWhenItsFilesCannotArriveAndStillQueuesThem) {
     EXPECT_EQ(queue.Entries().size(), 2u);
     // Nothing queued: nothing to warn about.
     EXPECT_TRUE(AddFiles(queue, user, {L"NUL"}).warnings.empty());
+}
+
+// What the preview foresees that the HotSync would only find out by failing.
+TEST_F(QueueFileTest, PreviewForeseesHeldSourcesBadFoldersAndNamesTooLongForACard) {
+    fs::create_directories(root / "user" / "Tolvane");
+    const std::string held = Source("held.pdb", "123");
+    const std::string longName = "C:\\x\\" + std::string(240, 'n') + ".pdb";  // need not exist
+    Write(settings, "[Setup]\r\nDirectory=/Palm/Launcher/\r\nMediaType=7\r\n[InstallToSlot]\r\nDB1=" + held +
+                        "\r\nDB2=" + longName + "\r\n");
+    const rtl::UniqueFile holder(
+        CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    Preview preview = QueueFile(settings).MakePreview();
+    EXPECT_EQ(preview.cardDirectory, "/Palm/Launcher");  // as the run takes it, without the final "/"
+    EXPECT_TRUE(preview.cardDirectoryProblem.empty()) << preview.cardDirectoryProblem;
+    ASSERT_EQ(preview.entries.size(), 2u);
+    EXPECT_EQ(preview.entries[0].cardPath, "/Palm/Launcher/held.pdb");
+    ASSERT_EQ(preview.entries[0].warnings.size(), 1u);
+    EXPECT_NE(preview.entries[0].warnings[0].find("cannot be read now"), std::string::npos);
+    const auto& warnings = preview.entries[1].warnings;
+    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const std::string& warning) {
+        return warning.find("card path is 259 characters long, and a card takes at most 255") != std::string::npos;
+    }));
+
+    for (const char* folder : {"Palm/Launcher", "/", "/Palm/../x", "/Palm/a:b"}) {
+        SCOPED_TRACE(folder);
+        rtl::TIniFile(settings).WriteString("Setup", "Directory", folder);
+        preview = QueueFile(settings).MakePreview();
+        EXPECT_NE(preview.cardDirectoryProblem.find(folder), std::string::npos) << preview.cardDirectoryProblem;
+    }
+}
+
+TEST_F(QueueFileTest, ACardPathThatIsAnotherEntrysFolderIsWarnedOnBothSides) {
+    std::vector<PreviewEntry> entries(4);
+    const char* paths[] = {"/Palm/Books", "/Palm/books/a.pdb", "/Palm/Books.pdb", "/PALM/BOOKS/deeper/b.pdb"};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i].entry.key = "DB" + std::to_string(i + 1);
+        entries[i].cardPath = paths[i];
+    }
+    WarnCardPathClashes(entries);
+    ASSERT_EQ(entries[0].warnings.size(), 2u);
+    EXPECT_NE(entries[0].warnings[0].find("card folder of DB"), std::string::npos);
+    ASSERT_EQ(entries[1].warnings.size(), 1u);
+    EXPECT_NE(entries[1].warnings[0].find("card path of DB1"), std::string::npos);
+    EXPECT_TRUE(entries[2].warnings.empty());  // "Books.pdb" is beside "Books", not in it
+    ASSERT_EQ(entries[3].warnings.size(), 1u);
+    EXPECT_NE(entries[3].warnings[0].find("DB1"), std::string::npos);
 }

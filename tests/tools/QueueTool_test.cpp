@@ -381,3 +381,37 @@ TEST_F(QueueTool, EveryCommandReportsAHeldSettingsFile) {
     holder.reset();
     EXPECT_EQ(Read(Settings()), before);
 }
+
+// list foresees what the HotSync then meets: a card folder that no card can
+// take installs nothing, and a source that another program holds stays queued.
+TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", conduit}).exitCode, 0u);
+    const std::string held = Book("held.pdb", "one"), free = Book("free.pdb", "two");
+    ASSERT_EQ(Queue({"add", "Alice", held, free}).exitCode, 0u);
+    desktop_.SetSyncUser(std::nullopt);
+
+    rtl::TIniFile(Settings()).WriteString("Setup", "Directory", "Palm\\Launcher");
+    ToolRun list = Queue({"list", "Alice"});
+    EXPECT_TRUE(list.Says("warning: The card directory \"Palm\\Launcher\"")) << list.output;
+    EXPECT_TRUE(list.Says("The HotSync will install nothing")) << list.output;
+    EXPECT_FALSE(list.Says("copies to")) << list.output;
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    EXPECT_FALSE(fs::exists(desktop_.CardFile(1, "/Palm/Launcher/free.pdb")));
+    EXPECT_EQ(Queue({"list", "Alice"}).exitCode, 0u);
+
+    rtl::TIniFile(Settings()).WriteString("Setup", "Directory", "/Palm/Launcher");
+    rtl::UniqueFile holder(CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    list = Queue({"list", "Alice"});
+    EXPECT_TRUE(list.Says("The next HotSync copies to the card folder /Palm/Launcher:")) << list.output;
+    EXPECT_TRUE(list.Says("warning: The file cannot be read now")) << list.output;
+    EXPECT_TRUE(list.Says("2 queued, 6 bytes; 1 with warnings.")) << list.output;
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    holder.reset();
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/free.pdb")), "two");
+    EXPECT_FALSE(fs::exists(desktop_.CardFile(1, "/Palm/Launcher/held.pdb")));
+    const ToolRun after = Queue({"list", "Alice"});
+    EXPECT_TRUE(after.Says("DB1  /Palm/Launcher/held.pdb")) << after.output;
+    EXPECT_TRUE(after.Says("1 queued, 3 bytes.")) << after.output;
+}

@@ -8,6 +8,7 @@
 #include "app/PathRules.h"
 #include "app/Settings.h"
 #include "rtl/Classes.h"
+#include "rtl/FileAccess.h"
 #include "rtl/IniFiles.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
@@ -62,6 +63,10 @@ std::vector<std::string> SourceWarnings(const std::string& source, std::optional
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return {"This is a folder, not a file: the HotSync cannot copy it and will keep it queued."};
     size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (!rtl::OpenableForReading(source))
+        return {"The file cannot be read now: another program holds it open, or you may not read it. The HotSync "
+                "will log an error for it and keep it queued; close that program (or get access to the file) "
+                "before the HotSync."};
     return {};
 }
 
@@ -158,6 +163,12 @@ QueueSetup QueueFile::Setup() {
     QueueSetup setup;
     setup.settingsFileExists = Exists();
     setup.cardDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    // The run's own rule: a folder it refuses installs nothing.
+    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(setup.cardDirectory);
+    if (check.Usable())
+        setup.cardDirectory = check.directory;
+    else
+        setup.cardDirectoryProblem = check.problem;
     setup.enabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
     setup.mediaType = ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType);
     return setup;

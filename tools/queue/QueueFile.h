@@ -31,6 +31,7 @@ struct PreviewEntry {
 // The [Setup] values that decide whether queued files can arrive.
 struct QueueSetup {
     std::string cardDirectory;
+    std::string cardDirectoryProblem;  // why no card can take the folder; empty when one can
     bool enabled = true;
     int32_t mediaType = 0;
     bool settingsFileExists = false;

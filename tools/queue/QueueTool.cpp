@@ -123,6 +123,9 @@ void PrintStateNotes(const Preview& preview, const DesktopUser& user, Report& re
     if (!preview.enabled)
         report.out << L"The card install is switched off for " << W(user.name)
                    << L": the HotSync will install nothing. Switch it on in the conduit's settings.\n";
+    else if (!preview.cardDirectoryProblem.empty())
+        report.out << L"warning: " << W(preview.cardDirectoryProblem) << L" The HotSync will install nothing; "
+                   << L"choose another card folder in the conduit's settings.\n";
     else if (preview.mediaType == 0)
         report.out << L"No card is chosen for " << W(user.name) << L": the HotSync will log \"found no VFS volume\". "
                       L"Choose the card in the conduit's settings.\n";
@@ -143,7 +146,8 @@ int List(const Invocation& call, Report& report) {
         return kOk;
     }
     // A HotSync that installs nothing copies nothing: the note above said why.
-    if (preview.settingsFileExists && preview.enabled && preview.mediaType != 0)
+    if (preview.settingsFileExists && preview.enabled && preview.cardDirectoryProblem.empty() &&
+        preview.mediaType != 0)
         report.out << L"The next HotSync copies to the card folder " << W(preview.cardDirectory) << L":\n";
     else
         report.out << L"Queued:\n";
