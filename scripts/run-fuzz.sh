@@ -32,7 +32,7 @@ for source in rtl/IniText.cpp rtl/IniEncoding.cpp rtl/Text.cpp app/PathRules.cpp
   fi
   objects+=("$object")
 done
-common=("${objects[@]:0:4}")
+common=("${objects[@]:0:5}")
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
   clang++ -fsanitize=address,undefined,fuzzer "${common[@]}" "$out/${target}_fuzzer.o" -o "$out/$target"
