@@ -52,6 +52,8 @@ protected:
         return (files_ / name).string();
     }
     std::string Settings() const { return alice_ + "\\Tolvane\\Tolvane.ini"; }
+    std::string Registrar() const { return desktop_.Folder() + "\\tolvane-register.exe"; }
+    std::string Conduit() const { return desktop_.Folder() + "\\Tolvane.dll"; }
 
     DesktopLayout desktop_;
     std::string alice_;
@@ -144,8 +146,8 @@ TEST_F(QueueTool, ListPreviewsTheNextHotSyncForTheDefaultUser) {
 // and the registration helper registers over an earlier registration
 // without touching the users' folders.
 TEST_F(QueueTool, QueuedFilesArriveOnTheCardAtTheNextHotSync) {
-    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    const std::string registrar = Registrar();
+    const std::string conduit = Conduit();
     ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
     ASSERT_EQ(Queue({"add", "Alice", Book("first.pdb", "one"), Book("second.prc", "two")}).exitCode, 0u);
     const ToolRun again = RunTool(registrar, {"install", conduit});
@@ -212,7 +214,7 @@ TEST_F(QueueTool, ConcurrentAddsAndAHotSyncLoseNoEntry) {
 // closes it, so that a silent install goes on, and reports its text.
 TEST_F(QueueTool, ARefusedRegistrationIsReportedWithItsTextAndNeverWaits) {
     desktop_.FailEntry("CmSetCreatorTitle", -1008);
-    const ToolRun run = RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", desktop_.Folder() + "\\Tolvane.dll"});
+    const ToolRun run = RunTool(Registrar(), {"install", Conduit()});
     EXPECT_EQ(run.exitCode, kFailed) << run.output;
     EXPECT_TRUE(run.Says("DllRegisterServer failed: Palm error -1008: The specified conduit configuration entry value "
                          "could not be set.")) << run.output;
@@ -222,8 +224,8 @@ TEST_F(QueueTool, ARefusedRegistrationIsReportedWithItsTextAndNeverWaits) {
 // Before the installer replaces or removes anything it asks the helper: a
 // library that a program holds stops every change and names what to close.
 TEST_F(QueueTool, AHeldLibraryStopsEveryChangeAndSaysWhatToClose) {
-    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    const std::string registrar = Registrar();
+    const std::string conduit = Conduit();
     ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
     ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
     const std::string before = Read(Settings());
@@ -264,8 +266,8 @@ TEST_F(QueueTool, AHeldLibraryStopsEveryChangeAndSaysWhatToClose) {
 // its entry; when the Conduit Manager refuses, the folders come back as
 // they were and the uninstall can run again.
 TEST_F(QueueTool, ARefusedUnregistrationRemovesNothing) {
-    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    const std::string registrar = Registrar();
+    const std::string conduit = Conduit();
     ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
     ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
     ASSERT_EQ(Queue({"add", "Bob", Book("b.pdb")}).exitCode, 0u);
@@ -286,8 +288,8 @@ TEST_F(QueueTool, ARefusedUnregistrationRemovesNothing) {
 // "Keep the queues": only the Conduit Manager entry goes, as before a
 // re-install; a second run finds nothing to remove and says so.
 TEST_F(QueueTool, RemovingTheEntryAloneKeepsEveryUsersFolder) {
-    const std::string registrar = desktop_.Folder() + "\\tolvane-register.exe";
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    const std::string registrar = Registrar();
+    const std::string conduit = Conduit();
     ASSERT_EQ(RunTool(registrar, {"install", conduit}).exitCode, 0u);
     ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb")}).exitCode, 0u);
     const std::string before = Read(Settings());
@@ -307,7 +309,7 @@ TEST_F(QueueTool, RemovingTheEntryAloneKeepsEveryUsersFolder) {
 // entry behind that names a library without its title.
 TEST_F(QueueTool, ARefusedRegistrationLeavesNoPartialEntry) {
     desktop_.FailEntry("CmSetCreatorPriority", -1008);
-    const ToolRun run = RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", desktop_.Folder() + "\\Tolvane.dll"});
+    const ToolRun run = RunTool(Registrar(), {"install", Conduit()});
     EXPECT_EQ(run.exitCode, kFailed) << run.output;
     EXPECT_FALSE(desktop_.Conduit("tVan").has_value());
 }
@@ -325,8 +327,8 @@ TEST_F(QueueTool, OneAddJudgesEachFileAndTheHotSyncInstallsTheGoodOne) {
     while (deep.size() < 290) deep += L"\\folder-of-a-long-path";
     const std::wstring tooLong = deep + L"\\book.pdb";
     ASSERT_GE(tooLong.size(), 300u);
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
-    ASSERT_EQ(RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", conduit}).exitCode, 0u);
+    const std::string conduit = Conduit();
+    ASSERT_EQ(RunTool(Registrar(), {"install", conduit}).exitCode, 0u);
     const std::wstring first = rtl::WideFromAnsi(Book("queued before.pdb"));
     ASSERT_EQ(Queue({"add", "Alice", Book("queued before.pdb")}).exitCode, 0u);
     wchar_t shortName[MAX_PATH] = {};
@@ -385,8 +387,8 @@ TEST_F(QueueTool, EveryCommandReportsAHeldSettingsFile) {
 // list foresees what the HotSync then meets: a card folder that no card can
 // take installs nothing, and a source that another program holds stays queued.
 TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
-    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
-    ASSERT_EQ(RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", conduit}).exitCode, 0u);
+    const std::string conduit = Conduit();
+    ASSERT_EQ(RunTool(Registrar(), {"install", conduit}).exitCode, 0u);
     const std::string held = Book("held.pdb", "one"), free = Book("free.pdb", "two");
     ASSERT_EQ(Queue({"add", "Alice", held, free}).exitCode, 0u);
     desktop_.SetSyncUser(std::nullopt);
