@@ -36,4 +36,18 @@ inline constexpr std::string_view kSection = "InstallToSlot";
 inline constexpr std::string_view kKeyPrefix = "DB";
 }  // namespace queue
 
+// [Folders]: a file type (the extension without its dot, any letter case)
+// = the card directory for files of that type (the rule is
+// app::rules::ChooseFolder).
+namespace folders {
+inline constexpr std::string_view kSection = "Folders";
+}  // namespace folders
+
+// [InstallToDirectory]: "DB<n>" = the card directory of the queued file of
+// the same key in [InstallToSlot]. Written before its queue key and deleted
+// after it, so that it never outlives or precedes the file it belongs to.
+namespace ownFolder {
+inline constexpr std::string_view kSection = "InstallToDirectory";
+}  // namespace ownFolder
+
 }  // namespace app::settings

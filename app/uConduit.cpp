@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/CardFolders.h"
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
 #include "app/Settings.h"
@@ -25,6 +26,8 @@ namespace {
 
 namespace setup = settings::setup;
 namespace queue = settings::queue;
+namespace folders = settings::folders;
+namespace ownFolder = settings::ownFolder;
 
 constexpr uint32_t FourCC(const char (&code)[5]) {
     return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
@@ -209,38 +212,71 @@ void TdmConduit::InstallQueuedFiles() {
         bool exact = true;
         const auto source = ini.ReadValue(queue::kSection, key, exact);
         if (!source) continue;
+        const TCardFolder folder = FolderOf(ini, key, *source);
         // A path of a Unicode settings file that the ANSI code page cannot
         // spell would reach the card library mangled, as another file's name.
         if (!exact) {
-            RefuseFile(rules::CardName(*source));
+            RefuseFile(rules::CardName(*source), folder.directory);
             continue;
         }
         // Deleted only while it still names the file just installed: a key
-        // that was given a new file meanwhile stays queued.
-        if (InstallFile(*source)) ini.DeleteKeyIfValue(queue::kSection, key, *source);
+        // that was given a new file meanwhile stays queued, and so does the
+        // folder entry that belongs to it. The queue key goes first: a
+        // folder entry without its queue key is never applied, while a
+        // queue key without its folder entry would send a file elsewhere.
+        if (InstallFile(*source, folder) && ini.DeleteKeyIfValue(queue::kSection, key, *source) &&
+            ini.ValueExists(ownFolder::kSection, key))
+            ini.DeleteKey(ownFolder::kSection, key);
     }
+}
+
+// The file's own folder, else its type's, else the setup directory. A
+// folder from the sections is checked like the setup dialog's; one that the
+// ANSI code page cannot spell is no folder a card can take either.
+TCardFolder TdmConduit::FolderOf(rtl::TIniFile& ini, const std::string& key, const std::string& source) const {
+    bool ownExact = true, typeExact = true;
+    const std::string type = rules::FileType(rules::CardName(source));
+    const std::optional<std::string> byType =
+        type.empty() ? std::nullopt : ini.ReadValue(folders::kSection, type, typeExact);
+    const rules::FolderChoice choice =
+        rules::ChooseFolder(ini.ReadValue(ownFolder::kSection, key, ownExact), byType, "");
+    if (choice.source == rules::FolderSource::Default) return {FCardDirectory, FCardDirectoryUsable, false};
+    const bool exact = choice.source == rules::FolderSource::Own ? ownExact : typeExact;
+    const rules::CardDirectoryCheck check = rules::CheckCardDirectory(choice.stored);
+    return {check.Usable() ? check.directory : choice.stored, check.Usable() && exact, true};
+}
+
+// The setup directory keeps its single call; a folder from the sections may
+// be deeper than any that exists, and a card makes one level at a time.
+void TdmConduit::MakeDirectory(const TCardFolder& folder) const {
+    if (!folder.levelByLevel) {
+        palm::VFSDirCreate(FVolumeRef, folder.directory.c_str());
+        return;
+    }
+    for (const std::string& level : rules::DirectoryLevels(folder.directory))
+        palm::VFSDirCreate(FVolumeRef, level.c_str());
 }
 
 // A file that cannot be given to the card library: shown and logged as a
 // failed copy, with -1 for the code that no card call produced.
-bool TdmConduit::RefuseFile(const std::string& name) {
-    Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
+bool TdmConduit::RefuseFile(const std::string& name, const std::string& directory) {
+    Palm->ShowStatus("Installing " + name + " to " + directory);
     Palm->AddLogEntry("Error installing " + name + ": -1", kiv::slText, false);
     return false;
 }
 
-bool TdmConduit::InstallFile(const std::string& source) {
+bool TdmConduit::InstallFile(const std::string& source, const TCardFolder& folder) {
     const std::string name = rules::CardName(source);
-    if (!FCardDirectoryUsable || !rules::InstallableName(name)) return RefuseFile(name);
-    Palm->ShowStatus("Installing " + name + " to " + FCardDirectory);
-    palm::VFSDirCreate(FVolumeRef, FCardDirectory.c_str());
-    const std::string target = FCardDirectory + "/" + name;
+    if (!folder.usable || !rules::InstallableName(name)) return RefuseFile(name, folder.directory);
+    Palm->ShowStatus("Installing " + name + " to " + folder.directory);
+    MakeDirectory(folder);
+    const std::string target = folder.directory + "/" + name;
     // Without a readable source the card's older copy is the best one left:
     // a file held by another program or closed to the user keeps it too.
     if (rtl::OpenableForReading(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());
     const long result = palm::VFSFilePut(FVolumeRef, target.c_str(), source.c_str());
     if (result == 0) {
-        Palm->AddLogEntry(name + " installed to " + FCardDirectory, kiv::slText, false);
+        Palm->AddLogEntry(name + " installed to " + folder.directory, kiv::slText, false);
         return true;
     }
     Palm->AddLogEntry("Error installing " + name + ": " + std::to_string(static_cast<int32_t>(result)), kiv::slText,

@@ -17,6 +17,13 @@ namespace app {
 
 class TfConduit_Setup;
 
+// The card folder of one queued file, as the run uses it.
+struct TCardFolder {
+    std::string directory;      // as shown and logged
+    bool usable = true;         // a card can take it
+    bool levelByLevel = false;  // chosen by the folder sections: made one level at a time
+};
+
 class TdmConduit : public rtl::TComponent {
 public:
     static constexpr const char* StaticClassName = "TdmConduit";
@@ -36,7 +43,7 @@ public:
     void PalmConfigConduit(kiv::TkivCfgConduitInfo& data);
     void PalmExecConduit(const kiv::TkivSyncProperties& props);
     void InstallQueuedFiles();
-    bool InstallFile(const std::string& source);
+    bool InstallFile(const std::string& source, const TCardFolder& folder);
 
     uint16_t VolumeRef() const noexcept { return FVolumeRef; }
     const std::string& CardDirectory() const noexcept { return FCardDirectory; }
@@ -48,7 +55,9 @@ private:
     std::string SettingsFile() const;
     void SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form);
     void UseCardDirectory(const std::string& stored);
-    bool RefuseFile(const std::string& name);
+    bool RefuseFile(const std::string& name, const std::string& directory);
+    TCardFolder FolderOf(rtl::TIniFile& ini, const std::string& key, const std::string& source) const;
+    void MakeDirectory(const TCardFolder& folder) const;
     void LogQueueCannotShrink();
 
     uint16_t FVolumeRef = 0;

@@ -285,6 +285,59 @@ TEST_F(HotSyncRun, UnicodeSettingsFilesInstallTheirQueueAndKeepTheirEncoding) {
     }
 }
 
+// Each file goes into its own folder, else its type's, else the setup
+// directory; a folder from the sections is made one level at a time.
+TEST_F(HotSyncRun, CardFoldersByTypeAndPerFile) {
+    const std::string song = Source("song.Mp3"), photo = Source("photo.jpg"), book = Source("book.pdb");
+    const std::string setup = "[Setup]\r\nMediaType=1935960423\r\n";
+    const std::string folders = "[Folders]\r\nMP3=/AUDIO\r\njpg=/Music\r\n";
+    Settings(setup + folders + "[InstallToSlot]\r\nDB1=" + song + "\r\nDB2=" + photo + "\r\nDB3=" + book +
+             "\r\n[InstallToDirectory]\r\nDB2=/DCIM/Trip/\r\nDB7=/Stale\r\n");
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), (Lines{"[-1 text] song.Mp3 installed to /AUDIO", "[-1 text] photo.jpg installed to /DCIM/Trip",
+                            "[-1 text] book.pdb installed to /Palm/Launcher"}));
+    ASSERT_EQ(g_progress.size(), 3u);
+    EXPECT_EQ(g_progress[0].text, "Installing song.Mp3 to /AUDIO");
+    EXPECT_EQ(g_progress[1].text, "Installing photo.jpg to /DCIM/Trip");
+    EXPECT_EQ(g_progress[2].text, "Installing book.pdb to /Palm/Launcher");
+    Lines dirCalls;
+    for (const std::string& call : VfsCalls())
+        if (StartsWith(call, "VFSDirCreate")) dirCalls.push_back(call.substr(0, call.find(')') + 1));
+    EXPECT_EQ(dirCalls, (Lines{"VFSDirCreate(1, \"/AUDIO\")", "VFSDirCreate(1, \"/DCIM\")",
+                               "VFSDirCreate(1, \"/DCIM/Trip\")", "VFSDirCreate(1, \"/Palm/Launcher\")"}));
+    EXPECT_EQ(ReadText(card_ + "\\AUDIO\\song.Mp3"), "contents of song.Mp3");
+    EXPECT_EQ(ReadText(card_ + "\\DCIM\\Trip\\photo.jpg"), "contents of photo.jpg");
+    EXPECT_EQ(ReadText(card_ + "\\Palm\\Launcher\\book.pdb"), "contents of book.pdb");
+    EXPECT_FALSE(PathExists(card_ + "\\Music\\photo.jpg"));
+    // The installed file's folder entry leaves with it; one without a queue
+    // key is never applied and is left to the tools.
+    EXPECT_EQ(ReadText(settings_), setup + folders + "[InstallToSlot]\r\n[InstallToDirectory]\r\nDB7=/Stale\r\n");
+}
+
+// A folder that no card can take keeps its file queued, with its entry,
+// and asks nothing of the card; the other files are installed.
+TEST_F(HotSyncRun, AFolderNoCardCanTakeKeepsItsFileQueued) {
+    const std::string a = Source("a.txt"), b = Source("b.pdb"), c = Source("c.prc"), d = Source("d.prc");
+    const std::string text = "[Setup]\r\nMediaType=1935960423\r\n[Folders]\r\ntxt=Books\r\nprc=\r\n"
+                             "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\nDB4=" + d +
+                             "\r\n[InstallToDirectory]\r\nDB2=/Palm/../x\r\nDB3=/Ok\r\n";
+    Settings(text);
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(Log(), (Lines{"[-1 text] Error installing a.txt: -1", "[-1 text] Error installing b.pdb: -1",
+                            "[-1 text] c.prc installed to /Ok", "[-1 text] d.prc installed to /Palm/Launcher"}));
+    ASSERT_EQ(g_progress.size(), 4u);
+    EXPECT_EQ(g_progress[0].text, "Installing a.txt to Books");
+    EXPECT_EQ(g_progress[1].text, "Installing b.pdb to /Palm/../x");
+    for (const std::string& call : VfsCalls()) {
+        EXPECT_EQ(call.find("a.txt"), std::string::npos) << call;
+        EXPECT_EQ(call.find("b.pdb"), std::string::npos) << call;
+        EXPECT_EQ(call.find("/x"), std::string::npos) << call;
+    }
+    EXPECT_EQ(SystemQueue(), (Lines{"DB1", "DB2"}));
+    EXPECT_NE(ReadText(settings_).find("[InstallToDirectory]\r\nDB2=/Palm/../x\r\n"), std::string::npos);
+    EXPECT_EQ(ReadText(settings_).find("DB3=/Ok"), std::string::npos);
+}
+
 TEST_F(HotSyncRun, AKeyAnotherProgramAddsDuringTheRunStaysQueued) {
     const std::string a = Source("a.pdb"), b = Source("b.pdb");
     Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");

@@ -8,6 +8,10 @@
 //   run, each key that was queued is either still queued with its file, or
 //   gone with its card file complete and identical to the source; the
 //   settings file reads correctly. A last clean run installs the rest.
+//   The queue mixes card folders: a third are .mp3 files that go by type
+//   into /AUDIO, a third .jpg files each with its own folder below /DCIM,
+//   the rest .pdb files into the setup directory; a file found in any
+//   folder but its own counts as lost.
 //   Exit code 0 when no queued file was lost and no run crashed.
 #include <windows.h>
 
@@ -81,12 +85,15 @@ private:
     void QueueAll();
     DWORD Sync(std::optional<DWORD> killAfterMs);
     void Check(const Queue& before, const char* what);
+    bool OnlyInItsFolder(const std::string& key, const std::string& source);
 
     Options options_;
     SyncHarness harness_;
     std::mt19937 random_;
     Clock::time_point start_;
     Queue all_;
+    std::map<std::string, std::string> folders_;  // each key's card folder
+    std::map<std::string, std::string> own_;      // [InstallToDirectory]
     Tally tally_;
     double msPerFile_ = 20;
     double msStart_ = 1500;
@@ -103,12 +110,18 @@ void KillTest::Prepare() {
     for (unsigned i = 1; i <= options_.files; ++i) {
         std::string contents(static_cast<size_t>(size(random_)), '\0');
         for (char& c : contents) c = static_cast<char>(byte(random_));
-        all_["DB" + std::to_string(i)] = harness_.Source("k" + std::to_string(i) + ".pdb", contents);
+        const std::string key = "DB" + std::to_string(i);
+        const char* type = i % 3 == 0 ? ".pdb" : i % 3 == 1 ? ".mp3" : ".jpg";
+        all_[key] = harness_.Source("k" + std::to_string(i) + type, contents);
+        folders_[key] = i % 3 == 0 ? "/Palm/Launcher" : i % 3 == 1 ? "/AUDIO" : "/DCIM/K" + std::to_string(i % 4);
+        if (i % 3 == 2) own_[key] = folders_[key];
     }
 }
 
 void KillTest::QueueAll() {
-    std::string text = SyncHarness::Setup() + "[InstallToSlot]\r\n";
+    std::string text = SyncHarness::Setup() + "[Folders]\r\nMP3=/AUDIO\r\n[InstallToDirectory]\r\n";
+    for (const auto& [key, folder] : own_) text += key + "=" + folder + "\r\n";
+    text += "[InstallToSlot]\r\n";
     for (const auto& [key, source] : all_) text += key + "=" + source + "\r\n";
     harness_.Settings(text);
 }
@@ -146,9 +159,7 @@ void KillTest::Check(const Queue& before, const char* what) {
             }
             continue;
         }
-        const std::string name = source.substr(source.find_last_of('\\') + 1);
-        const std::string card = harness_.CardFile(name);
-        if (!PathExists(card) || ReadText(card) != ReadText(source)) {
+        if (!OnlyInItsFolder(key, source)) {
             ++tally_.lost;
             std::printf("  %s: %s left the queue without its card file\n", what, key.c_str());
         }
@@ -163,6 +174,22 @@ void KillTest::Check(const Queue& before, const char* what) {
         ++tally_.badReads;
         std::printf("  %s: [Setup] MediaType reads '%s'\n", what, value);
     }
+}
+
+// Whether the key's file is complete in its own card folder and in none of
+// the others that the queue uses.
+bool KillTest::OnlyInItsFolder(const std::string& key, const std::string& source) {
+    const std::string name = source.substr(source.find_last_of('\\') + 1);
+    const std::string& own = folders_.at(key);
+    const std::string card = harness_.Desktop().CardFile(1, own + "/" + name);
+    if (!PathExists(card) || ReadText(card) != ReadText(source)) return false;
+    const char* others[] = {"/Palm/Launcher", "/AUDIO", "/DCIM/K0", "/DCIM/K1", "/DCIM/K2", "/DCIM/K3"};
+    for (const char* other : others)
+        if (own != other && PathExists(harness_.Desktop().CardFile(1, std::string(other) + "/" + name))) {
+            std::printf("  %s also reached %s\n", key.c_str(), other);
+            return false;
+        }
+    return true;
 }
 
 int KillTest::Run() {
@@ -226,8 +253,7 @@ int KillTest::Run() {
     Check(rest, "clean run");
     if (!harness_.Queue().empty()) ++tally_.lost;
     for (const auto& [key, source] : all_) {
-        const std::string card = harness_.CardFile(source.substr(source.find_last_of('\\') + 1));
-        if (ReadText(card) != ReadText(source)) {
+        if (!OnlyInItsFolder(key, source)) {
             ++tally_.lost;
             std::printf("  %s never reached the card whole\n", key.c_str());
         }

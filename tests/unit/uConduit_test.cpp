@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/CardFolders.h"
 #include "app/PathRules.h"
 #include "app/uConduit.h"
 #include "palm/kivHslog.h"
@@ -136,6 +138,38 @@ TEST(PathRules, EveryNewQueueKeyReadsBackAsItsPosition) {
         const std::string key = app::rules::QueueKey(n);
         EXPECT_EQ(app::rules::QueuePosition(key), n) << key;
     }
+}
+
+TEST(DataModule, TheCardFolderRules) {
+    using app::rules::FolderSource;
+    const struct {
+        const char* name;
+        const char* type;
+    } types[] = {
+        {"song.mp3", "mp3"}, {"Song.MP3", "MP3"}, {"a.tar.gz", "gz"}, {"README", ""}, {"end.", ""}, {".mp3", "mp3"},
+    };
+    for (const auto& t : types) EXPECT_EQ(app::rules::FileType(t.name), t.type) << t.name;
+
+    const std::optional<std::string> none, empty(""), own("/Own"), byType("/Type");
+    const struct {
+        const std::optional<std::string>& own;
+        const std::optional<std::string>& byType;
+        const char* stored;
+        FolderSource source;
+    } choices[] = {
+        {own, byType, "/Own", FolderSource::Own},          {none, byType, "/Type", FolderSource::ByType},
+        {empty, byType, "/Type", FolderSource::ByType},    {none, none, "/Setup", FolderSource::Default},
+        {empty, empty, "/Setup", FolderSource::Default},   {own, none, "/Own", FolderSource::Own},
+    };
+    for (const auto& c : choices) {
+        const auto choice = app::rules::ChooseFolder(c.own, c.byType, "/Setup");
+        EXPECT_EQ(choice.stored, c.stored);
+        EXPECT_EQ(choice.source, c.source) << c.stored;
+    }
+    EXPECT_EQ(app::rules::DirectoryLevels("/AUDIO"), std::vector<std::string>{"/AUDIO"});
+    EXPECT_EQ(app::rules::DirectoryLevels("/DCIM/Trip/Day 1"),
+              (std::vector<std::string>{"/DCIM", "/DCIM/Trip", "/DCIM/Trip/Day 1"}));
+    EXPECT_TRUE(app::rules::DirectoryLevels("/").empty());
 }
 
 class CardVolumeTest : public testing::Test {
