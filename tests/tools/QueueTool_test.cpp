@@ -82,6 +82,16 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         {{"remove", "Alice", "DB9"}, kRefused, "No entry DB9"},
         {{"remove", "Alice", "DB1", "DB9"}, kRefused, "Nothing was removed."},
         {{"list", "Carol"}, kRefused, "The users are: Alice, Bob."},
+        {{"add", "--to", "Music", "Alice", Book("b.pdb")}, kRefused, "\"Music\" does not start with \"/\""},
+        {{"add", "--to", "/Palm/../x", "Alice", Book("b.pdb")}, kRefused, "Nothing was queued."},
+        {{"folders", "Alice", "mp3=/AUDIO", "jpg=DCIM"}, kRefused, "No card folder was changed."},
+        {{"folders", "Alice", "mp3=/AUDIO", "jpg=/a//b"}, kRefused, "empty folder name"},
+        {{"folders", "Alice", ".mp3=/AUDIO"}, kRefused, "\".mp3\" is no file type"},
+        {{"folders", "Alice", "=/AUDIO"}, kRefused, "A file type is missing"},
+        {{"folders", "Alice", "mp3"}, kRefused, "has no \"=\""},
+        {{"folders", "Carol", "mp3=/AUDIO"}, kRefused, "No HotSync user is named \"Carol\""},
+        {{"folders"}, kUsage, "usage:"},
+        {{"add", "Alice", "--to"}, kUsage, "usage:"},
         {{"add", "Alice"}, kUsage, "usage:"},
         {{"remove", "Alice"}, kUsage, "usage:"},
         {{"frobnicate"}, kUsage, "Unknown command \"frobnicate\""},
@@ -361,6 +371,48 @@ TEST_F(QueueTool, OneAddJudgesEachFileAndTheHotSyncInstallsTheGoodOne) {
     EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/queued before.pdb")), "book");
     EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/Cr\xe8me br\xfbl\xe9" "e.pdb")), "book");
     EXPECT_TRUE(Queue({"list", "Alice"}).Says("The queue is empty")) << Read(Settings());
+}
+
+// Type rules and a folder per add reach the settings file, the list says
+// where each file goes and why, and the HotSync puts them there.
+TEST_F(QueueTool, CardFoldersByTypeAndPerAdd) {
+    ToolRun run = Queue({"folders", "Alice", "mp3=/AUDIO/", "JPG=/DCIM", "txt=/Notes"});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    ASSERT_EQ(Queue({"folders", "Alice", "txt="}).exitCode, 0u);
+    run = Queue({"folders", "Alice"});
+    EXPECT_TRUE(run.Says("  mp3=/AUDIO\n  JPG=/DCIM\n") || run.Says("  mp3=/AUDIO\r\n  JPG=/DCIM\r\n")) << run.output;
+    EXPECT_FALSE(run.Says("txt")) << run.output;
+    ASSERT_EQ(Queue({"add", "Alice", Book("song.mp3", "la"), Book("book.pdb", "pdb")}).exitCode, 0u);
+    run = Queue({"add", "--to", "/Photos/Trip/", "Alice", Book("pic.jpg", "jpg")});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    run = Queue({"list", "Alice"});
+    EXPECT_TRUE(run.Says("DB1  /AUDIO/song.mp3  (2 bytes)  in /AUDIO (by type)")) << run.output;
+    EXPECT_TRUE(run.Says("DB2  /Palm/Launcher/book.pdb  (3 bytes)  in /Palm/Launcher (default)")) << run.output;
+    EXPECT_TRUE(run.Says("DB3  /Photos/Trip/pic.jpg  (3 bytes)  in /Photos/Trip (own)")) << run.output;
+    {
+        rtl::TIniFile ini(Settings());
+        EXPECT_EQ(ini.ReadString("InstallToDirectory", "DB3", ""), "/Photos/Trip");
+        EXPECT_FALSE(ini.ValueExists("InstallToDirectory", "DB1"));
+    }
+    const std::string conduit = desktop_.Folder() + "\\Tolvane.dll";
+    ASSERT_EQ(RunTool(desktop_.Folder() + "\\tolvane-register.exe", {"install", conduit}).exitCode, 0u);
+    desktop_.SetSyncUser(std::nullopt);
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/AUDIO/song.mp3")), "la");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/book.pdb")), "pdb");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Photos/Trip/pic.jpg")), "jpg");
+    EXPECT_FALSE(rtl::TIniFile(Settings()).ValueExists("InstallToDirectory", "DB3"));
+
+    // A folder entry that outlived its file never reaches the next file of
+    // that number; a removed entry takes its folder entry along.
+    rtl::TIniFile(Settings()).WriteString("InstallToDirectory", "DB1", "/Stale");
+    ASSERT_EQ(Queue({"add", "Alice", Book("next.pdb")}).exitCode, 0u);
+    EXPECT_TRUE(Queue({"list", "Alice"}).Says("DB1  /Palm/Launcher/next.pdb  (4 bytes)  in /Palm/Launcher (default)"));
+    ASSERT_EQ(Queue({"add", "--to", "/Own", "Alice", Book("other.pdb")}).exitCode, 0u);
+    ASSERT_EQ(Queue({"remove", "Alice", "DB2"}).exitCode, 0u);
+    rtl::TIniFile ini(Settings());
+    EXPECT_FALSE(ini.ValueExists("InstallToDirectory", "DB1"));
+    EXPECT_FALSE(ini.ValueExists("InstallToDirectory", "DB2"));
 }
 
 // A settings file that another program holds is named, with what to do, by

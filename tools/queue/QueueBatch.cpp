@@ -10,10 +10,11 @@ namespace queuetool {
 
 namespace {
 
-FileOutcome Queue(QueueFile& queue, const DesktopUser& user, const std::wstring& given) {
+FileOutcome Queue(QueueFile& queue, const DesktopUser& user, const std::wstring& given,
+                  const std::optional<std::string>& cardDirectory) {
     const SourcePath source = JudgeSource(given);
     if (!source.path) return {given, FileOutcome::Kind::kRefused, {}, source.refusal};
-    const QueueFile::Added added = queue.Add(*source.path, NewSettings{user.firstSlotMediaType});
+    const QueueFile::Added added = queue.Add(*source.path, NewSettings{user.firstSlotMediaType}, cardDirectory);
     const std::wstring key = rtl::WideFromAnsi(added.key), name = rtl::WideFromAnsi(user.name);
     if (added.isNew)
         return {given, FileOutcome::Kind::kQueued, added.key, L"Queued " + source.shown + L" as " + key + L" for " + name};
@@ -28,7 +29,8 @@ size_t BatchOutcome::Count(FileOutcome::Kind kind) const {
         std::count_if(files.begin(), files.end(), [kind](const FileOutcome& file) { return file.kind == kind; }));
 }
 
-BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given) {
+BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
+                      const std::optional<std::string>& cardDirectory) {
     queue.CheckAccess(true);
     BatchOutcome outcome;
     for (const std::wstring& file : given) {
@@ -37,7 +39,7 @@ BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vect
             continue;
         }
         try {
-            outcome.files.push_back(Queue(queue, user, file));
+            outcome.files.push_back(Queue(queue, user, file, cardDirectory));
         } catch (const rtl::Exception& e) {
             outcome.files.push_back({file, FileOutcome::Kind::kRefused, {}, rtl::WideFromAnsi(e.Message())});
             outcome.failed = true;

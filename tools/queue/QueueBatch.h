@@ -35,7 +35,9 @@ struct BatchOutcome {
 // Queues the acceptable files of `given` for the user in the given order.
 // Throws rtl::Exception before queuing anything when the settings file is
 // held or denied (QueueFile::CheckAccess).
-BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given);
+// With a card directory (already checked), each file gets it as its own folder.
+BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
+                      const std::optional<std::string>& cardDirectory = std::nullopt);
 
 // The same warnings for a queue as it is (what `add` says after queuing).
 std::vector<std::wstring> ArrivalWarnings(QueueFile& queue, const DesktopUser& user);

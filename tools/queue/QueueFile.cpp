@@ -22,6 +22,8 @@ namespace {
 
 namespace setup = app::settings::setup;
 namespace queue = app::settings::queue;
+namespace folders = app::settings::folders;
+namespace ownFolder = app::settings::ownFolder;
 constexpr uint32_t kLastPosition = 2147483647u;
 // A write that another program's rename swallowed, or that failed while a
 // HotSync held the file, is written again.
@@ -180,6 +182,28 @@ bool QueueFile::Queued(const QueueEntry& entry, const std::string& path) {
     return rtl::SameTextInCodePage(known->second, path);
 }
 
+namespace {
+
+// The entry's card folder as the HotSync chooses it: its own, its type's,
+// or the setup directory.
+void ChooseFolder(rtl::TIniFile& ini, const std::string& defaultDirectory, const std::string& name,
+                  PreviewEntry& line) {
+    const std::string type = app::rules::FileType(name);
+    const auto byType = type.empty() ? std::nullopt : ini.ReadValue(folders::kSection, type);
+    const app::rules::FolderChoice choice =
+        app::rules::ChooseFolder(ini.ReadValue(ownFolder::kSection, line.entry.key), byType, defaultDirectory);
+    line.folderSource = choice.source;
+    line.cardDirectory = choice.stored;
+    if (choice.source == app::rules::FolderSource::Default) return;
+    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(choice.stored);
+    if (check.Usable())
+        line.cardDirectory = check.directory;
+    else
+        line.warnings.push_back(check.problem + " The HotSync will not copy the file and keeps it queued.");
+}
+
+}  // namespace
+
 void CheckQueuedFile(PreviewEntry& line) {
     if (line.fileChecked) return;
     line.fileChecked = true;
@@ -196,7 +220,9 @@ Preview QueueFile::MakePreview(FileChecks checks) {
     for (QueueEntry& entry : ReadEntries(ini)) {
         PreviewEntry line;
         const std::string name = app::rules::CardName(entry.source);
-        line.cardPath = preview.cardDirectory + "/" + name;
+        line.entry.key = entry.key;
+        ChooseFolder(ini, preview.cardDirectory, name, line);
+        line.cardPath = line.cardDirectory + "/" + name;
         if (!app::rules::InstallableName(name))
             line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
         WarnLongCardPath(line);
@@ -210,17 +236,21 @@ Preview QueueFile::MakePreview(FileChecks checks) {
     return preview;
 }
 
-QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& settings) {
+// The settings the setup dialog would start from, with the card the user's
+// handheld reported, so that the first HotSync can install.
+void QueueFile::CreateSettings(rtl::TIniFile& ini, const NewSettings& settings) const {
+    if (Exists()) return;
+    ini.WriteBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
+    ini.WriteString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(settings.mediaType));
+}
+
+QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& settings,
+                                const std::optional<std::string>& cardDirectory) {
     const QueueLock lock(fileName_);
     CreateFolder(FolderOf(fileName_));
     rtl::TIniFile ini(fileName_);
-    if (!Exists()) {
-        // The settings the setup dialog would start from, with the card the
-        // user's handheld reported, so that the first HotSync can install.
-        ini.WriteBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
-        ini.WriteString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
-        ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(settings.mediaType));
-    }
+    CreateSettings(ini, settings);
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         const std::vector<QueueEntry> entries = ReadEntries(ini);
         for (const QueueEntry& entry : entries)
@@ -230,6 +260,10 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
             throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
         const std::string key = app::rules::QueueKey(highest + 1);
         try {
+            if (cardDirectory)
+                ini.WriteString(ownFolder::kSection, key, *cardDirectory);
+            else if (ini.ValueExists(ownFolder::kSection, key))
+                ini.DeleteKey(ownFolder::kSection, key);
             ini.WriteString(queue::kSection, key, path);
         } catch (const rtl::EIniFileException&) {
             // A HotSync that holds the file for a deletion at the moment of
@@ -251,8 +285,41 @@ bool QueueFile::Remove(std::string_view key) {
     for (int guard = 0; guard < 100 && ini.ValueExists(queue::kSection, key); ++guard) ini.DeleteKey(queue::kSection, key);
     if (ini.ValueExists(queue::kSection, key))
         throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
-    ini.UpdateFile();  // drops the blanked line
+    // The queue key first: a folder entry without it is never applied.
+    if (ini.ValueExists(ownFolder::kSection, key)) ini.DeleteKey(ownFolder::kSection, key);
+    ini.UpdateFile();  // drops the blanked lines
     return true;
+}
+
+std::string TypeProblem(const std::string& type) {
+    if (type.empty()) return "A file type is missing before \"=\" (for example mp3=/AUDIO).";
+    for (const char c : type)
+        if (static_cast<unsigned char>(c) <= 0x20 || std::string_view(".=[];\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return "\"" + type + "\" is no file type: give the extension without its dot, such as mp3.";
+    return "";
+}
+
+std::vector<TypeFolder> QueueFile::TypeFolders() {
+    rtl::TIniFile ini(fileName_);
+    std::vector<TypeFolder> rules;
+    for (const std::string& type : ini.ReadSection(folders::kSection))
+        rules.emplace_back(type, ini.ReadString(folders::kSection, type, ""));
+    return rules;
+}
+
+void QueueFile::SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings) {
+    const QueueLock lock(fileName_);
+    CreateFolder(FolderOf(fileName_));
+    rtl::TIniFile ini(fileName_);
+    CreateSettings(ini, settings);
+    for (const auto& [type, directory] : changes) {
+        if (!directory.empty())
+            ini.WriteString(folders::kSection, type, directory);
+        else
+            for (int guard = 0; guard < 100 && ini.ValueExists(folders::kSection, type); ++guard)
+                ini.DeleteKey(folders::kSection, type);
+    }
+    ini.UpdateFile();
 }
 
 }  // namespace queuetool

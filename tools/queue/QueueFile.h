@@ -9,7 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "app/CardFolders.h"
+
+namespace rtl {
+class TIniFile;
+}
 
 namespace queuetool {
 
@@ -23,6 +30,8 @@ struct QueueEntry {
 struct PreviewEntry {
     QueueEntry entry;
     std::string cardPath;
+    std::string cardDirectory;  // the folder that cardPath lies in, as stored
+    app::rules::FolderSource folderSource = app::rules::FolderSource::Default;
     std::optional<uint64_t> size;       // none: no file to copy
     std::vector<std::string> warnings;  // for the user, each a full sentence
     bool fileChecked = true;            // false: size and the file's own warnings are not known yet
@@ -54,6 +63,14 @@ struct NewSettings {
 // Looks at an entry's queued file: its size, or why the HotSync cannot copy
 // it. Once per entry; the warnings about its file come first.
 void CheckQueuedFile(PreviewEntry& line);
+
+// One rule of [Folders]: files of a type (extension without its dot) go
+// into a card directory; an empty directory removes the rule.
+using TypeFolder = std::pair<std::string, std::string>;
+
+// Why a type cannot name a rule ("" when it can): a type is a file name's
+// extension, without its dot.
+std::string TypeProblem(const std::string& type);
 
 class QueueFile {
 public:
@@ -88,12 +105,23 @@ public:
         std::string key;
         bool isNew = true;
     };
-    Added Add(const std::string& path, const NewSettings& settings);
+    // With a card directory (checked by the caller), the entry gets its own
+    // folder; without one, a folder entry left over from an earlier entry of
+    // that number goes. Either is written before the queue key, so that no
+    // HotSync sees the new file with another file's folder.
+    Added Add(const std::string& path, const NewSettings& settings,
+              const std::optional<std::string>& cardDirectory = std::nullopt);
+
+    // The [Folders] rules in file order; and changes to them, made in one go.
+    std::vector<TypeFolder> TypeFolders();
+    // A settings file that they create starts as Add's does.
+    void SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings);
 
     // Takes an entry off the queue; false when no such key is queued.
     bool Remove(std::string_view key);
 
 private:
+    void CreateSettings(rtl::TIniFile& ini, const NewSettings& settings) const;
     bool Queued(const QueueEntry& entry, const std::string& path);
 
     std::string fileName_;

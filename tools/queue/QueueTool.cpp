@@ -1,9 +1,10 @@
 // tolvane-queue.exe: puts files in a HotSync user's Tolvane queue, shows
 // what the next HotSync will install, and takes entries off the queue.
 //
-//   tolvane-queue add USER FILE...      queue files (full paths are stored)
-//   tolvane-queue list [USER]           preview the next HotSync
-//   tolvane-queue remove USER KEY...    take entries (DB<n>) off the queue
+//   tolvane-queue add [--to DIR] USER FILE...   queue files (full paths are stored)
+//   tolvane-queue list [USER]                   preview the next HotSync
+//   tolvane-queue remove USER KEY...            take entries (DB<n>) off the queue
+//   tolvane-queue folders USER [TYPE=DIR]...    show or change the card folders by type
 //
 // USER is a HotSync user name or folder; "-" (or none, for list) is the only
 // user or the first. --notify also shows the outcome in a message box (for
@@ -21,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "app/CardFolders.h"
+#include "app/PathRules.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
@@ -36,9 +39,12 @@ namespace {
 enum ExitCode : int { kOk = 0, kUsage = 1, kRefused = 2, kFailed = 3 };
 
 constexpr const wchar_t* kUsageText =
-    L"usage: tolvane-queue add USER FILE...     queue files for the user's next HotSync\n"
-    L"       tolvane-queue list [USER]          show what the next HotSync will install\n"
-    L"       tolvane-queue remove USER KEY...   take entries (DB1, DB2, ...) off the queue\n"
+    L"usage: tolvane-queue add [--to DIR] USER FILE...  queue files for the user's next HotSync\n"
+    L"       tolvane-queue list [USER]                  show what the next HotSync will install\n"
+    L"       tolvane-queue remove USER KEY...           take entries (DB1, DB2, ...) off the queue\n"
+    L"       tolvane-queue folders USER [TYPE=DIR]...   show or set the card folder of a file type\n"
+    L"                                                  (mp3=/AUDIO; mp3= removes the rule)\n"
+    L"--to DIR puts the files into the card folder DIR instead of their type's or the default.\n"
     L"USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
     L"Option --notify also shows the outcome in a message box.\n";
 
@@ -51,7 +57,9 @@ struct Report {
 struct Invocation {
     std::wstring command;
     std::vector<std::wstring> args;
+    std::optional<std::wstring> to;  // add --to DIR
     bool notify = false;
+    bool usage = false;  // an option without its value
 };
 
 std::wstring W(const std::string& ansi) { return rtl::WideFromAnsi(ansi); }
@@ -62,6 +70,10 @@ Invocation Parse(int argc, wchar_t** argv) {
         const std::wstring arg = argv[i];
         if (arg == L"--notify")
             call.notify = true;
+        else if (arg == L"--to" && i + 1 < argc)
+            call.to = argv[++i];
+        else if (arg == L"--to")
+            call.usage = true;
         else if (call.command.empty())
             call.command = arg;
         else
@@ -86,8 +98,23 @@ const DesktopUser* User(const PalmDesktop& desktop, const std::wstring& name, Re
     return chosen.user;
 }
 
+// A card directory as the user typed it, checked with the setup dialog's
+// rule; none (and the reason on the error stream) when no card can take it.
+std::optional<std::string> CardDirectory(const std::wstring& typed, Report& report) {
+    const std::string ansi = rtl::AnsiFromWide(typed).value_or("/?");
+    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(ansi);
+    if (check.Usable()) return check.directory;
+    report.err << W(check.problem) << L"\n";
+    return std::nullopt;
+}
+
 int Add(const Invocation& call, Report& report) {
     if (call.args.size() < 2) return kUsage;
+    std::optional<std::string> to;
+    if (call.to && !(to = CardDirectory(*call.to, report))) {
+        report.err << L"Nothing was queued.\n";
+        return kRefused;
+    }
     const PalmDesktop desktop;
     const DesktopUser* user = User(desktop, call.args[0], report);
     if (!user) {
@@ -95,7 +122,7 @@ int Add(const Invocation& call, Report& report) {
         return kRefused;
     }
     QueueFile queue(SettingsFileOf(*user));
-    const BatchOutcome outcome = AddFiles(queue, *user, {call.args.begin() + 1, call.args.end()});
+    const BatchOutcome outcome = AddFiles(queue, *user, {call.args.begin() + 1, call.args.end()}, to);
     for (const FileOutcome& file : outcome.files)
         (file.kind == FileOutcome::Kind::kRefused ? report.err : report.out) << file.text << L"\n";
     for (const std::wstring& warning : outcome.warnings) report.out << L"warning: " << warning << L"\n";
@@ -155,6 +182,7 @@ int List(const Invocation& call, Report& report) {
     size_t warned = 0;
     for (const PreviewEntry& line : preview.entries) {
         report.out << L"  " << W(line.entry.key) << L"  " << W(line.cardPath) << L"  (" << SizeText(line.size)
+                   << L")  in " << W(line.cardDirectory) << L" (" << app::rules::FolderSourceName(line.folderSource)
                    << L")  from " << W(line.entry.source) << L"\n";
         for (const std::string& warning : line.warnings) report.out << L"      warning: " << W(warning) << L"\n";
         if (line.size) total += *line.size;
@@ -201,13 +229,65 @@ int Remove(const Invocation& call, Report& report) {
     return kOk;
 }
 
+// "type=dir" pairs; none (and every reason on the error stream) when one
+// of them names no type or a directory that no card can take.
+std::optional<std::vector<TypeFolder>> TypeFolderChanges(const std::vector<std::wstring>& args, Report& report) {
+    std::vector<TypeFolder> changes;
+    bool refused = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const size_t equals = args[i].find(L'=');
+        const std::string type = rtl::AnsiFromWide(args[i].substr(0, equals)).value_or("?");
+        const std::string problem =
+            equals == std::wstring::npos ? "\"" + type + "\" has no \"=\": write TYPE=DIR, such as mp3=/AUDIO."
+                                         : TypeProblem(type);
+        if (!problem.empty()) {
+            report.err << W(problem) << L"\n";
+            refused = true;
+            continue;
+        }
+        const std::wstring typed = args[i].substr(equals + 1);
+        const std::optional<std::string> directory =
+            typed.empty() ? std::optional<std::string>("") : CardDirectory(typed, report);
+        if (directory) changes.emplace_back(type, *directory);
+        else refused = true;
+    }
+    if (refused) return std::nullopt;
+    return changes;
+}
+
+int Folders(const Invocation& call, Report& report) {
+    if (call.args.empty()) return kUsage;
+    const auto changes = TypeFolderChanges(call.args, report);
+    if (!changes) {
+        report.err << L"No card folder was changed.\n";
+        return kRefused;
+    }
+    const PalmDesktop desktop;
+    const DesktopUser* user = User(desktop, call.args[0], report);
+    if (!user) return kRefused;
+    QueueFile queue(SettingsFileOf(*user));
+    queue.CheckAccess(!changes->empty());
+    if (!changes->empty()) queue.SetTypeFolders(*changes, NewSettings{user->firstSlotMediaType});
+    const std::vector<TypeFolder> rules = queue.TypeFolders();
+    const std::string setup = queue.Setup().cardDirectory;
+    report.out << L"Card folders by file type for " << W(user->name) << L" (other files go to " << W(setup)
+               << L"):\n";
+    if (rules.empty()) report.out << L"  none\n";
+    for (const auto& [type, directory] : rules) report.out << L"  " << W(type) << L"=" << W(directory) << L"\n";
+    return kOk;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(const Invocation&, Report&);
 };
-constexpr Command kCommands[] = {{L"add", &Add}, {L"list", &List}, {L"remove", &Remove}};
+constexpr Command kCommands[] = {{L"add", &Add}, {L"list", &List}, {L"remove", &Remove}, {L"folders", &Folders}};
 
 int Run(const Invocation& call, Report& report) {
+    if (call.usage) {
+        report.err << kUsageText;
+        return kUsage;
+    }
     for (const Command& command : kCommands)
         if (call.command == command.name) {
             try {
