@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Renders the queue window ("Tolvane Queue") to a PNG file: a stand-in desktop
-# is laid out in the build's own Wine prefix, three books are queued for
-# Alice with the queue tool and one of them is then deleted, so that the list
-# shows ready entries and a warning; the real window is started as the
-# Start menu starts it, under a virtual X server, and grabbed.
-# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png]
+# is laid out in the build's own Wine prefix; for Alice, music goes to /AUDIO
+# by its type, a picture is queued into a folder of its own, three books go
+# to the default folder and one of them is then deleted, so that the list
+# shows each kind of card folder, ready entries and a warning. The real
+# window is started as the Start menu starts it, under a virtual X server,
+# and grabbed.
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders]]
 #   BUILD_DIR is the test build (e.g. build/test); the picture goes to
-#   OUTPUT.png, by default BUILD_DIR/queue-window.png.
+#   OUTPUT.png, by default BUILD_DIR/queue-window.png. With folders, the
+#   "Card folders..." dialog is opened and its "Suggested" button pressed,
+#   and the picture is of that dialog.
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 out=$(realpath -m "${2:-$build/queue-window.png}")
+mode=${3:-window}
 here=$(cd "$(dirname "$0")" && pwd)
-for program in desktop-setup.exe tolvane-queue.exe tolvane-queue-window.exe; do
+for program in desktop-setup.exe tolvane-queue.exe tolvane-queue-window.exe press_button.exe; do
   [ -x "$build/bin/$program" ] || { echo "no $build/bin/$program: build first" >&2; exit 1; }
 done
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
@@ -26,16 +31,27 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   head -c 48213 /dev/zero >"$books/Pocket Atlas.pdb"
   head -c 2310 /dev/zero >"$books/Notes.prc"
   head -c 731 /dev/zero >"$books/Old letters.pdb"
-  wine "$desk/tolvane-queue.exe" add Alice "C:\\queue-shot\\Books\\Pocket Atlas.pdb" \
-    "C:\\queue-shot\\Books\\Old letters.pdb" "C:\\queue-shot\\Books\\Notes.prc" >/dev/null 2>&1 </dev/null
+  head -c 3145728 /dev/zero >"$books/Morning song.mp3"
+  head -c 412000 /dev/zero >"$books/Harbour.jpg"
+  queue() { wine "$desk/tolvane-queue.exe" "$@" >/dev/null 2>&1 </dev/null; }
+  queue folders Alice mp3=/AUDIO
+  queue add Alice "C:\\queue-shot\\Books\\Pocket Atlas.pdb" "C:\\queue-shot\\Books\\Old letters.pdb" \
+    "C:\\queue-shot\\Books\\Notes.prc" "C:\\queue-shot\\Books\\Morning song.mp3"
+  queue add --to /DCIM/Trip Alice "C:\\queue-shot\\Books\\Harbour.jpg"
   rm "$books/Old letters.pdb"
   wine reg delete "HKCU\\Software\\Tolvane\\Queue" /f >/dev/null 2>&1 || true
   wine "$desk/tolvane-queue-window.exe" --user Alice >/dev/null 2>&1 </dev/null &
   pid=$!
+  caption="Tolvane Queue"
+  if [ "$4" = folders ]; then
+    caption="Card folders by file type"
+    wine "$2/bin/press_button.exe" "Tolvane Queue" "Card &folders..." </dev/null
+    wine "$2/bin/press_button.exe" "$caption" "&Suggested" </dev/null
+  fi
   geometry=""
   for _ in $(seq 1 300); do
     geometry=$(xwininfo -root -tree 2>/dev/null |
-      sed -n "s/^ *0x[0-9a-f]* \"Tolvane Queue\": .*  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\)  .*/\1/p" | head -1)
+      sed -n "s/^ *0x[0-9a-f]* \"$caption\": .*  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\)  .*/\1/p" | head -1)
     [ -n "$geometry" ] && break
     sleep 0.1
   done
@@ -45,9 +61,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     import -window root -crop "$geometry" +repage "$3"
     echo "$3"
   else
-    echo "the queue window did not appear" >&2
+    echo "the window \"$caption\" did not appear" >&2
     rc=1
   fi
   wineserver -k || true
   wait "$pid" 2>/dev/null || true
-  exit $rc' _ "$here" "$build" "$out"
+  exit $rc' _ "$here" "$build" "$out" "$mode"

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tools/window/QueueRows.h"
+#include "tools/window/TypeRules.h"
 
 using namespace queuewindow;
 
@@ -14,6 +15,7 @@ queuetool::PreviewEntry Entry(const std::string& key, const std::string& source,
     queuetool::PreviewEntry entry;
     entry.entry.key = key;
     entry.entry.source = source;
+    entry.cardDirectory = "/Palm/Launcher";
     entry.cardPath = "/Palm/Launcher/" + source.substr(source.find_last_of("\\/:") + 1);
     entry.size = size;
     entry.warnings = std::move(warnings);
@@ -39,9 +41,13 @@ TEST(QueueRows, RowsAndStatusCountTheFilesThatWillBeCopied) {
     preview.entries.push_back(Entry("DB1", "C:\\Books\\a.pdb", 2048));
     preview.entries.push_back(Entry("db7", "C:\\Books\\gone.pdb", std::nullopt, {"The file is missing.", "And more."}));
     preview.entries.push_back(Entry("DB9", "D:/b.prc", 1));
+    preview.entries.back().cardDirectory = "/Apps";
+    preview.entries.back().folderSource = app::rules::FolderSource::ByType;
     const std::vector<Row> rows = MakeRows(preview);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].name, "a.pdb");
+    EXPECT_EQ(rows[0].folder, "/Palm/Launcher (default)");
+    EXPECT_EQ(rows[2].folder, "/Apps (by type)");
     EXPECT_EQ(rows[0].state, "Ready");
     EXPECT_EQ(rows[0].size, "2.0 KB");
     EXPECT_EQ(rows[1].key, "db7");
@@ -124,4 +130,53 @@ TEST(QueueRows, TheBatchLineStaysShortAndCountsWhatItLeavesOut) {
     }
     // Not even one refusal fits: the count alone.
     EXPECT_EQ(BatchLine(Outcome(0, 0, many), "Carol", 40), L"Queued 0 files for Carol; 500 refused.");
+}
+
+// The folder dialog's rules: a refused type or folder changes nothing, a
+// type matches in any letter case, suggestions never replace the user's
+// own rules, and only what changed is written.
+TEST(TypeRules, EditsKeepTheUsersRulesAndWriteOnlyTheChanges) {
+    using Rules = std::vector<queuetool::TypeFolder>;
+    TypeRules rules(Rules{{"MP3", "/Music"}, {"prc", ""}, {"txt", "/Notes"}, {"mp3", "/Twice"}});
+    EXPECT_EQ(rules.Rules(), (Rules{{"MP3", "/Music"}, {"txt", "/Notes"}}));
+    EXPECT_TRUE(rules.Changes().empty());
+
+    const struct {
+        const char* type;
+        const char* folder;
+        const char* named;
+    } refused[] = {
+        {"", "/A", "missing"},        {"m.p3", "/A", "no file type"}, {"a b", "/A", "no file type"},
+        {"ogg", "", "empty"},         {"ogg", "Music", "\"/\""},      {"ogg", "/a/../b", ".."},
+        {"ogg", "/", "root"},
+    };
+    for (const auto& r : refused) {
+        const std::string problem = rules.Set(r.type, r.folder);
+        EXPECT_NE(problem.find(r.named), std::string::npos) << r.type << "=" << r.folder << ": " << problem;
+    }
+    EXPECT_EQ(rules.Rules().size(), 2u);
+
+    EXPECT_EQ(rules.Set("mp3", "/AUDIO/"), "");
+    EXPECT_EQ(rules.Rules()[0], (queuetool::TypeFolder{"MP3", "/AUDIO"}));
+    const size_t suggested = rules.AddSuggested();
+    EXPECT_GT(suggested, 10u);
+    EXPECT_EQ(rules.AddSuggested(), 0u);
+    EXPECT_EQ(rules.Rules()[rules.Find("txt").value()].second, "/Notes");
+    EXPECT_EQ(rules.Rules()[rules.Find("JPG").value()].second, "/DCIM");
+    for (const char* type : {"prc", "pdb", "pqa"}) EXPECT_FALSE(rules.Find(type)) << type;
+    EXPECT_EQ(rules.Problem(), "");
+
+    rules.Remove(rules.Find("txt").value());
+    rules.Remove(rules.Rules().size());  // no such row
+    const Rules changes = rules.Changes();
+    ASSERT_EQ(changes.size(), 2u + suggested);
+    EXPECT_EQ(changes[0], (queuetool::TypeFolder{"txt", ""}));
+    EXPECT_EQ(changes[1], (queuetool::TypeFolder{"MP3", "/AUDIO"}));
+
+    // A stored rule that no card can take is named until it is mended.
+    TypeRules stored(Rules{{"gif", "/Pics/../x"}});
+    EXPECT_NE(stored.Problem().find("gif"), std::string::npos) << stored.Problem();
+    EXPECT_EQ(stored.Set("GIF", "/Pics"), "");
+    EXPECT_EQ(stored.Problem(), "");
+    EXPECT_EQ(stored.Changes(), (Rules{{"gif", "/Pics"}}));
 }

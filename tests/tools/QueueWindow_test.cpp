@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "desktop/DesktopLayout.h"
+#include "rtl/IniFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/tools/ToolRun.h"
@@ -24,7 +25,7 @@ namespace td = testsupport;
 namespace {
 
 constexpr const char* kCaption = "Tolvane Queue";
-enum Column { kKey, kName, kSize, kCardPath, kState };
+enum Column { kKey, kName, kSize, kFolder, kCardPath, kState };
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -297,11 +298,159 @@ TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
         child = GetNextDlgTabItem(window.Window(), child, FALSE);
         if (child == first) break;
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "SysListView32", "Button", "Button"}));
-    for (const char* label : {"HotSync &user:", "&Queued files:"})
+    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "SysListView32", "Button", "Button", "Button", "ComboBox"}));
+    for (const char* label : {"HotSync &user:", "&Queued files:", "&New files go to:"})
         EXPECT_NE(td::FindChild(window.Window(), "Static", label), nullptr) << label;
-    for (const char* button : {"&Add files...", "&Remove"})
+    for (const char* button : {"&Add files...", "&Remove", "Card &folders..."})
         EXPECT_NE(td::FindChild(window.Window(), "Button", button), nullptr) << button;
+}
+
+namespace {
+
+constexpr const char* kFoldersCaption = "Card folders by file type";
+
+// The dialog's rules as "type=folder", top to bottom.
+std::vector<std::string> RuleTexts(HWND list) {
+    std::vector<std::string> rules;
+    for (int i = 0; i < ItemCount(list); ++i)
+        rules.push_back(ItemText(list, i, Column(0)) + "=" + ItemText(list, i, Column(1)));
+    return rules;
+}
+
+// The folder dialog opened from the window, with its parts.
+struct FoldersDialog {
+    explicit FoldersDialog(const OpenWindow& window) {
+        td::Click(window.Button("Card &folders..."));
+        dialog = td::WaitForWindow(kFoldersCaption);
+        list = ListOf(dialog);
+        const auto edits = td::Children(dialog, "Edit");
+        type = edits.at(0);
+        folder = edits.at(1);
+    }
+    HWND Button(const std::string& text) const { return td::Child(dialog, "Button", text); }
+    // Types a rule into the fields and presses the button.
+    void Enter(const std::string& fileType, const std::string& cardFolder, const std::string& button) const {
+        td::SetText(type, fileType);
+        td::SetText(folder, cardFolder);
+        td::Click(Button(button));
+    }
+    HWND dialog, list, type, folder;
+};
+
+}  // namespace
+
+// The folder dialog as a person uses it: a refused folder is named and the
+// dialog stays; suggestions fill the list but nothing is written before OK;
+// Cancel keeps the file as it was; OK writes the rules, and the window
+// shows each entry's new folder.
+TEST_F(QueueWindow, TheCardFoldersDialogEditsTheTypeRules) {
+    Add(alice_, Book(L"song.mp3", "la"));
+    Add(alice_, Book(L"book.pdb"));
+    const std::string before = Read(Settings(alice_));
+    OpenWindow window;
+    const HWND list = window.List();
+    ASSERT_EQ(ItemCount(list), 2);
+    EXPECT_EQ(ItemText(list, 0, kFolder), "/Palm/Launcher (default)");
+    {
+        const FoldersDialog folders(window);
+        EXPECT_FALSE(td::IsEnabled(window.Window()));
+        EXPECT_EQ(ItemCount(folders.list), 0);
+        folders.Enter("mp3", "/Music/../x", "&Add or change");
+        const std::string refusal = td::AnswerMessageBox("Card folder refused", "OK");
+        EXPECT_NE(refusal.find("\"/Music/../x\""), std::string::npos) << refusal;
+        EXPECT_TRUE(IsWindow(folders.dialog));
+        EXPECT_EQ(ItemCount(folders.list), 0);
+
+        folders.Enter("mp3", "/AUDIO/", "&Add or change");
+        ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) == 1; }));
+        EXPECT_EQ(RuleTexts(folders.list), std::vector<std::string>{"mp3=/AUDIO"});
+        td::Click(folders.Button("&Suggested"));
+        ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) > 1; }));
+        const std::vector<std::string> suggested = RuleTexts(folders.list);
+        EXPECT_EQ(suggested.front(), "mp3=/AUDIO");
+        EXPECT_NE(std::find(suggested.begin(), suggested.end(), "jpg=/DCIM"), suggested.end());
+        EXPECT_EQ(Read(Settings(alice_)), before);
+
+        td::PressEscape(folders.dialog);
+        td::WaitUntilGone(folders.dialog);
+    }
+    EXPECT_EQ(Read(Settings(alice_)), before);
+    EXPECT_TRUE(td::IsEnabled(window.Window()));
+    {
+        // A rule typed but not added yet is what OK keeps; a chosen rule
+        // shows in the fields and is removed.
+        const FoldersDialog folders(window);
+        td::Click(folders.Button("&Suggested"));
+        ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) > 1; }));
+        const std::vector<std::string> suggested = RuleTexts(folders.list);
+        const int jpg = static_cast<int>(std::find(suggested.begin(), suggested.end(), "jpg=/DCIM") - suggested.begin());
+        SelectOnly(folders.list, jpg);
+        ASSERT_TRUE(td::WaitFor([&] { return td::WindowText(folders.type) == "jpg"; }));
+        EXPECT_EQ(td::WindowText(folders.folder), "/DCIM");
+        td::Click(folders.Button("Re&move"));
+        ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) + 1 == static_cast<int>(suggested.size()); }));
+        folders.Enter("MP3", "/Songs", "OK");
+        td::WaitUntilGone(folders.dialog);
+    }
+    // The window writes the rules once the dialog has gone, then shows them.
+    ASSERT_TRUE(td::WaitFor([&] { return ItemText(list, 0, kFolder) == "/Songs (by type)"; }))
+        << ItemText(list, 0, kFolder);
+    rtl::TIniFile ini(Settings(alice_));
+    EXPECT_EQ(ini.ReadString("Folders", "mp3", ""), "/Songs");
+    EXPECT_EQ(ini.ReadString("Folders", "png", ""), "/DCIM");
+    EXPECT_FALSE(ini.ValueExists("Folders", "jpg"));
+    EXPECT_EQ(ItemText(list, 0, kCardPath), "/Songs/song.mp3");
+    EXPECT_EQ(ItemText(list, 1, kFolder), "/Palm/Launcher (default)");
+}
+
+// A rule that no card can take, written by another program, is named when
+// OK is pressed and the dialog stays until it is mended or cancelled.
+TEST_F(QueueWindow, TheCardFoldersDialogNamesAStoredRuleNoCardCanTake) {
+    Add(alice_, Book(L"a.pdb"));
+    rtl::TIniFile(Settings(alice_)).WriteString("Folders", "txt", "/Notes/./x");
+    const std::string before = Read(Settings(alice_));
+    OpenWindow window;
+    const FoldersDialog folders(window);
+    EXPECT_EQ(RuleTexts(folders.list), std::vector<std::string>{"txt=/Notes/./x"});
+    td::Click(folders.Button("OK"));
+    const std::string refusal = td::AnswerMessageBox("Card folder refused", "OK");
+    EXPECT_NE(refusal.find("txt files"), std::string::npos) << refusal;
+    EXPECT_TRUE(IsWindow(folders.dialog));
+    td::PressCloseBox(folders.dialog);
+    td::WaitUntilGone(folders.dialog);
+    EXPECT_EQ(Read(Settings(alice_)), before);
+}
+
+// "New files go to" gives added files their own folder; a folder no card
+// can take queues nothing; the first choice goes back to the type's folder.
+TEST_F(QueueWindow, AddedFilesGoToTheChosenCardFolder) {
+    OpenWindow window;
+    const HWND list = window.List();
+    const HWND target = td::Children(window.Window(), "ComboBox").at(1);
+    const std::vector<std::string> choices = td::ComboItems(target);
+    ASSERT_EQ(choices.size(), 2u);
+    EXPECT_EQ(choices[1], "/Palm/Launcher");
+    EXPECT_EQ(td::WindowText(target), choices[0]);
+
+    td::SetText(target, "/Books/");
+    td::DropFiles(window.Window(), {Book(L"own.pdb").wstring()});
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 1; }));
+    EXPECT_EQ(ItemText(list, 0, kFolder), "/Books (own)");
+    EXPECT_EQ(ItemText(list, 0, kCardPath), "/Books/own.pdb");
+    EXPECT_EQ(rtl::TIniFile(Settings(alice_)).ReadString("InstallToDirectory", "DB1", ""), "/Books");
+
+    const std::string before = Read(Settings(alice_));
+    td::SetText(target, "/Books/../x");
+    td::DropFiles(window.Window(), {Book(L"refused.pdb").wstring()});
+    const std::string refusal = td::AnswerMessageBox("Files not queued", "OK");
+    EXPECT_NE(refusal.find("Nothing was queued"), std::string::npos) << refusal;
+    EXPECT_EQ(Read(Settings(alice_)), before);
+
+    td::SelectComboItem(target, 0);
+    td::DropFiles(window.Window(), {Book(L"typed.pdb").wstring()});
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 2; }));
+    EXPECT_EQ(ItemText(list, 1, kFolder), "/Palm/Launcher (default)");
+    EXPECT_FALSE(rtl::TIniFile(Settings(alice_)).ValueExists("InstallToDirectory", "DB2"));
 }
 
 // With two HotSync users, Send To asks which one and queues for that one,

@@ -64,6 +64,7 @@ Row MakeRow(const queuetool::PreviewEntry& entry) {
     row.key = entry.entry.key;
     row.source = entry.entry.source;
     row.name = FileNameOf(entry.entry.source);
+    row.folder = entry.cardDirectory + " (" + app::rules::FolderSourceName(entry.folderSource) + ")";
     row.cardPath = entry.cardPath;
     row.checked = entry.fileChecked;
     row.bytes = entry.size.value_or(0);

@@ -17,6 +17,7 @@ struct Row {
     std::string key;
     std::string name;      // the desktop file's name
     std::string size;      // "12.5 KB", or "-" when there is no file to copy
+    std::string folder;    // the card folder and why: "/AUDIO (by type)"
     std::string cardPath;
     std::string state;     // "Ready", or what is wrong with the entry
     std::string source;    // the full desktop path

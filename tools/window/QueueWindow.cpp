@@ -15,11 +15,14 @@
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/DesktopUsers.h"
+#include "tools/window/ControlTable.h"
 #include "tools/window/FolderWatch.h"
+#include "tools/window/FoldersDialog.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
 #include "tools/window/Remembered.h"
 #include "rtl/AnsiText.h"
+#include "app/PathRules.h"
 
 namespace queuewindow {
 
@@ -39,19 +42,11 @@ constexpr size_t kCheckedBeforeShowing = 500;
 constexpr size_t kCheckedPerChunk = 100;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 
-enum ControlId : int { kUserLabel = 100, kUserCombo, kSummary, kListLabel, kList, kAdd, kRemove, kStatus };
-
-// One row per control, in tab order. Bounds are for the designed client
-// size and follow their anchors when the window is resized.
-struct ControlRow {
-    ControlId id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-    DWORD exStyle;
-    RECT bounds;
-    unsigned anchors;
+enum ControlId : int {
+    kUserLabel = 100, kUserCombo, kSummary, kListLabel, kList, kAdd, kRemove, kFolders, kTargetLabel, kTarget, kStatus
 };
+// The first choice of "New files go to": no folder of their own.
+constexpr const wchar_t* kByType = L"Their type's folder, else the default";
 constexpr SIZE kDesignedClient{760, 470};
 constexpr unsigned kAll = rtl::akLeft | rtl::akTop | rtl::akRight | rtl::akBottom;
 constexpr unsigned kTopStretch = rtl::akLeft | rtl::akTop | rtl::akRight;
@@ -66,12 +61,16 @@ const ControlRow kControls[] = {
      {10, 98, 750, 402}, kAll},
     {kAdd, L"BUTTON", L"&Add files...", BS_PUSHBUTTON | WS_TABSTOP, 0, {10, 410, 120, 436}, kBottomLeft},
     {kRemove, L"BUTTON", L"&Remove", BS_PUSHBUTTON | WS_TABSTOP, 0, {128, 410, 238, 436}, kBottomLeft},
+    {kFolders, L"BUTTON", L"Card &folders...", BS_PUSHBUTTON | WS_TABSTOP, 0, {246, 410, 366, 436}, kBottomLeft},
+    {kTargetLabel, L"STATIC", L"&New files go to:", SS_RIGHT | SS_CENTERIMAGE, 0, {376, 410, 486, 436}, kBottomLeft},
+    {kTarget, WC_COMBOBOXW, L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, {492, 412, 750, 612},
+     kBottomLeft},
     {kStatus, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, {}, 0},
 };
 
 // The list's columns; the row texts are kept wide for the list view.
 struct WideRow {
-    std::wstring key, name, size, cardPath, state;
+    std::wstring key, name, size, folder, cardPath, state;
 };
 struct ColumnRow {
     const wchar_t* title;
@@ -83,6 +82,7 @@ const ColumnRow kColumns[] = {
     {L"Key", 60, LVCFMT_LEFT, &WideRow::key},
     {L"File name", 150, LVCFMT_LEFT, &WideRow::name},
     {L"Size", 75, LVCFMT_RIGHT, &WideRow::size},
+    {L"Card folder", 150, LVCFMT_LEFT, &WideRow::folder},
     {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath},
     {L"State", 200, LVCFMT_LEFT, &WideRow::state},
 };
@@ -90,14 +90,7 @@ const ColumnRow kColumns[] = {
 std::wstring Wide(std::string_view text) { return rtl::WideFromAnsi(text); }
 
 WideRow WideOf(const Row& row) {
-    return {Wide(row.key), Wide(row.name), Wide(row.size), Wide(row.cardPath), Wide(row.state)};
-}
-
-rtl::UniqueGdiObject MessageFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
-    return rtl::UniqueGdiObject(CreateFontIndirectW(&metrics.lfMessageFont));
+    return {Wide(row.key), Wide(row.name), Wide(row.size), Wide(row.folder), Wide(row.cardPath), Wide(row.state)};
 }
 
 // The files that an open dialog with several chosen returns: the folder,
@@ -183,12 +176,14 @@ private:
     void AddFiles(const std::vector<std::wstring>& files);
     void ReportBatch(const queuetool::BatchOutcome& outcome);
     void AskForFiles();
+    void FillTargets(const std::wstring& shown);
+    bool ChosenFolder(std::optional<std::string>& folder);
+    void EditFolders();
     void RemoveSelected();
     std::vector<int> SelectedIndexes() const;
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void UpdateButtons();
     void Remember() noexcept;
-    void ShowError(const std::string& text) noexcept;
     HWND Control(ControlId id) const noexcept { return GetDlgItem(window_.get(), id); }
     const queuetool::DesktopUser* User() const noexcept;
 
@@ -238,14 +233,7 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(MessageFont()) {
 }
 
 void QueueWindow::CreateControls() {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const ControlRow& row : kControls) {
-        const HWND control = CreateWindowExW(row.exStyle, row.className, row.text, WS_CHILD | WS_VISIBLE | row.style,
-                                             0, 0, 0, 0, window_.get(), reinterpret_cast<HMENU>(row.id), instance,
-                                             nullptr);
-        if (!control) throw rtl::Exception(rtl::Format("The queue window's control %d could not be created.", row.id));
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    }
+    queuewindow::CreateControls(window_.get(), kControls, font_.get());
     const HWND list = Control(kList);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
@@ -270,11 +258,7 @@ void QueueWindow::Layout() {
     // The designed bottom edge sits above the status line, whatever its height.
     const SIZE actual{client.right, client.bottom - (statusBounds.bottom - statusBounds.top)};
     const SIZE designed{kDesignedClient.cx, kDesignedClient.cy - 24};
-    for (const ControlRow& row : kControls) {
-        if (row.id == kStatus) continue;
-        const RECT r = rtl::AnchoredBounds(row.bounds, row.anchors, designed, actual);
-        MoveWindow(Control(row.id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    }
+    PlaceControls(window_.get(), kControls, designed, actual);
     FitStateColumn();
 }
 
@@ -304,7 +288,7 @@ void QueueWindow::FillUsers(const std::wstring& wanted) {
     if (users.empty()) {
         SetWindowTextW(Control(kSummary), L"The Palm Desktop has no HotSync users yet. Do a first HotSync, then "
                                           L"open this window again.");
-        EnableWindow(Control(kAdd), FALSE);
+        for (const ControlId id : {kAdd, kFolders, kTarget}) EnableWindow(Control(id), FALSE);
         UpdateButtons();
         return;
     }
@@ -321,6 +305,57 @@ void QueueWindow::ChooseUser(int index) {
     lastAction_.clear();
     rows_.clear();
     Reload();
+    FillTargets(kByType);
+}
+
+// The folders a user is likely to want for new files: the default's and
+// each type's, after the choice of none; any other may be typed.
+void QueueWindow::FillTargets(const std::wstring& shown) {
+    const queuetool::DesktopUser* user = User();
+    const HWND combo = Control(kTarget);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> folders{kByType, Wide(preview_.cardDirectory)};
+    if (user)
+        for (const auto& rule : queuetool::QueueFile(queuetool::SettingsFileOf(*user)).TypeFolders())
+            if (!rule.second.empty()) folders.push_back(Wide(rule.second));
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (std::find(folders.begin(), folders.begin() + static_cast<std::ptrdiff_t>(i), folders[i]) ==
+            folders.begin() + static_cast<std::ptrdiff_t>(i))
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folders[i].c_str()));
+    SetWindowTextW(combo, shown.c_str());
+}
+
+// The card folder for files added now: none for "by type", the typed one
+// when a card can take it; false (with a message) when none can.
+bool QueueWindow::ChosenFolder(std::optional<std::string>& folder) {
+    const HWND combo = Control(kTarget);
+    const std::wstring typed = TextOf(combo);
+    folder.reset();
+    if (typed.empty() || typed == kByType) return true;
+    const app::rules::CardDirectoryCheck check =
+        app::rules::CheckCardDirectory(rtl::AnsiFromWide(typed).value_or("/?"));
+    if (check.Usable()) {
+        folder = check.directory;
+        return true;
+    }
+    MessageBoxW(window_.get(), Wide(check.problem + "\n\nNothing was queued. Choose another folder under \"New "
+                                   "files go to\".").c_str(),
+                kRefusedCaption, MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+// The rules are written only as changed in the dialog, so that a rule that
+// another program wrote meanwhile stays.
+void QueueWindow::EditFolders() {
+    const queuetool::DesktopUser* user = User();
+    if (!user) return;
+    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
+    const auto changes = EditTypeFolders(window_.get(), queue.TypeFolders(), preview_.cardDirectory);
+    if (!changes || changes->empty()) return;
+    queue.CheckAccess(true);
+    queue.SetTypeFolders(*changes, queuetool::NewSettings{user->firstSlotMediaType});
+    Reload();
+    FillTargets(TextOf(Control(kTarget)));
 }
 
 void QueueWindow::Reload() {
@@ -411,8 +446,10 @@ void QueueWindow::FolderChanged() {
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
     const queuetool::DesktopUser* user = User();
     if (!user || files.empty()) return;
+    std::optional<std::string> folder;
+    if (!ChosenFolder(folder)) return;
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
-    const queuetool::BatchOutcome outcome = queuetool::AddFiles(queue, *user, files);
+    const queuetool::BatchOutcome outcome = queuetool::AddFiles(queue, *user, files, folder);
     std::set<std::string> added;
     std::string first;
     for (const queuetool::FileOutcome& file : outcome.files)
@@ -518,6 +555,7 @@ std::wstring QueueWindow::RowText(int item, std::wstring WideRow::*text) const {
 void QueueWindow::Command(WORD id, WORD code) {
     if (id == kAdd && code == BN_CLICKED) AskForFiles();
     if (id == kRemove && code == BN_CLICKED) RemoveSelected();
+    if (id == kFolders && code == BN_CLICKED) EditFolders();
     if (id == kUserCombo && code == CBN_SELCHANGE) {
         ChooseUser(static_cast<int>(SendMessageW(Control(kUserCombo), CB_GETCURSEL, 0, 0)));
         Remember();
@@ -533,10 +571,6 @@ void QueueWindow::Remember() noexcept {
     remembered.maximized = placement.showCmd == SW_SHOWMAXIMIZED;
     if (const queuetool::DesktopUser* user = User()) remembered.lastUser = Wide(user->name);
     SaveRemembered(remembered);
-}
-
-void QueueWindow::ShowError(const std::string& text) noexcept {
-    MessageBoxW(window_.get(), Wide(text).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 LRESULT QueueWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -575,19 +609,12 @@ LRESULT QueueWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK QueueWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* self = reinterpret_cast<QueueWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = WindowObject<QueueWindow>(window, message, lParam);
     if (!self || !self->window_) return DefWindowProcW(window, message, wParam, lParam);
     try {
         return self->Handle(message, wParam, lParam);
-    } catch (const rtl::Exception& e) {
-        self->ShowError(e.Message());
-    } catch (const std::exception& e) {
-        self->ShowError(e.what());
     } catch (...) {
-        self->ShowError("An unexpected error occurred.");
+        ShowCurrentError(window, kErrorCaption);
     }
     return 0;
 }
