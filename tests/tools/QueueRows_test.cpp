@@ -79,7 +79,7 @@ TEST(QueueRows, TheInstallSummarySaysWhatTheNextHotSyncDoes) {
         const char* expected;
     } cases[] = {
         {false, true, 0, "not set up for this user yet"},
-        {true, true, 0x73646967, "Install to card is on. Card: the SD slot. Card folder: /Palm/Books."},
+        {true, true, 0x73646967, "Install to card is on. Card: the SD slot. Default card folder: /Palm/Books."},
         {true, false, 0x73646967, "Install to card is off: the next HotSync installs nothing. Card: the SD slot."},
         {true, true, 0, "Card: no card chosen."},
         {true, true, 0x63667368, "Card: a card of kind 'cfsh', which this handheld has not reported."},

@@ -389,7 +389,9 @@ TEST_F(QueueWindow, TheCardFoldersDialogEditsTheTypeRules) {
         EXPECT_EQ(td::WindowText(folders.folder), "/DCIM");
         td::Click(folders.Button("Re&move"));
         ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) + 1 == static_cast<int>(suggested.size()); }));
-        folders.Enter("MP3", "/Songs", "OK");
+        td::SetText(folders.type, "MP3");
+        td::SetText(folders.folder, "/Songs");
+        td::PressEnter(folders.dialog);
         td::WaitUntilGone(folders.dialog);
     }
     // The window writes the rules once the dialog has gone, then shows them.

@@ -100,7 +100,9 @@ std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots&
     if (!preview.settingsFileExists)
         return "Tolvane is not set up for this user yet. The first file you add sets it up: install on, "
                "card folder " + preview.cardDirectory + ".";
-    const std::string card = "Card: " + CardWords(preview, slots) + ". Card folder: " + preview.cardDirectory + ".";
+    // "Default": files of a type or with a folder of their own may go elsewhere.
+    const std::string card =
+        "Card: " + CardWords(preview, slots) + ". Default card folder: " + preview.cardDirectory + ".";
     if (!preview.enabled)
         return "Install to card is off: the next HotSync installs nothing. " + card;
     return "Install to card is on. " + card;
