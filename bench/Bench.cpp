@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "desktop/HostRecords.h"
 #include "rtl/IniFiles.h"
 
 namespace {
@@ -58,14 +59,6 @@ void Fail(const std::string& what) {
 
 unsigned g_progressCalls = 0;
 void __cdecl CountProgress(const char*) { ++g_progressCalls; }
-
-#pragma pack(push, 1)
-struct SyncProperties {
-    uint32_t syncType;
-    char pathName[256];
-    uint8_t hostPrivate[512];
-};
-#pragma pack(pop)
 
 using OpenConduitFn = long(__cdecl*)(void(__cdecl*)(const char*), const void*);
 using LogAddEntryFn = long(__cdecl*)(const char*, long, long);
@@ -162,7 +155,7 @@ public:
 
     double Run(int n) {
         WriteText(settingsFolder_ + "Tolvane.ini", Settings(n));
-        SyncProperties props{};
+        desktop::host::SyncProperties props{};
         std::strncpy(props.pathName, user_.c_str(), sizeof props.pathName - 1);
         g_progressCalls = 0;
         const double start = Now();

@@ -12,22 +12,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "desktop/Handles.h"
+
 namespace {
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) noexcept : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const noexcept { return h_; }
-    explicit operator bool() const noexcept { return h_ != nullptr; }
-
-private:
-    HANDLE h_;
-};
+using Handle = desktop::UniqueFile;  // null and INVALID_HANDLE_VALUE are both no handle
 
 constexpr DWORD kLongestHold = 60000;
 constexpr DWORD kPoll = 50;

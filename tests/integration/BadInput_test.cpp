@@ -176,7 +176,7 @@ TEST_F(BadInput, OpenConduitReadsOnlyTheRecordsPathName) {
         else
             for (int i = 0; i < 256; ++i) pathName += static_cast<char>(random() % 255 + 1);  // random, no NUL
         SCOPED_TRACE(testing::Message() << "case " << round);
-        Guarded record(sizeof(HostSyncProperties), 0x5A);
+        Guarded record(sizeof(desktop::host::SyncProperties), 0x5A);
         std::memcpy(record.data() + 4, pathName.data(), std::min<size_t>(pathName.size(), 256));
         if (pathName.size() < 256) record.data()[4 + pathName.size()] = 0;
         const std::string before = record.Contents();

@@ -6,29 +6,24 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/integration/ConduitHost.h"
+#include "tests/integration/SyncHarness.h"
 #include "tests/support/TestFiles.h"
-#include "tests/support/TestPaths.h"
 
 namespace {
 
 using testsupport::PathExists;
 using testsupport::ReadText;
+using testsupport::SyncHarness;
 using testsupport::WriteText;
 
 using desktop::DesktopLayout;
 using desktop::FourCC;
 using Lines = std::vector<std::string>;
-
-
-
 
 bool StartsWith(const std::string& text, const std::string& head) { return text.compare(0, head.size(), head) == 0; }
 
@@ -47,76 +42,37 @@ void __cdecl RecordProgress(const char* text) {
     if (g_duringProgress) g_duringProgress(text);
 }
 
-using OpenConduitFn = long(__cdecl*)(void(__cdecl*)(const char*), const void*);
-using RegisterFn = HRESULT(__stdcall*)();
-
-#pragma pack(push, 1)
-struct SyncProperties {
-    uint32_t syncType;
-    char pathName[256];
-    uint8_t hostPrivate[512];
-};
-#pragma pack(pop)
-
 class HotSyncRun : public testing::Test {
 protected:
-    HotSyncRun() : desktop_(DesktopLayout::TempFolder("run")) {
-        user_ = desktop_.AddUser(1001, "Alice", "Alice") + "\\";
-        card_ = desktop_.AddVolume(1, FourCC("sdig"));
-        desktop_.SetSyncUser(1001);
-        const std::string conduitFolder = desktop_.Folder() + "\\Conduit\\";
-        CreateDirectoryA(conduitFolder.c_str(), nullptr);
-        conduit_ = conduitFolder + "Tolvane.dll";
-        CopyFileA(testsupport::ShippedConduitPath().c_str(), conduit_.c_str(), FALSE);
-        settingsFolder_ = user_ + "Tolvane\\";
-        settings_ = settingsFolder_ + "Tolvane.ini";
+    HotSyncRun()
+        : harness_("run"),
+          desktop_(harness_.Desktop()),
+          user_(harness_.UserFolder()),
+          card_(harness_.CardFolder()),
+          settings_(harness_.SettingsFile()) {
         g_desktop = &desktop_;
         g_progress.clear();
         g_duringProgress = nullptr;
     }
     ~HotSyncRun() override { g_desktop = nullptr; }
 
-    void Settings(const std::string& text) {
-        CreateDirectoryA(settingsFolder_.c_str(), nullptr);
-        WriteText(settings_, text);
-    }
-    std::string Source(const std::string& name) {
-        const std::string folder = desktop_.Folder() + "\\Books\\";
-        CreateDirectoryA(folder.c_str(), nullptr);
-        WriteText(folder + name, "contents of " + name);
-        return folder + name;
-    }
-    // One HotSync through the exports, as the host makes it; the result of OpenConduit.
+    void Settings(const std::string& text) { harness_.Settings(text); }
+    std::string Source(const std::string& name) { return harness_.Source(name); }
+    // One HotSync through the exports, as the host makes it; the result of
+    // OpenConduit. The conduit shows no message box during a run and leaves
+    // no Palm library loaded after it.
     long Sync(const std::string& pathName) {
-        const HMODULE module = LoadLibraryA(conduit_.c_str());
-        EXPECT_NE(module, nullptr) << GetLastError();
-        if (!module) return -2;
-        const auto open = reinterpret_cast<OpenConduitFn>(reinterpret_cast<void*>(GetProcAddress(module, "OpenConduit")));
-        SyncProperties props{};
-        std::strncpy(props.pathName, pathName.c_str(), sizeof props.pathName - 1);
-        desktop_.ClearCallLog();
-        const size_t logBefore = desktop_.HotSyncLog(1001).size();
-        const long result = open(&RecordProgress, &props);
-        const Lines log = desktop_.HotSyncLog(1001);
-        runLog_.assign(log.begin() + static_cast<std::ptrdiff_t>(std::min(logBefore, log.size())), log.end());
-        FreeLibrary(module);
+        const long result = harness_.Sync(pathName, &RecordProgress);
+        EXPECT_NE(result, -2) << "the conduit did not load";
+        EXPECT_EQ(harness_.BoxesShown(), 0u);
         EXPECT_EQ(GetModuleHandleA("VFSAPI.dll"), nullptr);
         return result;
     }
     long Sync() { return Sync(user_); }
     // The HotSync log lines of the last run.
-    const Lines& Log() const { return runLog_; }
-    // The queue as the system's reader lists it; it caches files by name,
-    // so it reads a copy under a name it has never seen.
-    Lines SystemQueue() {
-        const std::string copy = settingsFolder_ + "copy" + std::to_string(copies_++) + ".ini";
-        CopyFileA(settings_.c_str(), copy.c_str(), FALSE);
-        char keys[4096] = {};
-        GetPrivateProfileStringA("InstallToSlot", nullptr, "", keys, sizeof keys, copy.c_str());
-        Lines queue;
-        for (const char* key = keys; *key; key += std::strlen(key) + 1) queue.emplace_back(key);
-        return queue;
-    }
+    const Lines& Log() const { return harness_.Log(); }
+    // The queue's keys as the system's reader lists them.
+    Lines SystemQueue() const { return harness_.QueueKeys(); }
     Lines VfsCalls() const {
         Lines calls;
         for (const std::string& line : desktop_.CallLog())
@@ -124,10 +80,9 @@ protected:
         return calls;
     }
 
-    DesktopLayout desktop_;
-    std::string user_, card_, conduit_, settingsFolder_, settings_;
-    Lines runLog_;
-    int copies_ = 0;
+    SyncHarness harness_;
+    DesktopLayout& desktop_;
+    const std::string user_, card_, settings_;
 };
 
 const char kWarningNoVolume[] = "[22 warning] Tolvane found no VFS volume. Did you configure the Conduit?";
@@ -356,26 +311,16 @@ TEST_F(HotSyncRun, AKeyAnotherProgramAddsDuringTheRunStaysQueued) {
 
 TEST_F(HotSyncRun, AHotSyncKilledDuringACopyLeavesTheRestQueued) {
     {
-        const HMODULE module = LoadLibraryA(conduit_.c_str());
-        ASSERT_NE(module, nullptr);
-        const auto reg = reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-        ASSERT_EQ(reg(), S_OK);
-        FreeLibrary(module);
+        testsupport::LoadedConduit conduit(harness_.ConduitPath());
+        ASSERT_NE(conduit.module(), nullptr);
+        ASSERT_EQ(conduit.Get<testsupport::RegistrationFn>("DllRegisterServer")(), S_OK);
     }
     const std::string a = Source("a.pdb"), b = Source("b.pdb"), c = Source("c.pdb");
     Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\n");
     desktop_.ExitAt("VFSFilePut", 2);
-    std::string command = "\"" + desktop_.HostPath() + "\" sync 1001";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                               desktop_.Folder().c_str(), &startup, &process));
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const DWORD exitCode = harness_.SyncInHost(60000);
+    ASSERT_NE(exitCode, SyncHarness::kHostDidNotStart);
+    ASSERT_NE(exitCode, SyncHarness::kHostTimedOut);
     EXPECT_EQ(exitCode, 99u);
     EXPECT_EQ(SystemQueue(), (Lines{"DB2", "DB3"}));
     desktop_.ClearSwitches();

@@ -321,12 +321,9 @@ TEST_F(Faults, ASettingsFileDeletedDuringTheRunIsNotRecreated) {
     QueueFiles(4);
     g_deleteAt = "Installing f2.pdb to /Palm/Launcher";
     g_settingsToDelete = harness_.SettingsFile();
-    LoadedConduit conduit(harness_.ConduitPath());
-    ASSERT_NE(conduit.module(), nullptr);
-    HostSyncProperties props{};
-    std::strncpy(props.pathName, harness_.UserFolder().c_str(), sizeof props.pathName - 1);
-    EXPECT_EQ(conduit.Get<OpenConduitFn>("OpenConduit")(&DeleteSettingsOnProgress, &props), 0);
-    conduit.Unload();
+    const long result = harness_.Sync(harness_.UserFolder(), &DeleteSettingsOnProgress);
+    ASSERT_NE(result, -2) << "the conduit did not load";
+    EXPECT_EQ(result, 0);
     EXPECT_FALSE(PathExists(harness_.SettingsFile()));
     EXPECT_FALSE(PathExists(harness_.SettingsFile() + ".tmp"));
     EXPECT_TRUE(PathExists(harness_.CardFile("f1.pdb")));
@@ -408,7 +405,7 @@ TEST(HotSyncPathFaults, AWrongValueLeavesTheQueueAsItWas) {
         {
             LoadedConduit conduit(apart);
             if (conduit.module()) {
-                HostSyncProperties props{};
+                desktop::host::SyncProperties props{};
                 std::strncpy(props.pathName, harness.UserFolder().c_str(), sizeof props.pathName - 1);
                 EXPECT_EQ(conduit.Get<OpenConduitFn>("OpenConduit")(nullptr, &props), 0);
             }

@@ -30,6 +30,26 @@ BOOL CALLBACK CloseOwnWindow(HWND window, LPARAM closed) {
     return TRUE;
 }
 
+// Hands `read` a copy of the settings file under a name the system's
+// reader has never seen (it caches files by name), deleted afterwards.
+template <class Read>
+void ReadCopy(const std::string& settings, const std::string& folder, Read read) {
+    static unsigned copies = 0;
+    const std::string copy = folder + "read" + std::to_string(copies++) + ".ini";
+    if (!CopyFileA(settings.c_str(), copy.c_str(), FALSE)) return;
+    read(copy);
+    DeleteFileA(copy.c_str());
+}
+
+// The keys of [InstallToSlot] as the system's reader lists them.
+Lines QueueKeysOf(const std::string& file) {
+    std::vector<char> keys(1 << 20);
+    GetPrivateProfileStringA("InstallToSlot", nullptr, "", keys.data(), static_cast<DWORD>(keys.size()), file.c_str());
+    Lines result;
+    for (const char* key = keys.data(); *key; key += std::strlen(key) + 1) result.emplace_back(key);
+    return result;
+}
+
 }  // namespace
 
 WindowCloser::WindowCloser()
@@ -75,15 +95,17 @@ std::string SyncHarness::Source(const std::string& name, const std::string& cont
 
 long SyncHarness::Sync() { return Sync(user_); }
 
-long SyncHarness::Sync(const std::string& pathName) {
+long SyncHarness::Sync(const std::string& pathName, desktop::host::ProgressFn progress) {
     LoadedConduit conduit(conduit_);
     if (!conduit.module()) return -2;
     const auto open = conduit.Get<OpenConduitFn>("OpenConduit");
-    HostSyncProperties props{};
+    desktop::host::SyncProperties props{};
     std::memset(props.hostPrivate, 0xA5, sizeof props.hostPrivate);
     std::strncpy(props.pathName, pathName.c_str(), sizeof props.pathName - 1);
+    desktop_.ClearCallLog();
     const size_t before = desktop_.HotSyncLog(1001).size();
-    const long result = open(nullptr, &props);
+    const long result = open(progress, &props);
+    boxes_ = conduit.watcher().Boxes().size();
     for (const uint8_t byte : props.hostPrivate)
         if (byte != 0xA5) return -3;  // wrote into the host's part of the record
     const Lines log = desktop_.HotSyncLog(1001);
@@ -98,8 +120,8 @@ DWORD SyncHarness::SyncInHost(DWORD timeoutMs) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         desktop_.Folder().c_str(), &startup, &process))
-        return 0xFFFFFFFF;
-    DWORD exitCode = 0xFFFFFFFE;
+        return kHostDidNotStart;
+    DWORD exitCode = kHostTimedOut;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
     else TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
@@ -108,23 +130,24 @@ DWORD SyncHarness::SyncInHost(DWORD timeoutMs) {
 }
 
 std::map<std::string, std::string> SyncHarness::Queue() const {
-    // The system's reader caches files by name: read a copy under a new one.
-    static unsigned copies = 0;
-    const std::string copy = settingsFolder_ + "read" + std::to_string(copies++) + ".ini";
     std::map<std::string, std::string> queue;
-    if (!CopyFileA(settings_.c_str(), copy.c_str(), FALSE)) return queue;
-    std::vector<char> keys(1 << 20);
-    GetPrivateProfileStringA("InstallToSlot", nullptr, "", keys.data(), static_cast<DWORD>(keys.size()), copy.c_str());
-    for (const char* key = keys.data(); *key; key += std::strlen(key) + 1) {
-        char value[4096] = {};
-        GetPrivateProfileStringA("InstallToSlot", key, "", value, sizeof value, copy.c_str());
-        // Keys compare without regard to case; the first of a name counts.
-        std::string name = key;
-        for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        queue.try_emplace(name, value);
-    }
-    DeleteFileA(copy.c_str());
+    ReadCopy(settings_, settingsFolder_, [&](const std::string& copy) {
+        for (const std::string& key : QueueKeysOf(copy)) {
+            char value[4096] = {};
+            GetPrivateProfileStringA("InstallToSlot", key.c_str(), "", value, sizeof value, copy.c_str());
+            // Keys compare without regard to case; the first of a name counts.
+            std::string name = key;
+            for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            queue.try_emplace(name, value);
+        }
+    });
     return queue;
+}
+
+Lines SyncHarness::QueueKeys() const {
+    Lines keys;
+    ReadCopy(settings_, settingsFolder_, [&](const std::string& copy) { keys = QueueKeysOf(copy); });
+    return keys;
 }
 
 std::string SyncHarness::QueueOutcome(const std::map<std::string, std::string>& before,

@@ -15,22 +15,12 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "desktop/HostRecords.h"
 #include "tests/support/TestFiles.h"
 
 namespace testsupport {
 
 using Lines = std::vector<std::string>;
-
-
-// The host's sync properties record, with room behind PathName that the
-// conduit must leave alone.
-#pragma pack(push, 1)
-struct HostSyncProperties {
-    uint32_t syncType;
-    char pathName[256];
-    uint8_t hostPrivate[256];
-};
-#pragma pack(pop)
 
 // Posts WM_CLOSE to every visible top-level window of this process, from a
 // thread of its own, until it is destroyed.
@@ -65,17 +55,25 @@ public:
     // A desktop file with its name in it, in the Books folder.
     std::string Source(const std::string& name, const std::string& contents = "");
 
-    // One HotSync in this process: load, OpenConduit, unload. The result
-    // of OpenConduit, or -2 when the conduit did not load; Log() holds the
-    // run's HotSync log lines.
+    // One HotSync in this process: load, OpenConduit (with the user's
+    // folder, or `pathName`, and the host's part of the record filled with a
+    // pattern), unload. The result of OpenConduit; -2 when the conduit did
+    // not load, -3 when it wrote into the host's part. Log() holds the run's
+    // HotSync log lines, BoxesShown() how many message boxes it showed; the
+    // stand-ins' call log holds the run's calls only.
     long Sync();
-    long Sync(const std::string& pathName);
+    long Sync(const std::string& pathName, desktop::host::ProgressFn progress = nullptr);
     const Lines& Log() const noexcept { return log_; }
-    // A HotSync by hotsync.exe in its own process; its exit code.
+    size_t BoxesShown() const noexcept { return boxes_; }
+    // A HotSync by hotsync.exe in its own process; its exit code, or one of
+    // these two when it did not start or did not end within the timeout.
+    static constexpr DWORD kHostDidNotStart = 0xFFFFFFFF, kHostTimedOut = 0xFFFFFFFE;
     DWORD SyncInHost(DWORD timeoutMs = 120000);
 
     // The queue's keys and values as the system's reader sees them.
     std::map<std::string, std::string> Queue() const;
+    // The queue's keys as the system's reader lists them, in file order.
+    Lines QueueKeys() const;
 
     // Whether a run kept its promise for the queue it started with: every
     // key it took off has its file complete on the card (in `cardDirectory`),
@@ -88,6 +86,7 @@ private:
     desktop::DesktopLayout desktop_;
     std::string user_, card_, settingsFolder_, settings_, conduit_;
     Lines log_;
+    size_t boxes_ = 0;
 };
 
 }  // namespace testsupport

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/Handles.h"
 #include "tests/integration/ConduitHost.h"
 #include "tests/integration/SyncHarness.h"
 #include "tests/support/TestPaths.h"
@@ -39,21 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr DWORD kExitAtCode = 99;      // the stand-ins' [ExitAt]
 constexpr UINT kTerminatedCode = 77;   // ours, for a random moment
-
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) noexcept : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-    ~Handle() {
-        if (h_) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const noexcept { return h_; }
-    explicit operator bool() const noexcept { return h_ != nullptr; }
-
-private:
-    HANDLE h_;
-};
 
 struct Options {
     unsigned files = 1000;
@@ -134,7 +120,7 @@ DWORD KillTest::Sync(std::optional<DWORD> killAfterMs) {
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         harness_.Desktop().Folder().c_str(), &startup, &info))
         throw std::runtime_error("hotsync.exe does not start");
-    const Handle process(info.hProcess), thread(info.hThread);
+    const desktop::UniqueFile process(info.hProcess), thread(info.hThread);
     ++tally_.runs;
     if (killAfterMs && WaitForSingleObject(process.get(), *killAfterMs) == WAIT_TIMEOUT)
         TerminateProcess(process.get(), kTerminatedCode);

@@ -10,43 +10,31 @@
 #include "rtl/AnsiText.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
+#include "tests/support/TestFiles.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 #include "tools/queue/SourcePath.h"
 
 using namespace queuetool;
+using testsupport::ReadText;
+using testsupport::WriteText;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
 class QueueFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof temp, temp);
-        root = fs::path(temp) / ("tolvane-queue-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "user");
         settings = (root / "user" / "Tolvane" / "Tolvane.ini").string();
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
     std::string Source(const std::string& name, const std::string& content = "data") {
-        Write(root / name, content);
+        WriteText((root / name).string(), content);
         return (root / name).string();
     }
 
-    fs::path root;
+    testsupport::TempFolder folder_{"tolvane-queue-"};
+    fs::path root{fs::path(folder_.Path()).parent_path()};  // without the final backslash
     std::string settings;
 };
 
@@ -66,8 +54,8 @@ TEST_F(QueueFileTest, TheFirstAddCreatesFolderAndSettingsWithTheUsersCard) {
 
 TEST_F(QueueFileTest, AddGoesAfterTheHighestPositionAndKeepsEverythingElse) {
     fs::create_directories(root / "user" / "Tolvane");
-    Write(settings, "[Setup]\r\nDirectory=/Books\r\nMediaType=7\r\n[InstallToSlot]\r\ndb7=C:\\x\\seven.pdb\r\n"
-                    "DB2=C:\\x\\two.pdb\r\nDB01=C:\\x\\odd.pdb\r\nNote=keep me\r\n");
+    WriteText(settings, "[Setup]\r\nDirectory=/Books\r\nMediaType=7\r\n[InstallToSlot]\r\ndb7=C:\\x\\seven.pdb\r\n"
+                        "DB2=C:\\x\\two.pdb\r\nDB01=C:\\x\\odd.pdb\r\nNote=keep me\r\n");
     QueueFile queue(settings);
     EXPECT_EQ(queue.Add(Source("new.pdb"), {}).key, "DB8");
     EXPECT_EQ(queue.Add(Source("newer.pdb"), {}).key, "DB9");
@@ -103,9 +91,9 @@ TEST_F(QueueFileTest, PreviewShowsCardPathsSizesAndWhatWillGoWrong) {
     fs::create_directories(root / "folder.pdb");
     const std::string a = Source("a.pdb", "12345");
     const std::string other = (root / "folder.pdb").string();
-    Write(settings, "[Setup]\r\nDirectory=/Palm/eBooks\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" +
-                        (root / "gone.pdb").string() + "\r\nDB3=" + other + "\r\nDB4=C:\\elsewhere\\A.PDB\r\n" +
-                        "DB5=C:\\trailing\\\r\n");
+    WriteText(settings, "[Setup]\r\nDirectory=/Palm/eBooks\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" +
+                            (root / "gone.pdb").string() + "\r\nDB3=" + other + "\r\nDB4=C:\\elsewhere\\A.PDB\r\n" +
+                            "DB5=C:\\trailing\\\r\n");
     const Preview preview = QueueFile(settings).MakePreview();
     EXPECT_EQ(preview.cardDirectory, "/Palm/eBooks");
     ASSERT_EQ(preview.entries.size(), 5u);
@@ -131,8 +119,8 @@ TEST_F(QueueFileTest, PreviewShowsCardPathsSizesAndWhatWillGoWrong) {
 TEST_F(QueueFileTest, APreviewWhoseFilesAreCheckedLaterEndsTheSame) {
     fs::create_directories(root / "user" / "Tolvane");
     const std::string a = Source("a.pdb", "12345");
-    Write(settings, "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + (root / "gone.pdb").string() +
-                        "\r\nDB3=C:\\x\\GONE.PDB\r\nDB4=C:\\trailing\\\r\n");
+    WriteText(settings, "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + (root / "gone.pdb").string() +
+                            "\r\nDB3=C:\\x\\GONE.PDB\r\nDB4=C:\\trailing\\\r\n");
     const Preview now = QueueFile(settings).MakePreview();
     Preview later = QueueFile(settings).MakePreview(QueueFile::FileChecks::Later);
     ASSERT_EQ(later.entries.size(), now.entries.size());
@@ -163,7 +151,7 @@ TEST_F(QueueFileTest, RemoveTakesOnlyTheKeyAndTidiesTheFile) {
     const auto entries = queue.Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].key, "DB2");
-    EXPECT_EQ(Read(settings).find("  "), std::string::npos) << Read(settings);
+    EXPECT_EQ(ReadText(settings).find("  "), std::string::npos) << ReadText(settings);
 }
 
 TEST_F(QueueFileTest, AReadOnlySettingsFileIsAnErrorNotASilentLoss) {
@@ -345,8 +333,8 @@ TEST_F(QueueFileTest, PreviewForeseesHeldSourcesBadFoldersAndNamesTooLongForACar
     fs::create_directories(root / "user" / "Tolvane");
     const std::string held = Source("held.pdb", "123");
     const std::string longName = "C:\\x\\" + std::string(240, 'n') + ".pdb";  // need not exist
-    Write(settings, "[Setup]\r\nDirectory=/Palm/Launcher/\r\nMediaType=7\r\n[InstallToSlot]\r\nDB1=" + held +
-                        "\r\nDB2=" + longName + "\r\n");
+    WriteText(settings, "[Setup]\r\nDirectory=/Palm/Launcher/\r\nMediaType=7\r\n[InstallToSlot]\r\nDB1=" + held +
+                            "\r\nDB2=" + longName + "\r\n");
     const rtl::UniqueFile holder(
         CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);

@@ -12,14 +12,14 @@
 #include "rtl/IniEncoding.h"
 #include "rtl/IniFiles.h"
 #include "rtl/IniText.h"
-#include "tests/unit/TempFolder.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 using rtl::TIniFile;
-using testing_files::ReadWholeFile;
-using testing_files::TempFolder;
-using testing_files::WriteWholeFile;
+using testsupport::ReadText;
+using testsupport::TempFolder;
+using testsupport::WriteText;
 
 constexpr const char* kDefault = "<default>";
 
@@ -47,7 +47,7 @@ public:
     explicit SystemReader(const TempFolder& folder) : folder_(folder) {}
     void Load(const std::string& text) {
         path_ = folder_.File("sys" + std::to_string(next_++) + ".ini");
-        WriteWholeFile(path_, text);
+        WriteText(path_, text);
     }
     std::string Read(const char* section, const char* key) const {
         std::string buffer(2048, '\0');
@@ -72,7 +72,7 @@ class IniFileTest : public testing::Test {
 protected:
     std::string FileWith(const std::string& text) {
         const std::string path = folder_.File("t" + std::to_string(next_++) + ".ini");
-        WriteWholeFile(path, text);
+        WriteText(path, text);
         return path;
     }
     std::string ReadThroughSystem(const std::string& text, const char* section, const char* key) {
@@ -337,7 +337,7 @@ TEST_F(IniFileTest, WritesReadBackThroughTheSystemReaderAndKeepTheRest) {
     ini.WriteInteger("Setup", "MediaType", 1935960423);
     ini.WriteBool("Setup", "Conduit_Enabled", false);
     ini.WriteString("Extra", "Key", "v");
-    const std::string text = ReadWholeFile(path);
+    const std::string text = ReadText(path);
     EXPECT_EQ(text,
               "; kept\r\n[Setup]\r\nDirectory=/Palm/eBooks\r\nMediaType=1935960423\r\nConduit_Enabled=0\r\n\r\n"
               "[InstallToSlot]\r\nDB1=C:\\a.pdb\r\n\r\n[Extra]\r\nKey=v\r\n");
@@ -365,7 +365,7 @@ TEST_F(IniFileTest, UnicodeFilesKeepTheirEncodingThroughEveryChange) {
         bool exact = true;
         const auto zhe = ini.ReadValue("InstallToSlot", "DB1", exact);
         EXPECT_FALSE(exact);  // no ANSI form: the system's stand-in character instead
-        system_.Load(ReadWholeFile(path));
+        system_.Load(ReadText(path));
         EXPECT_EQ(zhe, system_.Read("InstallToSlot", "DB1"));
         EXPECT_EQ(ini.ReadValue("InstallToSlot", "DB2", exact), "C:\\b" + e + ".pdb");
         EXPECT_TRUE(exact);
@@ -375,12 +375,12 @@ TEST_F(IniFileTest, UnicodeFilesKeepTheirEncodingThroughEveryChange) {
         std::string blanked = start;
         blanked.replace(blanked.find("DB2"), 14, std::string(encoding == rtl::IniEncoding::Utf8 ? 14 : 13, ' '));
         blanked.replace(blanked.find("DB3"), 12, std::string(12, ' '));
-        EXPECT_EQ(ReadWholeFile(path), Encoded(blanked, encoding));
+        EXPECT_EQ(ReadText(path), Encoded(blanked, encoding));
         ini.WriteString("Setup", "Directory", "/x" + e);
         ini.UpdateFile();
         const std::string end = "[Setup]\r\nDirectory=/x\xC3\xA9\r\n[InstallToSlot]\r\nDB1=C:\\\xD0\x96.pdb\r\n";
-        EXPECT_EQ(ReadWholeFile(path), Encoded(end, encoding));
-        system_.Load(ReadWholeFile(path));
+        EXPECT_EQ(ReadText(path), Encoded(end, encoding));
+        system_.Load(ReadText(path));
         EXPECT_EQ(system_.Read("Setup", "Directory"), "/x" + e);
         EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1"}));
         EXPECT_EQ(TIniFile(path).ReadSection("InstallToSlot"), (std::vector<std::string>{"DB1"}));
@@ -390,7 +390,7 @@ TEST_F(IniFileTest, UnicodeFilesKeepTheirEncodingThroughEveryChange) {
 TEST_F(IniFileTest, WritingCreatesTheFile) {
     const std::string path = folder_.File("new.ini");
     TIniFile(path).WriteBool("Setup", "Conduit_Enabled", true);
-    EXPECT_EQ(ReadWholeFile(path), "[Setup]\r\nConduit_Enabled=1\r\n");
+    EXPECT_EQ(ReadText(path), "[Setup]\r\nConduit_Enabled=1\r\n");
 }
 
 TEST_F(IniFileTest, FailedWritesRaiseWithTheFullPath) {
@@ -406,7 +406,7 @@ TEST_F(IniFileTest, FailedWritesRaiseWithTheFullPath) {
             EXPECT_EQ(e.Message(), "Unable to write to " + path);
         }
     }
-    EXPECT_EQ(ReadWholeFile(readOnly), "[Setup]\r\nDirectory=/a\r\n");
+    EXPECT_EQ(ReadText(readOnly), "[Setup]\r\nDirectory=/a\r\n");
     // A value that would start a new line cannot be read back as written.
     EXPECT_THROW(TIniFile(folder_.File("x.ini")).WriteString("S", "K", "a\r\nDB1=b"), rtl::EIniFileException);
 }
@@ -421,13 +421,13 @@ TEST_F(IniFileTest, DeletionBlanksOnlyTheKeysLineAndTheTidyUpDropsIt) {
     ini.DeleteKey("installtoslot", "db2");
     std::string expected = kQueue;
     expected.replace(expected.find("DB2"), 12, std::string(12, ' '));
-    EXPECT_EQ(ReadWholeFile(path), expected);  // the deletion is in the file at once
-    system_.Load(ReadWholeFile(path));
+    EXPECT_EQ(ReadText(path), expected);  // the deletion is in the file at once
+    system_.Load(ReadText(path));
     EXPECT_EQ(system_.Read("InstallToSlot", "DB2"), kDefault);
     EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1", "DB3"}));
     EXPECT_EQ(ini.ReadSection("InstallToSlot"), (std::vector<std::string>{"DB1", "DB3"}));
     ini.UpdateFile();
-    EXPECT_EQ(ReadWholeFile(path),
+    EXPECT_EQ(ReadText(path),
               "[Setup]\r\nConduit_Enabled=1\r\n[InstallToSlot]\r\nDB1=C:\\a.pdb\r\nDB3=C:\\c.pdb\r\n");
 }
 
@@ -436,7 +436,7 @@ TEST_F(IniFileTest, DeletingARepeatedKeyUncoversItsNextLine) {
     TIniFile ini(path);
     ini.DeleteKey("Q", "DB1");
     EXPECT_EQ(ini.ReadString("Q", "DB1", ""), "second");
-    system_.Load(ReadWholeFile(path));
+    system_.Load(ReadText(path));
     EXPECT_EQ(system_.Read("Q", "DB1"), "second");
 }
 
@@ -447,7 +447,7 @@ TEST_F(IniFileTest, KeysOthersAddBetweenReadAndDeletionSurvive) {
     // Another program rewrites the file with one key more, in front.
     std::string other = kQueue;
     other.insert(other.find("DB1"), "DB7=C:\\new.pdb\r\n");
-    WriteWholeFile(path, other);
+    WriteText(path, other);
     ini.DeleteKey("InstallToSlot", "DB1");
     ini.UpdateFile();
     TIniFile fresh(path);
@@ -468,7 +468,7 @@ TEST_F(IniFileTest, AChangeThatKeepsSizeAndTimesIsStillNoticed) {
     // Same length, same times: DB1 and DB2 swap places.
     std::string other = kQueue;
     other.replace(other.find("DB1=C:\\a.pdb\r\nDB2=C:\\b.prc"), 26, "DB2=C:\\b.prc\r\nDB1=C:\\a.pdb");
-    WriteWholeFile(path, other);
+    WriteText(path, other);
     {
         const HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                         nullptr);
@@ -476,7 +476,7 @@ TEST_F(IniFileTest, AChangeThatKeepsSizeAndTimesIsStillNoticed) {
         CloseHandle(file);
     }
     ini.DeleteKey("InstallToSlot", "DB2");
-    system_.Load(ReadWholeFile(path));
+    system_.Load(ReadText(path));
     EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1", "DB3"}));
 }
 
@@ -496,7 +496,7 @@ TEST_F(IniFileTest, ReadOnlyFilesAndMissingFilesAreLeftAlone) {
     TIniFile ini(path);
     ini.DeleteKey("InstallToSlot", "DB1");
     ini.UpdateFile();
-    EXPECT_EQ(ReadWholeFile(path), kQueue);
+    EXPECT_EQ(ReadText(path), kQueue);
     TIniFile missing(folder_.File("gone.ini"));
     missing.DeleteKey("InstallToSlot", "DB1");
     missing.UpdateFile();

@@ -12,7 +12,7 @@
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/Text.h"
-#include "tests/unit/TempFolder.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -62,9 +62,9 @@ TEST(PathText, TrailingSeparatorAndFolderPart) {
 }
 
 TEST(FileSystemPaths, FilesExistFoldersDoNot) {
-    const testing_files::TempFolder temp;
+    const testsupport::TempFolder temp;
     const std::string file = temp.File("a.pdb");
-    testing_files::WriteWholeFile(file, "x");
+    testsupport::WriteText(file, "x");
     EXPECT_TRUE(rtl::FileExists(file));
     EXPECT_FALSE(rtl::FileExists(temp.Folder("sub")));
     EXPECT_FALSE(rtl::FileExists(temp.File("missing.pdb")));
@@ -72,7 +72,7 @@ TEST(FileSystemPaths, FilesExistFoldersDoNot) {
 }
 
 TEST(FileSystemPaths, FullPathNameResolvesAgainstTheCurrentFolder) {
-    const testing_files::TempFolder temp;
+    const testsupport::TempFolder temp;
     char old[MAX_PATH] = {};
     ASSERT_NE(GetCurrentDirectoryA(sizeof old, old), 0u);
     ASSERT_TRUE(SetCurrentDirectoryA(temp.Path().c_str()));

@@ -18,8 +18,8 @@
 #include "palm/kivSyncMgr.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
+#include "tests/support/TestFiles.h"
 #include "tests/unit/CardDoubles.h"
-#include "tests/unit/TempFolder.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ using testing_card::CallLog;
 using testing_card::EntryOverride;
 using testing_card::kMmcd;
 using testing_card::kSdig;
-using testing_files::ReadWholeFile;
-using testing_files::WriteWholeFile;
+using testsupport::ReadText;
+using testsupport::WriteText;
 using Calls = std::vector<std::string>;
 
 long __cdecl RecordLog(const char* text, long activity, long timestamp) {
@@ -217,10 +217,10 @@ protected:
         settings_ = conduitFolder_ + "Tolvane.ini";
         Card().volumes = {{3, kSdig}};
     }
-    void Settings(const std::string& text) { WriteWholeFile(settings_, text); }
+    void Settings(const std::string& text) { WriteText(settings_, text); }
     std::string Source(const std::string& name) {
         const std::string path = folder_.File(name);
-        WriteWholeFile(path, "data of " + name);
+        WriteText(path, "data of " + name);
         return path;
     }
     Calls Run(const std::string& pathName) {
@@ -249,7 +249,7 @@ protected:
     testing_card::VfsDoubles doubles_;
     EntryOverride<palm::hslog::eLogAddEntry> log_{&RecordLog};
     EntryOverride<palm::syncmgr::eSyncYieldCycles> yield_{&RecordYield};
-    testing_files::TempFolder folder_;
+    testsupport::TempFolder folder_;
     app::TdmConduit dm_{nullptr};
     std::string userFolder_, conduitFolder_, settings_;
 };
@@ -306,12 +306,12 @@ TEST_F(RunTest, AFailedCopyStaysQueuedAndIsRetriedAtTheNextRun) {
     Settings(setup + "[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\nDB3=" + c + "\r\n");
     Card().failingSources[b] = 0x2A0F;
     EXPECT_EQ(Run(), Join({kLookForVolume, Copy(a), Copy(b, "/Palm/Launcher", 0x2A0F), Copy(c)}));
-    EXPECT_EQ(ReadWholeFile(settings_), setup + "[InstallToSlot]\r\nDB2=" + b + "\r\n");
+    EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\nDB2=" + b + "\r\n");
 
     EXPECT_EQ(Run(), Join({kLookForVolume, Copy(b, "/Palm/Launcher", 0x2A0F)}));
     Card().failingSources.clear();
     EXPECT_EQ(Run(), Join({kLookForVolume, Copy(b)}));
-    EXPECT_EQ(ReadWholeFile(settings_), setup + "[InstallToSlot]\r\n");
+    EXPECT_EQ(ReadText(settings_), setup + "[InstallToSlot]\r\n");
 }
 
 TEST_F(RunTest, OnlyDbKeysWithPlainNumbersAreQueuedInNumericOrder) {
@@ -325,7 +325,7 @@ TEST_F(RunTest, OnlyDbKeysWithPlainNumbersAreQueuedInNumericOrder) {
 
 TEST_F(RunTest, UnsafeCardNamesAreRefusedAndStayQueued) {
     const std::string slash = folder_.Folder("books") + "a.pdb";
-    WriteWholeFile(slash, "x");
+    WriteText(slash, "x");
     std::string forward = slash;
     std::replace(forward.begin(), forward.end(), '\\', '/');
     Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=C:\\books\\\r\nDB2=C:\\books\\..\r\n"
@@ -403,7 +403,7 @@ TEST_F(RunTest, SettingsFilesThatCannotBeReadOrChangedGiveTheRightAdvice) {
         EXPECT_EQ(Run(), c.expected) << c.name;
         holder.reset();
         SetFileAttributesA(settings_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(ReadWholeFile(settings_), c.text) << c.name;
+        EXPECT_EQ(ReadText(settings_), c.text) << c.name;
     }
 }
 
@@ -431,8 +431,8 @@ TEST_F(RunTest, KeysOtherProgramsChangeDuringTheRunSurvive) {
     Card().duringPut = [&](const std::string& source) {
         if (source == a) {
             // Another program adds a key, rewriting the whole file.
-            std::string text = ReadWholeFile(settings_);
-            WriteWholeFile(settings_, text + "DB9=" + later + "\r\n");
+            std::string text = ReadText(settings_);
+            WriteText(settings_, text + "DB9=" + later + "\r\n");
         } else if (source == b) {
             // ... and gives DB2 a new file while the old one is copied.
             rtl::TIniFile(settings_).WriteString("InstallToSlot", "DB2", later);
