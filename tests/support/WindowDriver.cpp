@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace testsupport {
@@ -76,6 +77,33 @@ BOOL CALLBACK CloseVisible(HWND window, LPARAM param) noexcept {
     return TRUE;
 }
 
+// The marks that StillShownAfterPosted posts: a message of its own, seen by
+// a hook on the window's thread when that thread takes it from its queue.
+const UINT kMark = RegisterWindowMessageA("TolvaneTestDriverMark");
+std::atomic<WPARAM> g_lastMarkTaken{0};
+
+LRESULT CALLBACK NoteMark(int code, WPARAM removal, LPARAM param) noexcept {
+    auto* message = reinterpret_cast<MSG*>(param);
+    if (code == HC_ACTION && removal == PM_REMOVE && message->message == kMark) {
+        g_lastMarkTaken = message->wParam;
+        message->message = WM_NULL;  // nobody else's business
+    }
+    return CallNextHookEx(nullptr, code, removal, param);
+}
+
+class MarkHook {
+public:
+    explicit MarkHook(DWORD thread) : hook_(SetWindowsHookExA(WH_GETMESSAGE, &NoteMark, nullptr, thread)) {
+        if (!hook_) throw DriverError("Cannot watch the messages of thread " + std::to_string(thread));
+    }
+    ~MarkHook() { UnhookWindowsHookEx(hook_); }
+    MarkHook(const MarkHook&) = delete;
+    MarkHook& operator=(const MarkHook&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
 // Closes the watched thread's windows until none is left, so that whatever
 // modal call it is in returns and the test can report the failure. A window
 // that refuses WM_CLOSE gets its modal loop ended by WM_QUIT, which the
@@ -135,6 +163,21 @@ HWND WaitForWindow(const std::string& caption, Millis timeout, DWORD processId) 
 void WaitUntilGone(HWND window, Millis timeout) {
     if (!WaitFor([&] { return !IsWindow(window); }, timeout))
         throw DriverError("Window \"" + WindowText(window) + "\" is still there");
+}
+
+bool StillShownAfterPosted(HWND window, Millis timeout) {
+    static std::atomic<WPARAM> lastMark{0};
+    const auto shown = [window] { return IsWindow(window) && IsWindowVisible(window); };
+    const MarkHook hook(GetWindowThreadProcessId(window, nullptr));
+    // Two rounds: a message that the first round's messages post lands
+    // behind the first mark, but before the second.
+    for (int round = 0; round < 2; ++round) {
+        const WPARAM mark = ++lastMark;
+        if (!shown() || !PostMessageA(window, kMark, mark, 0)) return false;
+        if (!WaitFor([&] { return g_lastMarkTaken == mark || !shown(); }, timeout))
+            throw DriverError("Window \"" + WindowText(window) + "\" took no message");
+    }
+    return shown();
 }
 
 std::vector<HWND> Children(HWND parent, const std::string& className) {

@@ -50,6 +50,12 @@ HWND WaitForWindow(const std::string& caption, Millis timeout = kWaitTimeout,
                    DWORD processId = GetCurrentProcessId());
 // Throws DriverError when the window still exists after the timeout.
 void WaitUntilGone(HWND window, Millis timeout = kWaitTimeout);
+// For checks that something did not happen: waits until the window's thread
+// has taken from its queue everything posted to it before the call, and then
+// what that posted in turn; true when the window is still shown then, false
+// when it closed (or was hidden) meanwhile. Throws DriverError when the
+// thread takes nothing within the timeout while the window is shown.
+bool StillShownAfterPosted(HWND window, Millis timeout = kWaitTimeout);
 
 // Descendants of `parent` of a window class (case-insensitive), in window
 // order (which is the dialog manager's tab order).

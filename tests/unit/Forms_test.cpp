@@ -96,8 +96,7 @@ TEST_F(TestForm, EscapeIsIgnoredWhileCancelIsDisabledButTheCloseBoxCancels) {
     drv::ModalWatcher watcher([&] {
         const HWND window = drv::WaitForWindow("Forms layer test");
         drv::PressEscape(window);
-        Sleep(300);
-        stillOpenAfterEscape = IsWindow(window) != FALSE;
+        stillOpenAfterEscape = drv::StillShownAfterPosted(window);
         drv::PressCloseBox(window);
         drv::WaitUntilGone(window);
     });
@@ -138,8 +137,7 @@ TEST_F(TestForm, EnterDoesNothingWhileTheDefaultButtonIsHiddenOrDisabled) {
         drv::ModalWatcher watcher([&] {
             const HWND window = drv::WaitForWindow("Forms layer test");
             drv::PressEnter(window);
-            Sleep(300);
-            stillOpen = IsWindow(window) != FALSE;
+            stillOpen = drv::StillShownAfterPosted(window);
             drv::Close(window);
             drv::WaitUntilGone(window);
         });
