@@ -6,11 +6,13 @@
 # shows each kind of card folder, ready entries and a warning. The real
 # window is started as the Start menu starts it, under a virtual X server,
 # and grabbed.
-# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders]]
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal]]
 #   BUILD_DIR is the test build (e.g. build/test); the picture goes to
 #   OUTPUT.png, by default BUILD_DIR/queue-window.png. With folders, the
 #   "Card folders..." dialog is opened and its "Suggested" button pressed,
-#   and the picture is of that dialog.
+#   and the picture is of that dialog. With folder-refusal, another program
+#   has written a type rule whose folder no card can take, OK is pressed in
+#   the dialog, and the picture is of the message that names it.
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 out=$(realpath -m "${2:-$build/queue-window.png}")
@@ -39,15 +41,23 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "C:\\queue-shot\\Books\\Notes.prc" "C:\\queue-shot\\Books\\Morning song.mp3"
   queue add --to /DCIM/Trip Alice "C:\\queue-shot\\Books\\Harbour.jpg"
   rm "$books/Old letters.pdb"
+  if [ "$4" = folder-refusal ]; then
+    sed -i "s|^\\[Folders\\]\r\$|&\ntxt=/Notes/./Old\r|" "$desk/Alice/Tolvane/Tolvane.ini"
+  fi
   wine reg delete "HKCU\\Software\\Tolvane\\Queue" /f >/dev/null 2>&1 || true
   wine "$desk/tolvane-queue-window.exe" --user Alice >/dev/null 2>&1 </dev/null &
   pid=$!
   caption="Tolvane Queue"
-  if [ "$4" = folders ]; then
-    caption="Card folders by file type"
-    wine "$2/bin/press_button.exe" "Tolvane Queue" "Card &folders..." </dev/null
-    wine "$2/bin/press_button.exe" "$caption" "&Suggested" </dev/null
-  fi
+  case "$4" in
+    folders)
+      caption="Card folders by file type"
+      wine "$2/bin/press_button.exe" "Tolvane Queue" "Card &folders..." </dev/null
+      wine "$2/bin/press_button.exe" "$caption" "&Suggested" </dev/null ;;
+    folder-refusal)
+      caption="Card folder refused"
+      wine "$2/bin/press_button.exe" "Tolvane Queue" "Card &folders..." </dev/null
+      wine "$2/bin/press_button.exe" "Card folders by file type" "OK" </dev/null ;;
+  esac
   geometry=""
   for _ in $(seq 1 300); do
     geometry=$(xwininfo -root -tree 2>/dev/null |

@@ -383,7 +383,8 @@ TEST_F(QueueWindow, TheCardFoldersDialogEditsTheTypeRules) {
         td::Click(folders.Button("&Suggested"));
         ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) > 1; }));
         const std::vector<std::string> suggested = RuleTexts(folders.list);
-        const int jpg = static_cast<int>(std::find(suggested.begin(), suggested.end(), "jpg=/DCIM") - suggested.begin());
+        const auto jpg = static_cast<int>(std::find(suggested.begin(), suggested.end(), "jpg=/DCIM") -
+                                          suggested.begin());
         SelectOnly(folders.list, jpg);
         ASSERT_TRUE(td::WaitFor([&] { return td::WindowText(folders.type) == "jpg"; }));
         EXPECT_EQ(td::WindowText(folders.folder), "/DCIM");

@@ -249,8 +249,8 @@ void FoldersDialog::Confirm() {
 }
 
 void FoldersDialog::Refuse(const std::string& problem) const {
-    MessageBoxW(window_.get(), Wide(problem + "\n\nNo rule was changed: correct the folder or remove the rule.").c_str(),
-                kFolderRefusedCaption, MB_OK | MB_ICONWARNING);
+    const std::string text = problem + "\n\nCorrect the folder or remove the rule; nothing is saved before OK.";
+    MessageBoxW(window_.get(), Wide(text).c_str(), kFolderRefusedCaption, MB_OK | MB_ICONWARNING);
 }
 
 void FoldersDialog::Command(WORD id, WORD code) {
