@@ -1,9 +1,11 @@
 #include "fuzz/Checks.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "app/CardFolders.h"
 #include "app/PathRules.h"
 #include "rtl/IniEncoding.h"
 #include "rtl/IniText.h"
@@ -187,6 +189,27 @@ std::string CheckCardDirectory(std::string_view typed) {
     return "";
 }
 
+// A type is what follows the name's last dot; a usable card folder is made
+// one level at a time, each level a usable directory inside the one before,
+// the last the folder itself.
+std::string CheckCardFolder(std::string_view text) {
+    const std::string type = app::rules::FileType(text);
+    if (type.find('.') != std::string::npos) return "a file type holds a dot";
+    if (!type.empty() && (text.size() <= type.size() || text.substr(text.size() - type.size() - 1) != "." + type))
+        return "a file type is not the end of its name after a dot";
+    const auto check = app::rules::CheckCardDirectory(text);
+    if (!check.Usable()) return "";
+    const std::vector<std::string> levels = app::rules::DirectoryLevels(check.directory);
+    if (levels.empty() || levels.back() != check.directory) return "the last level is not the card folder";
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (app::rules::CheckCardDirectory(levels[i]).directory != levels[i]) return "a level is no usable directory";
+        if (i > 0 && levels[i].rfind(levels[i - 1] + "/", 0) != 0) return "a level is not inside the one before";
+    }
+    if (levels.size() != static_cast<size_t>(std::count(check.directory.begin(), check.directory.end(), '/')))
+        return "a level was skipped or made twice";
+    return "";
+}
+
 std::string CheckConduitFolder(std::string_view path) {
     const std::string folder = app::rules::ConduitFolder(path, "Tolvane");
     const std::string_view tail = "Tolvane\\";
@@ -224,8 +247,8 @@ std::string CheckPathRules(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     uint32_t number = 0;
     for (size_t i = 0; i < size && i < 4; ++i) number = (number << 8) | data[i];
-    for (const auto& check : {CheckCardName(text), CheckCardDirectory(text), CheckConduitFolder(text),
-                              CheckQueueKey(text, number)})
+    for (const auto& check : {CheckCardName(text), CheckCardDirectory(text), CheckCardFolder(text),
+                              CheckConduitFolder(text), CheckQueueKey(text, number)})
         if (!check.empty()) return check;
     return "";
 }

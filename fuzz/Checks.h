@@ -18,7 +18,8 @@ std::string CheckSettingsText(const uint8_t* data, size_t size);
 
 // The input is a desktop path, a host's user folder and a key name at
 // once: card names never hold a separator, a card directory is either
-// usable as a card path or refused, the conduit folder is the
+// usable as a card path or refused, a usable one is made level by level
+// and a file type is the name's end, the conduit folder is the
 // user's folder (or its parent for a final "dir") plus "Tolvane\", queue
 // positions round-trip.
 std::string CheckPathRules(const uint8_t* data, size_t size);

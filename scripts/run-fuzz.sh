@@ -22,17 +22,17 @@ targets=(settings_text:ini path_rules:paths)
 flags=(-std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" -fsanitize=address,undefined,fuzzer-no-link
        -fno-sanitize-recover=all)
 headers=("$here/rtl/IniText.h" "$here/rtl/IniEncoding.h" "$here/rtl/Text.h" "$here/rtl/Paths.h" "$here/app/PathRules.h"
-         "$here/app/Settings.h" "$here/fuzz/Checks.h")
+         "$here/app/CardFolders.h" "$here/app/Settings.h" "$here/fuzz/Checks.h")
 objects=()
-for source in rtl/IniText.cpp rtl/IniEncoding.cpp rtl/Text.cpp app/PathRules.cpp fuzz/Checks.cpp fuzz/settings_text_fuzzer.cpp \
-              fuzz/path_rules_fuzzer.cpp; do
+for source in rtl/IniText.cpp rtl/IniEncoding.cpp rtl/Text.cpp app/PathRules.cpp app/CardFolders.cpp fuzz/Checks.cpp \
+              fuzz/settings_text_fuzzer.cpp fuzz/path_rules_fuzzer.cpp; do
   object="$out/$(basename "$source" .cpp).o"
   if [ ! -f "$object" ] || [ -n "$(find "$here/$source" "${headers[@]}" -newer "$object")" ]; then
     clang++ "${flags[@]}" -c "$here/$source" -o "$object"
   fi
   objects+=("$object")
 done
-common=("${objects[@]:0:5}")
+common=("${objects[@]:0:6}")
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
   clang++ -fsanitize=address,undefined,fuzzer "${common[@]}" "$out/${target}_fuzzer.o" -o "$out/$target"
