@@ -358,7 +358,7 @@ TEST_F(QueueWindow, TheCardFoldersDialogEditsTheTypeRules) {
         folders.Enter("mp3", "/Music/../x", "&Add or change");
         const std::string refusal = td::AnswerMessageBox("Card folder refused", "OK");
         EXPECT_NE(refusal.find("\"/Music/../x\""), std::string::npos) << refusal;
-        EXPECT_TRUE(IsWindow(folders.dialog));
+        EXPECT_TRUE(td::StillShownAfterPosted(folders.dialog));
         EXPECT_EQ(ItemCount(folders.list), 0);
 
         folders.Enter("mp3", "/AUDIO/", "&Add or change");
@@ -418,7 +418,7 @@ TEST_F(QueueWindow, TheCardFoldersDialogNamesAStoredRuleNoCardCanTake) {
     td::Click(folders.Button("OK"));
     const std::string refusal = td::AnswerMessageBox("Card folder refused", "OK");
     EXPECT_NE(refusal.find("txt files"), std::string::npos) << refusal;
-    EXPECT_TRUE(IsWindow(folders.dialog));
+    EXPECT_TRUE(td::StillShownAfterPosted(folders.dialog));
     td::PressCloseBox(folders.dialog);
     td::WaitUntilGone(folders.dialog);
     EXPECT_EQ(Read(Settings(alice_)), before);
