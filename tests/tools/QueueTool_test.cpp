@@ -104,6 +104,18 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         EXPECT_TRUE(run.Says(c.message)) << run.output;
         EXPECT_EQ(Read(Settings()), before);
     }
+    // A folder in a script the code page lacks is refused as such, not as
+    // the "?" that its ANSI form would be.
+    const std::wstring music = L"/\u041c\u0443\u0437\u044b\u043a\u0430";
+    const std::vector<std::wstring> unspellable[] = {{L"folders", L"Alice", L"mp3=" + music},
+                                                     {L"add", L"--to", music, L"Alice", rtl::WideFromAnsi(book)}};
+    for (const auto& args : unspellable) {
+        const ToolRun run = RunToolWide(tool_, args);
+        EXPECT_EQ(run.exitCode, kRefused) << run.output;
+        EXPECT_TRUE(run.Says("has characters that the Palm Desktop cannot take on this Windows")) << run.output;
+        EXPECT_FALSE(run.Says("holds \"?\"")) << run.output;
+        EXPECT_EQ(Read(Settings()), before);
+    }
 }
 
 // A batch is judged file by file: the good files are queued even though

@@ -360,6 +360,14 @@ TEST_F(QueueWindow, TheCardFoldersDialogEditsTheTypeRules) {
         EXPECT_NE(refusal.find("\"/Music/../x\""), std::string::npos) << refusal;
         EXPECT_TRUE(td::StillShownAfterPosted(folders.dialog));
         EXPECT_EQ(ItemCount(folders.list), 0);
+        // A folder typed in a script the code page lacks is named as such,
+        // not by the "?" of its ANSI form.
+        SendMessageW(folders.folder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"/\u041c\u0443\u0437\u044b\u043a\u0430"));
+        td::Click(folders.Button("&Add or change"));
+        const std::string unspellable = td::AnswerMessageBox("Card folder refused", "OK");
+        EXPECT_NE(unspellable.find("cannot take on this Windows"), std::string::npos) << unspellable;
+        EXPECT_EQ(unspellable.find("holds \"?\""), std::string::npos) << unspellable;
+        EXPECT_EQ(ItemCount(folders.list), 0);
 
         folders.Enter("mp3", "/AUDIO/", "&Add or change");
         ASSERT_TRUE(td::WaitFor([&] { return ItemCount(folders.list) == 1; }));

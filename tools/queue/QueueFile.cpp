@@ -7,6 +7,7 @@
 
 #include "app/PathRules.h"
 #include "app/Settings.h"
+#include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
 #include "rtl/FileAccess.h"
 #include "rtl/IniFiles.h"
@@ -297,6 +298,15 @@ std::string TypeProblem(const std::string& type) {
         if (static_cast<unsigned char>(c) <= 0x20 || std::string_view(".=[];\\/:*?\"<>|").find(c) != std::string_view::npos)
             return "\"" + type + "\" is no file type: give the extension without its dot, such as mp3.";
     return "";
+}
+
+std::optional<std::string> TypedAnsi(const std::wstring& typed, const char* what, std::wstring& problem) {
+    std::optional<std::string> ansi = rtl::AnsiFromWide(typed);
+    if (!ansi)
+        problem = L"The " + rtl::WideFromAnsi(what) + L" \"" + typed +
+                  L"\" has characters that the Palm Desktop cannot take on this Windows (code page " +
+                  std::to_wstring(GetACP()) + L"): use letters of that code page, such as A to Z.";
+    return ansi;
 }
 
 std::vector<TypeFolder> QueueFile::TypeFolders() {

@@ -72,6 +72,12 @@ using TypeFolder = std::pair<std::string, std::string>;
 // extension, without its dot.
 std::string TypeProblem(const std::string& type);
 
+// The ANSI form of a card directory or file type that the user typed (WHAT
+// names which, "card directory" or "file type"), or none and why: the
+// settings file and the card take only what the ANSI code page can spell,
+// and the reason must name the text as typed, not its mangled form.
+std::optional<std::string> TypedAnsi(const std::wstring& typed, const char* what, std::wstring& problem);
+
 class QueueFile {
 public:
     explicit QueueFile(std::string settingsFile);

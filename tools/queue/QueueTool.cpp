@@ -101,8 +101,13 @@ const DesktopUser* User(const PalmDesktop& desktop, const std::wstring& name, Re
 // A card directory as the user typed it, checked with the setup dialog's
 // rule; none (and the reason on the error stream) when no card can take it.
 std::optional<std::string> CardDirectory(const std::wstring& typed, Report& report) {
-    const std::string ansi = rtl::AnsiFromWide(typed).value_or("/?");
-    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(ansi);
+    std::wstring problem;
+    const std::optional<std::string> ansi = TypedAnsi(typed, "card directory", problem);
+    if (!ansi) {
+        report.err << problem << L"\n";
+        return std::nullopt;
+    }
+    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(*ansi);
     if (check.Usable()) return check.directory;
     report.err << W(check.problem) << L"\n";
     return std::nullopt;
@@ -236,12 +241,15 @@ std::optional<std::vector<TypeFolder>> TypeFolderChanges(const std::vector<std::
     bool refused = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const size_t equals = args[i].find(L'=');
-        const std::string type = rtl::AnsiFromWide(args[i].substr(0, equals)).value_or("?");
-        const std::string problem =
-            equals == std::wstring::npos ? "\"" + type + "\" has no \"=\": write TYPE=DIR, such as mp3=/AUDIO."
-                                         : TypeProblem(type);
+        std::wstring problem;
+        const std::optional<std::string> ansi = TypedAnsi(args[i].substr(0, equals), "file type", problem);
+        const std::string type = ansi.value_or("");
+        if (ansi && equals == std::wstring::npos)
+            problem = W("\"" + type + "\" has no \"=\": write TYPE=DIR, such as mp3=/AUDIO.");
+        else if (ansi)
+            problem = W(TypeProblem(type));
         if (!problem.empty()) {
-            report.err << W(problem) << L"\n";
+            report.err << problem << L"\n";
             refused = true;
             continue;
         }

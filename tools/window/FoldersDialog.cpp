@@ -78,9 +78,9 @@ private:
     void RemoveSelected();
     void Suggest();
     void Confirm();
-    void Refuse(const std::string& problem) const;
+    void Refuse(const std::wstring& problem) const;
     void Hint(const std::string& text) const { SetWindowTextW(Control(kHint), Wide(text).c_str()); }
-    std::string Field(ControlId id) const;
+    std::optional<std::string> Field(ControlId id, const char* what) const;
     HWND Control(ControlId id) const noexcept { return GetDlgItem(window_.get(), id); }
 
     HWND owner_;
@@ -199,19 +199,25 @@ void FoldersDialog::ShowSelected() {
     SetWindowTextW(Control(kFolder), Wide(rules_.Rules()[*row].second).c_str());
 }
 
-std::string FoldersDialog::Field(ControlId id) const {
-    // A character the settings file cannot hold makes the text one that
-    // the rules refuse, with their reason.
-    return rtl::AnsiFromWide(TextOf(Control(id))).value_or("?");
+// The field's ANSI text, as the settings file holds it; none (and the
+// reason shown) when the code page cannot spell what was typed.
+std::optional<std::string> FoldersDialog::Field(ControlId id, const char* what) const {
+    std::wstring problem;
+    std::optional<std::string> text = queuetool::TypedAnsi(TextOf(Control(id)), what, problem);
+    if (!text) Refuse(problem);
+    return text;
 }
 
 bool FoldersDialog::SetFromFields() {
-    const std::string type = Field(kType);
-    if (const std::string problem = rules_.Set(type, Field(kFolder)); !problem.empty()) {
-        Refuse(problem);
+    const std::optional<std::string> type = Field(kType, "file type");
+    if (!type) return false;
+    const std::optional<std::string> folder = Field(kFolder, "card directory");
+    if (!folder) return false;
+    if (const std::string problem = rules_.Set(*type, *folder); !problem.empty()) {
+        Refuse(Wide(problem));
         return false;
     }
-    ShowRules(rules_.Find(type));
+    ShowRules(rules_.Find(*type));
     Hint("Press OK to keep the rules, or Cancel to leave them as they were.");
     return true;
 }
@@ -236,21 +242,23 @@ void FoldersDialog::Suggest() {
 
 // Typed but not yet added: OK takes the fields as the user would expect.
 void FoldersDialog::Confirm() {
-    const std::string type = Field(kType), folder = Field(kFolder);
-    const auto row = rules_.Find(type);
-    const bool pending = !type.empty() && (!row || rules_.Rules()[*row].second != folder);
+    const std::wstring typedType = TextOf(Control(kType));
+    const std::optional<std::string> type = rtl::AnsiFromWide(typedType);
+    const std::optional<std::string> folder = rtl::AnsiFromWide(TextOf(Control(kFolder)));
+    const auto row = type ? rules_.Find(*type) : std::nullopt;
+    const bool pending = !typedType.empty() && (!folder || !row || rules_.Rules()[*row].second != *folder);
     if (pending && !SetFromFields()) return;
     if (const std::string problem = rules_.Problem(); !problem.empty()) {
-        Refuse(problem);
+        Refuse(Wide(problem));
         return;
     }
     accepted_ = true;
     done_ = true;
 }
 
-void FoldersDialog::Refuse(const std::string& problem) const {
-    const std::string text = problem + "\n\nCorrect the folder or remove the rule; nothing is saved before OK.";
-    MessageBoxW(window_.get(), Wide(text).c_str(), kFolderRefusedCaption, MB_OK | MB_ICONWARNING);
+void FoldersDialog::Refuse(const std::wstring& problem) const {
+    const std::wstring text = problem + L"\n\nCorrect the folder or remove the rule; nothing is saved before OK.";
+    MessageBoxW(window_.get(), text.c_str(), kFolderRefusedCaption, MB_OK | MB_ICONWARNING);
 }
 
 void FoldersDialog::Command(WORD id, WORD code) {

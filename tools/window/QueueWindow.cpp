@@ -332,15 +332,17 @@ bool QueueWindow::ChosenFolder(std::optional<std::string>& folder) {
     const std::wstring typed = TextOf(combo);
     folder.reset();
     if (typed.empty() || typed == kByType) return true;
-    const app::rules::CardDirectoryCheck check =
-        app::rules::CheckCardDirectory(rtl::AnsiFromWide(typed).value_or("/?"));
-    if (check.Usable()) {
-        folder = check.directory;
-        return true;
+    std::wstring problem;
+    if (const std::optional<std::string> ansi = queuetool::TypedAnsi(typed, "card directory", problem)) {
+        const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(*ansi);
+        if (check.Usable()) {
+            folder = check.directory;
+            return true;
+        }
+        problem = Wide(check.problem);
     }
-    MessageBoxW(window_.get(), Wide(check.problem + "\n\nNothing was queued. Choose another folder under \"New "
-                                   "files go to\".").c_str(),
-                kRefusedCaption, MB_OK | MB_ICONWARNING);
+    problem += L"\n\nNothing was queued. Choose another folder under \"New files go to\".";
+    MessageBoxW(window_.get(), problem.c_str(), kRefusedCaption, MB_OK | MB_ICONWARNING);
     return false;
 }
 
