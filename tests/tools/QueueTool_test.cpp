@@ -470,7 +470,8 @@ TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
     rtl::UniqueFile holder(CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     list = Queue({"list", "Alice"});
-    EXPECT_TRUE(list.Says("The next HotSync copies to the card folder /Palm/Launcher:")) << list.output;
+    EXPECT_TRUE(list.Says("The next HotSync copies these files to the card (default folder /Palm/Launcher):"))
+        << list.output;
     EXPECT_TRUE(list.Says("warning: The file cannot be read now")) << list.output;
     EXPECT_TRUE(list.Says("2 queued, 6 bytes; 1 with warnings.")) << list.output;
     ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);

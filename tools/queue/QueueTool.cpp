@@ -180,7 +180,8 @@ int List(const Invocation& call, Report& report) {
     // A HotSync that installs nothing copies nothing: the note above said why.
     if (preview.settingsFileExists && preview.enabled && preview.cardDirectoryProblem.empty() &&
         preview.mediaType != 0)
-        report.out << L"The next HotSync copies to the card folder " << W(preview.cardDirectory) << L":\n";
+        report.out << L"The next HotSync copies these files to the card (default folder " << W(preview.cardDirectory)
+                   << L"):\n";
     else
         report.out << L"Queued:\n";
     uint64_t total = 0;
