@@ -77,8 +77,21 @@ hotsync sync Alice || true
 card_tree
 queue list Alice
 
+step "9. Card folders: music by its type, a picture into a folder of its own"
+printf 'A song.\n' >"$demo/Books/morning.mp3"
+printf 'A picture.\n' >"$demo/Books/harbour.jpg"
+say "   tolvane-queue folders Alice mp3=/AUDIO   (every .mp3 goes to /AUDIO)"
+queue folders Alice mp3=/AUDIO
+say "   tolvane-queue add Alice morning.mp3; tolvane-queue add --to /DCIM/Trip Alice harbour.jpg"
+queue add Alice "$(win "$demo/Books/morning.mp3")"
+queue add --to /DCIM/Trip Alice "$(win "$demo/Books/harbour.jpg")"
+queue list Alice
+hotsync sync Alice || true
+card_tree
+
 step "Done"
 say "   Two books arrived at the first HotSync, the missing one waited in the queue and arrived"
-say "   once it was back. Uninstall: Tolvane-uninstall.exe in the Palm Desktop folder (or"
-say "   Add/Remove Programs); it unregisters the conduit and deletes every user's Tolvane folder."
+say "   once it was back; music and a picture went each into its own card folder. Uninstall:"
+say "   Tolvane-uninstall.exe in the Palm Desktop folder (or Add/Remove Programs); it unregisters"
+say "   the conduit and deletes every user's Tolvane folder."
 DEMO
