@@ -150,6 +150,24 @@ public:
             return std::nullopt;
         return Stamp{static_cast<uint64_t>(size.QuadPart), Join(written), Join(created)};
     }
+    // The stamp of a file that this handle holds exclusively, and whether
+    // it is writable, from one look by name: a deletion's every call counts.
+    // None for a read-only file.
+    std::optional<Stamp> WritableStamp() const noexcept {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(ini_.fileName_.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+            return std::nullopt;
+        return Stamp{Join(data.nFileSizeHigh, data.nFileSizeLow), Join(data.ftLastWriteTime),
+                     Join(data.ftCreationTime)};
+    }
+    // The stamp after a write of the same length: the size stays. Wine
+    // gives the inode's change time as the creation time, so both times move.
+    std::optional<Stamp> StampAfterWrite(const Stamp& before) const noexcept {
+        FILETIME created, written;
+        if (!GetFileTime(file_.get(), &created, nullptr, &written)) return std::nullopt;
+        return Stamp{before.size, Join(written), Join(created)};
+    }
     // Takes the whole text anew, with the stamp it had when it was read.
     bool Reload() {
         const auto stamp = FileStamp();
@@ -301,9 +319,11 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
 bool TIniFile::Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept {
     try {
         OpenedFile file(*this, GENERIC_READ | GENERIC_WRITE, 0);
-        if (!file || file.ReadOnly()) return false;
+        if (!file) return false;
+        const auto stamp = file.WritableStamp();
+        if (!stamp) return false;
         bool reloaded = false;
-        if (const auto stamp = file.FileStamp(); !stamp || !stamp_ || *stamp != *stamp_) {
+        if (!stamp_ || *stamp != *stamp_) {
             if (!file.Reload()) return false;
             reloaded = true;
         }
@@ -339,7 +359,7 @@ bool TIniFile::Delete(std::string_view section, std::string_view key, const std:
         text_.BlankKeyLine(s, k);
         // A line of UTF-16 holds fewer blanks now than the copy's UTF-8 line:
         // the next look takes the file again.
-        if (characters == span->length) stamp_ = file.FileStamp();
+        if (characters == span->length && stamp_) stamp_ = file.StampAfterWrite(*stamp_);
         else stamp_.reset();
         return true;
     } catch (...) {
