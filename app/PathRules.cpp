@@ -63,8 +63,10 @@ std::string QueueKey(uint32_t position) {
 bool InstallableName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
 
 CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
-    if (typed.empty()) return {"", "The card directory is empty: type a folder such as /Palm/Launcher."};
-    if (typed.front() != '/') return Refused(typed, "does not start with \"/\" (for example /Palm/Launcher)");
+    // What to do instead is the caller's to say: a dialog asks for another
+    // text, the queue tool for another setting.
+    if (typed.empty()) return {"", "The card directory is empty."};
+    if (typed.front() != '/') return Refused(typed, "does not start with \"/\"");
     std::string_view directory = typed;
     if (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
     if (directory == "/") return Refused(typed, "is the card's root: choose a folder on the card");

@@ -204,9 +204,15 @@ bool TfConduit_Setup::AcceptDirectory() {
         DestDirectory = check.Usable() ? check.directory : typed;
         return true;
     }
-    rtl::MessageDlg(check.problem + "\n\nType a card directory such as /Palm/Launcher.", kMessageCaption,
-                    MB_OK | MB_ICONWARNING);
-    if (const HWND box = cbDestination.Handle()) SetFocus(box);
+    rtl::MessageDlg(check.problem +
+                        "\n\nType a directory that starts with \"/\" and separates its folders with \"/\", such as "
+                        "/Palm/Launcher, or choose one from the list. Nothing has been saved yet.",
+                    kMessageCaption, MB_OK | MB_ICONWARNING);
+    // The refused text, selected: typing replaces it, an arrow key edits it.
+    if (const HWND box = cbDestination.Handle()) {
+        SetFocus(box);
+        SendMessageA(box, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    }
     return false;
 }
 

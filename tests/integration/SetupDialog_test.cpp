@@ -297,15 +297,28 @@ void TypeDirectory(const SetupWindow& w, const std::string& typed) {
         throw drv::DriverError("the typed text did not arrive");
 }
 
+// Whether the directory's text has the keyboard focus and is selected
+// whole, so that what the user types next replaces it.
+bool SelectedForCorrection(const SetupWindow& w) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(w.window, nullptr), &info) || !info.hwndFocus ||
+        GetParent(info.hwndFocus) != w.destination)
+        return false;
+    DWORD start = 0, end = 0;
+    SendMessageA(w.destination, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return start == 0 && end == drv::WindowText(w.destination).size();
+}
+
 // A directory no card can take is refused with a message that names the
-// problem, and the dialog stays open until the user types one it can; that
-// one is stored as typed, without a final "/".
+// problem, and the dialog stays open, with the refused text selected, until
+// the user types one it can; that one is stored as typed, without a final "/".
 TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
     const Entry entry = GetParam();
     Settings(Stored("/Palm/Launcher", kSdig, 1));
     const std::string typed = "/Books/not a card path;x";
     std::vector<std::string> messages;
-    std::vector<bool> stayedOpen;
+    std::vector<bool> stayedOpen, selected;
     EXPECT_EQ(Configure(entry,
                         [&](const SetupWindow& w) {
                             for (const char* bad : {"Books\\not a card path;x", "/Books/../x", "/Books//x", ""}) {
@@ -313,6 +326,7 @@ TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
                                 drv::Click(w.ok);
                                 messages.push_back(drv::AnswerMessageBox("Tolvane", "OK"));
                                 stayedOpen.push_back(IsWindow(w.window) && IsWindowVisible(w.window));
+                                selected.push_back(drv::WaitFor([&] { return SelectedForCorrection(w); }));
                             }
                             TypeDirectory(w, typed + "/");
                             drv::Click(w.ok);
@@ -325,6 +339,13 @@ TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
     EXPECT_NE(messages[2].find("empty folder name"), std::string::npos) << messages[2];
     EXPECT_NE(messages[3].find("is empty"), std::string::npos) << messages[3];
     EXPECT_EQ(stayedOpen, std::vector<bool>(4, true));
+    EXPECT_EQ(selected, std::vector<bool>(4, true));
+    // Each message says what to type instead, once.
+    for (const std::string& message : messages) {
+        const size_t example = message.find("/Palm/Launcher");
+        EXPECT_NE(example, std::string::npos) << message;
+        EXPECT_EQ(message.find("/Palm/Launcher", example + 1), std::string::npos) << message;
+    }
     EXPECT_EQ(Value("Directory"), typed);
     EXPECT_EQ(Value("MediaType"), std::to_string(kSdig));
     EXPECT_EQ(After(entry), BeforeWith(entry, desktop::host::kActionDesktopOverwrites, desktop::host::kPrefPermanent));
