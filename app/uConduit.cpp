@@ -209,10 +209,16 @@ void TdmConduit::InstallQueuedFiles() {
     for (const uint32_t n : positions) {
         const std::string key = rules::QueueKey(n);
         // A key that another program took off the queue meanwhile is gone.
+        // The file and its folder come from one look at the settings file.
         bool exact = true;
-        const auto source = ini.ReadValue(queue::kSection, key, exact);
+        std::optional<std::string> source;
+        TCardFolder folder;
+        {
+            const rtl::TIniFile::OneLook look(ini);
+            source = ini.ReadValue(queue::kSection, key, exact);
+            if (source) folder = FolderOf(ini, key, *source);
+        }
         if (!source) continue;
-        const TCardFolder folder = FolderOf(ini, key, *source);
         // A path of a Unicode settings file that the ANSI code page cannot
         // spell would reach the card library mangled, as another file's name.
         if (!exact) {

@@ -193,6 +193,7 @@ private:
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 const IniText& TIniFile::Current() {
+    if (looksHeld_ > 0) return text_;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(fileName_.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -87,6 +87,25 @@ public:
     // disk; a failure is not reported.
     void UpdateFile() noexcept;
 
+    // While a OneLook lives, reads take the text of the look it began with
+    // instead of looking at the file again: values read together come from
+    // one moment of the file (a program that changes two keys between two
+    // reads cannot hand out one old and one new value), and a look costs a
+    // call to the file system. Deletions still check the file itself.
+    class OneLook {
+    public:
+        explicit OneLook(TIniFile& ini) : ini_(ini) {
+            ini_.Current();
+            ++ini_.looksHeld_;
+        }
+        ~OneLook() { --ini_.looksHeld_; }
+        OneLook(const OneLook&) = delete;
+        OneLook& operator=(const OneLook&) = delete;
+
+    private:
+        TIniFile& ini_;
+    };
+
 private:
     struct Stamp {
         uint64_t size = 0;
@@ -111,6 +130,7 @@ private:
     std::optional<Stamp> stamp_;  // of the file that text_ was read from; none: no copy
     bool readable_ = false;       // the last look at the file found it and could read it
     IniEncoding encoding_ = IniEncoding::Ansi;  // of the file text_ was read from; new files are ANSI
+    int looksHeld_ = 0;                         // OneLook objects alive
 };
 
 }  // namespace rtl

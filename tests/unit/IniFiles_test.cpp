@@ -455,6 +455,28 @@ TEST_F(IniFileTest, KeysOthersAddBetweenReadAndDeletionSurvive) {
     EXPECT_EQ(fresh.ReadString("InstallToSlot", "DB7", ""), "C:\\new.pdb");
 }
 
+// Values read under one look come from one moment of the file, whatever
+// another program writes in between; the next read after it sees the change,
+// and a deletion under the look still works on the file as it is now.
+TEST_F(IniFileTest, ReadsUnderOneLookShareOneMomentOfTheFile) {
+    const std::string path = FileWith(kQueue);
+    TIniFile ini(path);
+    std::string other = kQueue;
+    other.replace(other.find("C:\\b.prc"), 8, "C:\\z.prc");
+    other.insert(other.find("DB1"), "DB7=C:\\new.pdb\r\n");
+    {
+        const TIniFile::OneLook look(ini);
+        EXPECT_EQ(ini.ReadValue("InstallToSlot", "DB1"), "C:\\a.pdb");
+        WriteText(path, other);
+        EXPECT_EQ(ini.ReadValue("InstallToSlot", "DB2"), "C:\\b.prc");
+        EXPECT_FALSE(ini.ValueExists("InstallToSlot", "DB7"));
+        EXPECT_FALSE(ini.DeleteKeyIfValue("InstallToSlot", "DB2", "C:\\b.prc"));
+        EXPECT_TRUE(ini.DeleteKeyIfValue("InstallToSlot", "DB1", "C:\\a.pdb"));
+    }
+    EXPECT_EQ(ini.ReadValue("InstallToSlot", "DB2"), "C:\\z.prc");
+    EXPECT_EQ(ini.ReadSection("InstallToSlot"), (std::vector<std::string>{"DB7", "DB2", "DB3"}));
+}
+
 TEST_F(IniFileTest, AChangeThatKeepsSizeAndTimesIsStillNoticed) {
     const std::string path = FileWith(kQueue);
     TIniFile ini(path);
