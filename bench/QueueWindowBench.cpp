@@ -65,6 +65,31 @@ BOOL CALLBACK FindListOf(HWND window, LPARAM param) noexcept {
     return search->list == nullptr;
 }
 
+struct SeenWindows {
+    DWORD processId;
+    std::string text;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND window, LPARAM param) noexcept {
+    auto* seen = reinterpret_cast<SeenWindows*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != seen->processId) return TRUE;
+    char name[64] = {}, caption[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, caption, sizeof caption);
+    seen->text += std::string("[") + name + " \"" + caption + "\"" + (IsWindowVisible(window) ? " shown" : "") + "] ";
+    return TRUE;
+}
+
+// The class and caption of each top-level window of a process, so that a
+// failed start says what showed instead of the list (a message box, ...).
+std::string WindowsOf(DWORD processId) {
+    SeenWindows seen{processId, ""};
+    EnumWindows(&NoteWindowOf, reinterpret_cast<LPARAM>(&seen));
+    return seen.text.empty() ? "none" : seen.text;
+}
+
 // Seconds from the start to the first painted list of `count` entries.
 double TimeToFirstList(const std::string& program, int count) {
     std::string command = "\"" + program + "\" --user Alice";
@@ -79,7 +104,7 @@ double TimeToFirstList(const std::string& program, int count) {
     const double elapsed = Now() - start;
     FindList search{info.dwProcessId};
     EnumWindows(&FindListOf, reinterpret_cast<LPARAM>(&search));
-    if (!search.list) Fail("no list in the window");
+    if (!search.list) Fail("no list in the window; its windows: " + WindowsOf(info.dwProcessId));
     const LRESULT items = SendMessageA(search.list, LVM_GETITEMCOUNT, 0, 0);
     if (items != count) Fail("the list holds " + std::to_string(items) + " entries, not " + std::to_string(count));
     PostMessageA(GetAncestor(search.list, GA_ROOT), WM_CLOSE, 0, 0);
