@@ -20,7 +20,14 @@
 ; 1 cancelled, 3 unregistration failed, 4 a file is in use (nothing removed
 ; in either case). /KEEPQUEUES keeps every user's Tolvane folder.
 
-Unicode false
+; A Unicode installer with the system's visual style, aware of the screen's
+; DPI, for every Windows from XP on; no file keeps its build date, so that two
+; builds of one commit are alike byte for byte.
+Unicode true
+XPStyle on
+ManifestSupportedOS all
+ManifestDPIAware true
+SetDateSave off
 SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh

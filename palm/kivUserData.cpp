@@ -34,18 +34,17 @@ std::string AskUserDataBesideUs() {
     return rtl::BufferText(buffer);
 }
 
-// The folder of the HotSync Manager's executable, as the registry names it.
-std::string AskRegistry() {
+}  // namespace
+
+std::string GetRegisteredDesktopDir() {
     const auto hotSyncPath = rtl::ReadRegistryText(HKEY_CURRENT_USER, kCoreKey, "HotSyncPath");
     return hotSyncPath ? rtl::ExtractFilePath(*hotSyncPath) : std::string();
 }
 
-}  // namespace
-
 std::string GetPalmDesktopDir() {
     if (!PalmDesktopDir.empty()) return PalmDesktopDir;
     PalmDesktopDir = AskUserDataBesideUs();
-    if (PalmDesktopDir.empty()) PalmDesktopDir = AskRegistry();
+    if (PalmDesktopDir.empty()) PalmDesktopDir = GetRegisteredDesktopDir();
     PalmDesktopDir = rtl::IncludeTrailingBackslash(PalmDesktopDir);
     return PalmDesktopDir;
 }

@@ -17,6 +17,10 @@ namespace palm {
 // conduit first, then the registry value that locates the HotSync Manager.
 std::string GetPalmDesktopDir();
 
+// The folder of the HotSync Manager that the registry names, or "": the
+// second of the two places above, asked without loading any library.
+std::string GetRegisteredDesktopDir();
+
 // The unit's start and stop, around its loader LoadUserData. A User Data
 // library that cannot be loaded is reported but does not stop the conduit's
 // start; the stop also forgets the Palm Desktop directory.

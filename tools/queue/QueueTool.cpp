@@ -31,6 +31,7 @@
 #include "tools/queue/DesktopUsers.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
+#include "tools/start/DllSearch.h"
 
 using namespace queuetool;
 
@@ -343,6 +344,7 @@ void Print(DWORD which, const std::wstring& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    toolstart::LimitDllSearch();
     const Invocation call = Parse(argc, argv);
     Report report;
     const int code = Run(call, report);

@@ -1,6 +1,10 @@
 #include "tools/register/BoxCatcher.h"
 
+#include <process.h>
+
 #include <algorithm>
+
+#include "rtl/SysUtils.h"
 
 namespace registertool {
 
@@ -25,39 +29,64 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
     return TRUE;
 }
 
+class Locked {
+public:
+    explicit Locked(CRITICAL_SECTION& section) noexcept : section_(section) { EnterCriticalSection(&section_); }
+    ~Locked() { LeaveCriticalSection(&section_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    CRITICAL_SECTION& section_;
+};
+
 }  // namespace
 
-BoxCatcher::BoxCatcher() : thread_([this] { Watch(); }) {}
+BoxCatcher::BoxCatcher() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    InitializeCriticalSection(&lock_);
+    if (stop_)
+        thread_.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ThreadMain, this, 0, nullptr)));
+    if (!thread_) {
+        DeleteCriticalSection(&lock_);
+        throw rtl::Exception("Cannot start the message box watcher.");
+    }
+}
 
 BoxCatcher::~BoxCatcher() {
-    stop_ = true;
-    thread_.join();
+    SetEvent(stop_.get());
+    WaitForSingleObject(thread_.get(), INFINITE);
+    DeleteCriticalSection(&lock_);
 }
 
 std::vector<std::string> BoxCatcher::Texts() const {
-    const std::lock_guard lock(mutex_);
+    const Locked locked(lock_);
     return texts_;
 }
 
+unsigned __stdcall BoxCatcher::ThreadMain(void* self) noexcept {
+    try {
+        static_cast<BoxCatcher*>(self)->Watch();
+    } catch (...) {
+        // Out of memory: the boxes stay open for the user to answer.
+    }
+    return 0;
+}
+
 void BoxCatcher::Watch() {
-    while (!stop_) {
+    do {
         Search search{GetCurrentProcessId(), {}};
         EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&search));
         for (const HWND box : search.boxes) Close(box);
-        Sleep(kPollMilliseconds);
-    }
+    } while (WaitForSingleObject(stop_.get(), kPollMilliseconds) == WAIT_TIMEOUT);
 }
 
 void BoxCatcher::Close(HWND box) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (std::find(closed_.begin(), closed_.end(), box) != closed_.end()) return;
-        closed_.push_back(box);
-    }
+    if (std::find(closed_.begin(), closed_.end(), box) != closed_.end()) return;
+    closed_.push_back(box);
     char text[1024] = {};
     GetDlgItemTextA(box, kMessageTextId, text, sizeof text);
     {
-        const std::lock_guard lock(mutex_);
+        const Locked locked(lock_);
         texts_.emplace_back(text);
     }
     PostMessageA(box, WM_COMMAND, IDOK, 0);

@@ -3,14 +3,16 @@
 // registration in a message box of its own; the registration helper reports
 // that text itself, so that a silent install never waits for a click and a
 // user sees the error once, in the installer's words.
+//
+// The watcher is a plain Windows thread: the shipped helper is built with
+// the win32 thread model, whose runtime has no standard threads.
 #pragma once
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "rtl/WinHandles.h"
 
 namespace registertool {
 
@@ -24,14 +26,15 @@ public:
     std::vector<std::string> Texts() const;
 
 private:
+    static unsigned __stdcall ThreadMain(void* self) noexcept;
     void Watch();
     void Close(HWND box);
 
-    std::atomic<bool> stop_{false};
-    mutable std::mutex mutex_;
+    mutable CRITICAL_SECTION lock_;  // guards texts_
     std::vector<std::string> texts_;
-    std::vector<HWND> closed_;
-    std::thread thread_;
+    std::vector<HWND> closed_;       // the watcher's own
+    rtl::UniqueKernelHandle stop_;
+    rtl::UniqueKernelHandle thread_;
 };
 
 }  // namespace registertool

@@ -39,6 +39,7 @@
 #include "tools/register/BoxCatcher.h"
 #include "tools/register/FoldersAside.h"
 #include "tools/register/InUse.h"
+#include "tools/start/DllSearch.h"
 
 namespace {
 
@@ -231,6 +232,7 @@ int Run(const Command& command, const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    toolstart::LimitDllSearch();
     const Command* command = FindCommand(argc, argv);
     if (!command) {
         std::cerr << "usage: tolvane-register install|uninstall|remove-entry PATH\\Tolvane.dll\n"

@@ -205,6 +205,20 @@ const queuetool::DesktopUser* QueueWindow::User() const noexcept {
     return userIndex_ >= 0 && userIndex_ < static_cast<int>(users.size()) ? &users[userIndex_] : nullptr;
 }
 
+namespace {
+
+// The program's own icon (its .rc names it 1) in the size the system uses
+// for a metric pair; the generic one where the program has none.
+HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcept {
+    constexpr int kProgramIconId = 1;
+    const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON,
+                                                    GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                                    LR_SHARED));
+    return icon ? icon : LoadIcon(nullptr, IDI_APPLICATION);
+}
+
+}  // namespace
+
 QueueWindow::QueueWindow(const WindowOptions& options) : font_(MessageFont()) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
@@ -212,7 +226,8 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(MessageFont()) {
     windowClass.lpfnWndProc = &WindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    windowClass.hIcon = ProgramIcon(instance, SM_CXICON, SM_CYICON);
+    windowClass.hIconSm = ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers it again

@@ -12,6 +12,7 @@
 
 #include "tools/window/QueueWindow.h"
 #include "tools/window/SendTo.h"
+#include "tools/start/DllSearch.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ std::vector<std::wstring> Arguments() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+    toolstart::LimitDllSearch();
     const std::vector<std::wstring> arguments = Arguments();
     if (!arguments.empty() && arguments.front() == L"--send-to")
         return queuewindow::SendTo({arguments.begin() + 1, arguments.end()});

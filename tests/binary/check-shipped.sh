@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Reads every file that the installer ships, as a careful user's tools would,
+# and fails on each one that was not built for shipping: an import that
+# Windows XP SP3 lacks, debug data, a link time stamp, no version resource
+# of this version, no manifest naming Windows 10 (the queue window's also
+# Common Controls 6; no program asks for administrator rights), or more than a
+# few dozen trap instructions (the test build's undefined-behaviour checks
+# end the program without a word). The installer, whose stub comes made, is
+# checked for its version resource and manifest.
+# Usage: check-shipped.sh SHIP_DIR VERSION ALLOW_LIST
+set -euo pipefail
+ship=${1:?ship build folder}
+version=${2:?version}
+allow=${3:?allow-list}
+here=$(cd "$(dirname "$0")" && pwd)
+objdump=i686-w64-mingw32-objdump
+windres=i686-w64-mingw32-windres
+max_traps=40
+windows10='{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
+
+# file                      checks
+shipped='
+Tolvane.dll                 built version
+tolvane-queue.exe           built version manifest
+tolvane-queue-window.exe    built version manifest controls6
+tolvane-register.exe        built version manifest
+Tolvane-setup.exe           version manifest controls6'
+
+failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "$file: $*"; failures=$((failures + 1)); }
+
+# The resources as windres writes them back as text, one string per line.
+resources() { { "$windres" -i "$1" -O rc 2>/dev/null || true; } | tr -d '"'; }
+
+check_built() {
+  local unexpected stamp header traps
+  unexpected=$("$here/list-imports.sh" "$path" | sort -u | comm -23 - <(grep -v '^#' "$allow" | sort -u))
+  [ -z "$unexpected" ] || fail "imports what Windows XP SP3 lacks (or nobody checked): $(tr '\n' ' ' <<<"$unexpected")"
+  ! "$objdump" -h "$path" | grep -q ' \.debug' || fail "carries debug sections"
+  header=$(od -An -tu4 -j 60 -N 4 "$path" | tr -d ' ')
+  stamp=$(od -An -tu4 -j $((header + 8)) -N 4 "$path" | tr -d ' ')
+  [ "$stamp" = 0 ] || fail "carries a link time stamp ($stamp)"
+  traps=$("$objdump" -d "$path" | grep -c $'\tud2' || true)
+  [ "$traps" -le $max_traps ] || fail "has $traps trap instructions (at most $max_traps)"
+}
+
+check_version() {
+  local rc
+  rc=$(resources "$path")
+  grep -q "VALUE FileVersion, $version" <<<"$rc" || fail "no version resource with FileVersion $version"
+  grep -q "VALUE ProductName, Tolvane" <<<"$rc" || fail "no ProductName in its version resource"
+  grep -q "VALUE FileDescription, ." <<<"$rc" || fail "no FileDescription in its version resource"
+  grep -q "VALUE LegalCopyright, ." <<<"$rc" || fail "no copyright line in its version resource"
+}
+
+# The manifests, raw: windres would show one written as UTF-8 text as wide
+# characters.
+manifest() {
+  "$windres" -i "$path" -O res -o "$work/resources.res" 2>/dev/null || return 0
+  tr -d '\0' <"$work/resources.res" | tr '\r\n' '  ' | grep -ao '<assembly .*</assembly>' || true
+}
+
+check_manifest() {
+  local text
+  text=$(manifest)
+  [ -n "$text" ] || { fail "has no manifest"; return; }
+  grep -qF "supportedOS Id=\"$windows10\"" <<<"$text" || fail "its manifest does not name Windows 10 and 11"
+  if [ "$file" != Tolvane-setup.exe ] && grep -q '<requestedExecutionLevel' <<<"$text"; then
+    fail "its manifest asks for an execution level: it would not be virtualised as the HotSync Manager is"
+  fi
+}
+
+check_controls6() {
+  manifest | grep -o '<assemblyIdentity [^>]*Common-Controls[^>]*>' | grep -q 'version="6.0.0.0"' \
+    || fail "its manifest does not ask for Common Controls 6"
+}
+
+while read -r file checks; do
+  [ -n "$file" ] || continue
+  path="$ship/$file"
+  [ -f "$path" ] || { fail "missing"; continue; }
+  for check in $checks; do "check_$check"; done
+done <<<"$shipped"
+[ $failures -eq 0 ] && echo "every shipped file built for shipping, described and with its manifest"
+exit $((failures > 0))

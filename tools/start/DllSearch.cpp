@@ -1,0 +1,49 @@
+#include "tools/start/DllSearch.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "palm/kivUserData.h"
+#include "rtl/AnsiText.h"
+
+namespace toolstart {
+
+namespace {
+
+// Windows 8, and Windows 7 and Vista with update KB2533623; looked up, not
+// imported, so that the programs still start on Windows XP.
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD flags);
+using AddDllDirectoryFn = void*(WINAPI*)(const wchar_t* folder);
+constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+
+template <class Fn>
+Fn KernelEntry(const char* name) noexcept {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+// With these, no later SetCurrentDirectory brings the current folder back
+// into the search.
+void RestrictDefaultSearch(const std::wstring& palmDesktop) noexcept {
+    const auto setDefault = KernelEntry<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+    const auto addDirectory = KernelEntry<AddDllDirectoryFn>("AddDllDirectory");
+    if (!setDefault || !addDirectory) return;
+    if (!palmDesktop.empty()) addDirectory(palmDesktop.c_str());
+    setDefault(kSearchDefaultDirs);
+}
+
+}  // namespace
+
+void LimitDllSearch() noexcept {
+    try {
+        const std::wstring palmDesktop = rtl::WideFromAnsi(palm::GetRegisteredDesktopDir());
+        // The DLL directory takes the current folder's place in the search
+        // order; an empty one just takes it out.
+        SetDllDirectoryW(palmDesktop.c_str());
+        RestrictDefaultSearch(palmDesktop);
+    } catch (...) {
+        SetDllDirectoryW(L"");
+    }
+}
+
+}  // namespace toolstart
