@@ -120,6 +120,50 @@ std::string CheckWrite(const IniText& ini, const std::vector<std::string>& secti
     return "";
 }
 
+// A batch of changes made in one pass must read as the same changes made
+// one at a time: sets of present, repeated and new keys (in a new section
+// too), erasures, and keys set again after their erasure. Which change
+// each key gets follows the input's bytes.
+std::string CheckBatch(const IniText& ini, const std::vector<std::string>& sections, std::string_view tail) {
+    const std::string value = PlainValue(tail);
+    std::vector<rtl::IniChange> changes;
+    size_t pick = tail.empty() ? 0 : static_cast<unsigned char>(tail.front());
+    for (size_t s = 0; s < sections.size() && s < 4; ++s) {
+        if (Trimmed(sections[s]).empty()) continue;  // the writer takes no such names
+        std::vector<std::string> keys = ini.Keys(sections[s]);
+        keys.insert(keys.end(), {"DB1", "Directory"});
+        for (const std::string& key : keys) {
+            if (key.front() == '[') continue;
+            switch (pick++ % 4) {
+                case 0: changes.push_back({sections[s], key, value + std::to_string(changes.size())}); break;
+                case 1: changes.push_back({sections[s], key, std::nullopt}); break;
+                case 2:
+                    changes.push_back({sections[s], key, std::nullopt});
+                    changes.push_back({sections[s], key, value}); break;
+                default: break;
+            }
+        }
+    }
+    changes.push_back({"Batch new", "DB1", value});
+    changes.push_back({"Batch new", "DB2", std::nullopt});
+    IniText oneByOne = ini;
+    for (const rtl::IniChange& change : changes) {
+        if (change.value) {
+            oneByOne = IniText(oneByOne.WithValue(change.section, change.key, *change.value));
+            continue;
+        }
+        for (int guard = 0; guard < 1000 && oneByOne.KeyLine(change.section, change.key); ++guard)
+            oneByOne.BlankKeyLine(change.section, change.key);
+    }
+    std::vector<std::string> read = sections;
+    read.push_back("Batch new");
+    const IniText batch(ini.WithChanges(changes));
+    const Snapshot expected = Take(IniText(oneByOne.Tidied()), read), got = Take(batch, read);
+    if (got.keys != expected.keys) return "a batch lists other keys than its changes made one at a time";
+    if (got.values != expected.values) return "a batch reads other values than its changes made one at a time";
+    return "";
+}
+
 // The same bytes as the body of a UTF-16 file: its text written back is
 // the file, unit for unit, and every line's place in the file lies inside it.
 std::string CheckUtf16(std::string_view body) {
@@ -145,6 +189,7 @@ std::string CheckSettingsText(const uint8_t* data, size_t size) {
     const auto sections = SectionNames(text);
     for (const auto& check : {CheckReads(ini, sections), CheckDelete(ini, sections),
                               CheckWrite(ini, sections, std::string_view(text).substr(size > 64 ? size - 64 : 0)),
+                              CheckBatch(ini, sections, std::string_view(text).substr(size > 32 ? size - 32 : 0)),
                               CheckInteger(std::string_view(text).substr(0, 24)), CheckUtf16(text)})
         if (!check.empty()) return check;
     return "";

@@ -12,7 +12,8 @@ namespace fuzzcheck {
 
 // The input is a settings file's text: reading it, deleting a key in place
 // and writing a value must agree with reading the result afresh, and a
-// write must leave every other key as it was; as the body of a UTF-16 file
+// write must leave every other key as it was, a batch of changes must read
+// as its changes made one at a time; as the body of a UTF-16 file
 // it must come back unit for unit.
 std::string CheckSettingsText(const uint8_t* data, size_t size);
 

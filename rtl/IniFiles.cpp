@@ -287,7 +287,12 @@ bool TIniFile::ValueExists(std::string_view section, std::string_view key) {
 void TIniFile::WriteFailed() const { throw EIniFileException(Format("Unable to write to %s", fileName_.c_str())); }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    if (!Writable(section, key, value)) WriteFailed();
+    WriteChanges({IniChange{std::string(section), std::string(key), std::string(value)}});
+}
+
+void TIniFile::WriteChanges(const std::vector<IniChange>& changes) {
+    for (const IniChange& change : changes)
+        if (!Writable(change.section, change.key, change.value.value_or(""))) WriteFailed();
     const DWORD attributes = GetFileAttributesA(fileName_.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         WriteFailed();
@@ -301,9 +306,18 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     } else {
         WriteFailed();
     }
-    const std::string s = In(section), k = In(key), v = In(value);
-    if (text_.RawValue(s, k) == v) return;
-    std::string content = text_.WithValue(s, k, v);
+    std::vector<IniChange> inText;
+    inText.reserve(changes.size());
+    for (const IniChange& change : changes)
+        inText.push_back({In(change.section), In(change.key),
+                          change.value ? std::optional<std::string>(In(*change.value)) : std::nullopt});
+    // A file that would read the same is left as it is, blank lines and all.
+    if (std::all_of(inText.begin(), inText.end(), [&](const IniChange& change) {
+            return change.value ? text_.RawValue(change.section, change.key) == *change.value
+                                : !text_.KeyLine(change.section, change.key);
+        }))
+        return;
+    std::string content = text_.WithChanges(inText);
     if (!ReplaceContent(fileName_, IniBytesOfText(content, encoding_), file.Release())) WriteFailed();
     text_ = IniText(std::move(content));
     stamp_.reset();  // the next read takes the new file's stamp

@@ -17,7 +17,7 @@
 //   with blanks, in place. One small write of the same length: the file is
 //   valid before and after it, and nothing else in it moves. The deletion is
 //   with the operating system when DeleteKey returns.
-// - WriteString and UpdateFile replace the whole file: the new text goes to
+// - WriteString, WriteChanges and UpdateFile replace the whole file: the new text goes to
 //   "<file>.tmp" beside it, is flushed, and is renamed over the file.
 //   UpdateFile does this only to drop the blank lines that deletions left.
 //
@@ -76,6 +76,12 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+    // Makes all the changes (rtl/IniText.h) to the file as it is now, in
+    // order, and replaces the file once, as WriteString replaces it: a batch
+    // of a thousand keys costs one read and one write. Nothing is written
+    // when nothing changes. Throws as WriteString does, and then changes
+    // nothing.
+    void WriteChanges(const std::vector<IniChange>& changes);
 
     // Deletes the key's first line; a failure is not reported.
     void DeleteKey(std::string_view section, std::string_view key);

@@ -106,7 +106,7 @@ void IniText::ParseLine(size_t start, size_t end) {
         if (close != std::string_view::npos) {
             Section section;
             section.name = TrimBlanks(std::string_view(text_).substr(first + 1, close - 1));
-            section.lastContentLine = index;
+            section.header = section.lastContentLine = index;
             if (!section.name.empty()) firstSection_.try_emplace(FoldAscii(section.name), sections_.size());
             sections_.push_back(std::move(section));
             lines_.push_back(line);
@@ -246,6 +246,120 @@ std::string IniText::WithValue(std::string_view section, std::string_view key, s
     if (!text.empty()) text.append("\r\n");
     text.append("[").append(TrimBlanks(section)).append("]\r\n").append(entry);
     return DropSpaceOnlyLines(text);
+}
+
+namespace {
+
+// The lines a batch adds to one section, in the order they were first set.
+struct AddedLines {
+    struct Entry {
+        std::string key, value;
+        bool erased = false;
+    };
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, size_t> live;  // folded name -> its entry that is not erased
+
+    void Set(std::string_view key, const std::string& folded, const std::string& value) {
+        if (const auto found = live.find(folded); found != live.end()) {
+            entries[found->second].value = value;
+            return;
+        }
+        live.emplace(folded, entries.size());
+        entries.push_back({std::string(key), value});
+    }
+    void Erase(const std::string& folded) {
+        if (const auto found = live.find(folded); found != live.end()) {
+            entries[found->second].erased = true;
+            live.erase(found);
+        }
+    }
+    void AppendTo(std::string& out) const {
+        for (const Entry& entry : entries)
+            if (!entry.erased) out.append(entry.key).append("=").append(entry.value).append("\r\n");
+    }
+};
+
+}  // namespace
+
+// The changes are noted first (each line of the text kept, replaced or
+// gone; the new lines of each section), then the text is written out once.
+std::string IniText::WithChanges(const std::vector<IniChange>& changes) const {
+    std::vector<bool> gone(lines_.size(), false);
+    std::unordered_map<size_t, std::string> replaced;  // line -> its new text
+    std::vector<AddedLines> added(sections_.size());
+    std::vector<std::pair<std::string, AddedLines>> newSections;
+    std::unordered_map<std::string, size_t> newSectionIndex;  // folded name -> index in newSections
+    for (const IniChange& change : changes) {
+        const std::string_view sectionName = TrimBlanks(change.section), keyName = TrimBlanks(change.key);
+        if (sectionName.empty() || keyName.empty()) continue;
+        const std::string foldedSection = FoldAscii(sectionName), folded = FoldAscii(keyName);
+        const std::vector<size_t>* lines = nullptr;
+        AddedLines* section = nullptr;
+        if (const auto found = firstSection_.find(foldedSection); found != firstSection_.end()) {
+            const auto named = sections_[found->second].byName.find(folded);
+            if (named != sections_[found->second].byName.end()) lines = &named->second;
+            section = &added[found->second];
+        } else {
+            auto index = newSectionIndex.find(foldedSection);
+            if (index == newSectionIndex.end()) {
+                if (!change.value) continue;
+                index = newSectionIndex.emplace(foldedSection, newSections.size()).first;
+                newSections.emplace_back(std::string(sectionName), AddedLines{});
+            }
+            section = &newSections[index->second].second;
+        }
+        if (!change.value) {
+            if (lines)
+                for (const size_t line : *lines) gone[line] = true;
+            section->Erase(folded);
+            continue;
+        }
+        // The line a reader finds: the first of the key's lines that stays.
+        std::optional<size_t> visible;
+        for (size_t i = 0; lines && !visible && i < lines->size(); ++i)
+            if (!gone[(*lines)[i]]) visible = (*lines)[i];
+        if (visible)
+            replaced[*visible] = std::string(Name(lines_[*visible])) + "=" + *change.value;
+        else
+            section->Set(keyName, folded, *change.value);
+    }
+
+    // New lines go after the last line of their section that stays.
+    std::unordered_map<size_t, size_t> insertAfter;  // line -> section
+    for (size_t s = 0; s < sections_.size(); ++s) {
+        if (added[s].live.empty()) continue;
+        size_t at = sections_[s].header;
+        for (const size_t line : sections_[s].lines)
+            if (!gone[line] && !lines_[line].blank) at = line;
+        insertAfter.emplace(at, s);
+    }
+    std::string out;
+    out.reserve(text_.size() + text_.size() / 4);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        const size_t next = i + 1 < lines_.size() ? lines_[i + 1].offset : text_.size();
+        const std::string_view lineBreak = std::string_view(text_).substr(line.offset + line.length,
+                                                                          next - line.offset - line.length);
+        if (!gone[i]) {
+            const auto newText = replaced.find(i);
+            const std::string_view content = newText != replaced.end()
+                                                 ? std::string_view(newText->second)
+                                                 : std::string_view(text_).substr(line.offset, line.length);
+            if (!IsSpaceOnly(content)) out.append(content).append(lineBreak);
+        }
+        if (const auto section = insertAfter.find(i); section != insertAfter.end()) {
+            if (lineBreak.empty()) out.append("\r\n");
+            added[section->second].AppendTo(out);
+        }
+    }
+    for (const auto& [name, lines] : newSections) {
+        if (lines.live.empty()) continue;
+        if (!out.empty() && out.back() != '\n') out.append("\r\n");
+        if (!out.empty()) out.append("\r\n");
+        out.append("[").append(name).append("]\r\n");
+        lines.AppendTo(out);
+    }
+    return out;
 }
 
 }  // namespace rtl

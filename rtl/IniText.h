@@ -26,6 +26,14 @@ namespace rtl {
 // The longest text value that is read, as a 2048-character buffer holds it.
 constexpr size_t kIniValueMax = 2047;
 
+// One change of a batch: a key set to a value, or, without a value, erased:
+// every line of it goes, so that no repeat of it comes to light.
+struct IniChange {
+    std::string section;
+    std::string key;
+    std::optional<std::string> value;
+};
+
 class IniText {
 public:
     IniText() = default;
@@ -60,6 +68,10 @@ public:
     // new line at the end of the section, or a new section at the end.
     // Lines of nothing but spaces (left by BlankKeyLine) are dropped.
     std::string WithValue(std::string_view section, std::string_view key, std::string_view value) const;
+    // The whole text with the changes made in their order, in one pass over
+    // the text: what WithValue (and an erasure) would make one at a time,
+    // for a reader key for key, however many changes there are.
+    std::string WithChanges(const std::vector<IniChange>& changes) const;
     // The text without lines of nothing but spaces.
     std::string Tidied() const;
     bool HasBlankedLines() const noexcept;
@@ -79,6 +91,7 @@ private:
         std::string name;
         std::vector<size_t> lines;  // key lines, in order (a blanked one stays, marked blank)
         std::unordered_map<std::string, std::vector<size_t>> byName;  // folded name -> key lines in order
+        size_t header = 0;           // the line that opens the section
         size_t lastContentLine = 0;  // the header or the last non-blank line within the section
     };
 

@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 
@@ -139,6 +142,53 @@ TEST_F(QueueFileTest, APreviewWhoseFilesAreCheckedLaterEndsTheSame) {
     }
     EXPECT_EQ(now.entries[1].warnings.size(), 2u);
     EXPECT_NE(now.entries[1].warnings[0].find("missing"), std::string::npos);
+}
+
+// What another program (a HotSync) reading the queue meanwhile sees of a
+// batch: all of it or none, never a part; and the keys as one by one.
+TEST_F(QueueFileTest, ABatchArrivesAndLeavesAllAtOnce) {
+    QueueFile queue(settings);
+    const std::string first = Source("first.pdb");
+    ASSERT_EQ(queue.Add(first, {}).key, "DB1");
+    std::vector<QueueFile::NewFile> files;
+    for (int i = 0; i < 300; ++i) files.push_back({Source("book" + std::to_string(i) + ".pdb"), std::nullopt});
+    files.push_back({first, std::nullopt});
+    files.push_back({files[7].path, std::string("/Palm/Other")});
+    files[5].cardDirectory = "/AUDIO";
+
+    std::set<size_t> seen;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done) seen.insert(rtl::TIniFile(settings).ReadSection("InstallToSlot").size());
+    });
+    const auto added = queue.AddAll(files, {});
+    std::vector<std::string> keys;
+    for (size_t i = 0; i < 300; i += 2) keys.push_back(added[i].key);
+    keys.push_back("db1");
+    keys.push_back("DB999");
+    const std::vector<bool> removed = queue.RemoveAll(keys);
+    done = true;
+    reader.join();
+
+    ASSERT_EQ(added.size(), files.size());
+    for (size_t i = 0; i < 300; ++i) {
+        EXPECT_EQ(added[i].key, "DB" + std::to_string(i + 2));
+        EXPECT_TRUE(added[i].isNew);
+    }
+    EXPECT_EQ(added[300].key, "DB1");
+    EXPECT_FALSE(added[300].isNew);
+    EXPECT_EQ(added[301].key, "DB9");  // queued earlier in the same batch
+    EXPECT_FALSE(added[301].isNew);
+    ASSERT_EQ(removed.size(), keys.size());
+    EXPECT_EQ(std::count(removed.begin(), removed.end(), true), 151);
+    EXPECT_FALSE(removed.back());
+    for (const size_t count : seen) EXPECT_TRUE(count == 1 || count == 301 || count == 150) << count;
+
+    rtl::TIniFile ini(settings);
+    EXPECT_EQ(ini.ReadSection("InstallToSlot").size(), 150u);
+    EXPECT_EQ(ini.ReadString("InstallToSlot", "DB3", ""), files[1].path);
+    EXPECT_EQ(ini.ReadString("InstallToDirectory", "DB7", ""), "/AUDIO");
+    EXPECT_FALSE(ini.ValueExists("InstallToDirectory", "DB9"));  // an entry queued already keeps its folder
 }
 
 TEST_F(QueueFileTest, RemoveTakesOnlyTheKeyAndTidiesTheFile) {

@@ -322,6 +322,7 @@ TEST(IniText, GarbageNeverBreaksTheReader) {
             text.Keys(section);
             text.Value(section, "a");
             text.WithValue(section, "a", "v");
+            text.WithChanges({{section, "a", std::nullopt}, {section, "B", "v"}, {"new", "a", "w"}});
             text.BlankKeyLine(section, "B");
         }
         text.Tidied();
@@ -385,6 +386,44 @@ TEST_F(IniFileTest, UnicodeFilesKeepTheirEncodingThroughEveryChange) {
         EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1"}));
         EXPECT_EQ(TIniFile(path).ReadSection("InstallToSlot"), (std::vector<std::string>{"DB1"}));
     }
+}
+
+// A batch is one write that reads, for the system's reader too, as its
+// changes made one at a time; a batch that changes nothing leaves the file
+// as it is.
+TEST_F(IniFileTest, ABatchOfChangesIsOneWriteThatReadsAsItsChangesInTurn) {
+    const std::string start = "[Setup]\r\nDirectory=/old\r\n[InstallToSlot]\r\nDB1=C:\\a.pdb\r\nDB2=C:\\b.pdb\r\n"
+                              "db2=C:\\again.pdb\r\nDB3=C:\\c.pdb\r\n[InstallToSlot]\r\nDB9=hidden\r\n";
+    const std::string path = FileWith(start);
+    TIniFile ini(path);
+    ini.WriteChanges({{"InstallToSlot", "DB2", std::nullopt},
+                      {"installtoslot", "DB4", "C:\\d.pdb"},
+                      {"InstallToSlot", "DB1", "C:\\one.pdb"},
+                      {"InstallToDirectory", "DB4", "/AUDIO"},
+                      {"InstallToSlot", "DB5", "C:\\e.pdb"},
+                      {"InstallToSlot", "DB5", std::nullopt},
+                      {"InstallToSlot", "DB3", std::nullopt},
+                      {"InstallToSlot", "DB3", "C:\\c2.pdb"},
+                      {"Setup", "Directory", "/new"}});
+    const std::string text = ReadText(path);
+    EXPECT_EQ(text, "[Setup]\r\nDirectory=/new\r\n[InstallToSlot]\r\nDB1=C:\\one.pdb\r\nDB4=C:\\d.pdb\r\n"
+                    "DB3=C:\\c2.pdb\r\n[InstallToSlot]\r\nDB9=hidden\r\n\r\n[InstallToDirectory]\r\nDB4=/AUDIO\r\n");
+    system_.Load(text);
+    EXPECT_EQ(system_.Keys("InstallToSlot"), (std::vector<std::string>{"DB1", "DB4", "DB3"}));
+    EXPECT_EQ(system_.Read("InstallToSlot", "DB2"), kDefault);  // both of its lines went
+    EXPECT_EQ(system_.Read("InstallToDirectory", "DB4"), "/AUDIO");
+    EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Erasing what is not there and setting what is already so writes nothing.
+    WriteText(path, start + "   \r\n");
+    TIniFile(path).WriteChanges({{"InstallToSlot", "DB7", std::nullopt}, {"Setup", "Directory", "/old"}});
+    EXPECT_EQ(ReadText(path), start + "   \r\n");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_THROW(TIniFile(path).WriteChanges({{"Setup", "Directory", "/x"}}), rtl::EIniFileException);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_THROW(TIniFile(path).WriteChanges({{"Setup", "Directory", "/x"}, {"S", "K", "a\r\nb"}}),
+                 rtl::EIniFileException);
+    EXPECT_EQ(ReadText(path), start + "   \r\n");  // a refused batch writes none of its changes
 }
 
 TEST_F(IniFileTest, WritingCreatesTheFile) {

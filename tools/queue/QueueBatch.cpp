@@ -8,41 +8,56 @@
 
 namespace queuetool {
 
-namespace {
-
-FileOutcome Queue(QueueFile& queue, const DesktopUser& user, const std::wstring& given,
-                  const std::optional<std::string>& cardDirectory) {
-    const SourcePath source = JudgeSource(given);
-    if (!source.path) return {given, FileOutcome::Kind::kRefused, {}, source.refusal};
-    const QueueFile::Added added = queue.Add(*source.path, NewSettings{user.firstSlotMediaType}, cardDirectory);
-    const std::wstring key = rtl::WideFromAnsi(added.key), name = rtl::WideFromAnsi(user.name);
-    if (added.isNew)
-        return {given, FileOutcome::Kind::kQueued, added.key, L"Queued " + source.shown + L" as " + key + L" for " + name};
-    return {given, FileOutcome::Kind::kQueuedAlready, added.key,
-            L"Already queued " + source.shown + L" as " + key + L" for " + name};
-}
-
-}  // namespace
-
 size_t BatchOutcome::Count(FileOutcome::Kind kind) const {
     return static_cast<size_t>(
         std::count_if(files.begin(), files.end(), [kind](const FileOutcome& file) { return file.kind == kind; }));
 }
 
+// Every file is judged first; the accepted ones are then queued in one
+// pass over the settings file.
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
                       const std::optional<std::string>& cardDirectory) {
     queue.CheckAccess(true);
     BatchOutcome outcome;
+    std::vector<QueueFile::NewFile> accepted;
+    std::vector<std::wstring> shown;
     for (const std::wstring& file : given) {
-        if (outcome.failed) {
-            outcome.files.push_back({file, FileOutcome::Kind::kRefused, {}, L"Not tried: " + rtl::WideFromAnsi(queue.FileName()) + L" could not be written."});
-            continue;
+        SourcePath source = JudgeSource(file);
+        if (source.path) {
+            accepted.push_back({std::move(*source.path), cardDirectory});
+            shown.push_back(std::move(source.shown));
+            outcome.files.push_back({file, FileOutcome::Kind::kQueued, {}, {}});
+        } else {
+            outcome.files.push_back({file, FileOutcome::Kind::kRefused, {}, std::move(source.refusal)});
         }
-        try {
-            outcome.files.push_back(Queue(queue, user, file, cardDirectory));
-        } catch (const rtl::Exception& e) {
-            outcome.files.push_back({file, FileOutcome::Kind::kRefused, {}, rtl::WideFromAnsi(e.Message())});
-            outcome.failed = true;
+    }
+    std::vector<QueueFile::Added> added;
+    try {
+        if (!accepted.empty()) added = queue.AddAll(accepted, NewSettings{user.firstSlotMediaType});
+    } catch (const rtl::Exception& e) {
+        outcome.failed = true;
+        const std::wstring why = rtl::WideFromAnsi(e.Message());
+        const std::wstring notQueued = L"Not queued: " + rtl::WideFromAnsi(queue.FileName()) + L" could not be written.";
+        bool first = true;
+        for (FileOutcome& file : outcome.files)
+            if (file.kind != FileOutcome::Kind::kRefused) {
+                file = {file.given, FileOutcome::Kind::kRefused, {}, first ? why : notQueued};
+                first = false;
+            }
+        return outcome;
+    }
+    const std::wstring name = rtl::WideFromAnsi(user.name);
+    size_t next = 0;
+    for (FileOutcome& file : outcome.files) {
+        if (file.kind == FileOutcome::Kind::kRefused) continue;
+        const QueueFile::Added& entry = added[next];
+        const std::wstring key = rtl::WideFromAnsi(entry.key), what = shown[next++];
+        file.key = entry.key;
+        if (entry.isNew) {
+            file.text = L"Queued " + what + L" as " + key + L" for " + name;
+        } else {
+            file.kind = FileOutcome::Kind::kQueuedAlready;
+            file.text = L"Already queued " + what + L" as " + key + L" for " + name;
         }
     }
     if (outcome.Count(FileOutcome::Kind::kRefused) < outcome.files.size())

@@ -25,16 +25,18 @@ struct BatchOutcome {
     // Why files that are queued now will not arrive at the next HotSync:
     // the install is switched off, or the handheld has no card slot.
     std::vector<std::wstring> warnings;
-    // The settings file failed to be written: the file it failed on says
-    // why, and the files after it were not tried.
+    // The settings file could not be written: none of the accepted files
+    // was queued; the first of them says why.
     bool failed = false;
 
     size_t Count(FileOutcome::Kind kind) const;
 };
 
-// Queues the acceptable files of `given` for the user in the given order.
-// Throws rtl::Exception before queuing anything when the settings file is
-// held or denied (QueueFile::CheckAccess).
+// Queues the acceptable files of `given` for the user in the given order:
+// each file is judged first, then all that pass are queued in one pass
+// over the settings file (QueueFile::AddAll). Throws rtl::Exception before
+// queuing anything when the settings file is held or denied
+// (QueueFile::CheckAccess).
 // With a card directory (already checked), each file gets it as its own folder.
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
                       const std::optional<std::string>& cardDirectory = std::nullopt);

@@ -14,6 +14,7 @@
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
+#include "tools/queue/QueueEdit.h"
 #include "tools/queue/QueueLock.h"
 #include "tools/queue/SourcePath.h"
 
@@ -25,7 +26,6 @@ namespace setup = app::settings::setup;
 namespace queue = app::settings::queue;
 namespace folders = app::settings::folders;
 namespace ownFolder = app::settings::ownFolder;
-constexpr uint32_t kLastPosition = 2147483647u;
 // A write that another program's rename swallowed, or that failed while a
 // HotSync held the file, is written again.
 constexpr int kWriteAttempts = 5;
@@ -34,20 +34,9 @@ constexpr DWORD kRetryMilliseconds = 20;
 // milliseconds per change; a program that holds it longer holds it for good.
 constexpr DWORD kHeldMilliseconds = 300;
 
-std::string FolderOf(const std::string& file) {
-    const size_t separator = file.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : file.substr(0, separator);
-}
+}  // namespace
 
-void CreateFolder(const std::string& folder) {
-    if (CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return;
-    const DWORD error = GetLastError();
-    const std::string reason = rtl::SystemMessage(error);
-    throw rtl::Exception("Cannot create the folder " + folder + ": " +
-                         (reason.empty() ? rtl::Format("error %lu", error) : reason) + ".");
-}
-
-std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
+std::vector<QueueEntry> QueueEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
     for (auto& [key, value] : ini.ReadSectionValues(queue::kSection)) {
         const auto position = app::rules::QueuePosition(key);
@@ -58,6 +47,8 @@ std::vector<QueueEntry> ReadEntries(rtl::TIniFile& ini) {
     for (auto& [position, entry] : byPosition) entries.push_back(std::move(entry));
     return entries;
 }
+
+namespace {
 
 std::vector<std::string> SourceWarnings(const std::string& source, std::optional<uint64_t>& size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -140,7 +131,7 @@ bool QueueFile::Exists() const { return rtl::FileExists(fileName_); }
 
 std::vector<QueueEntry> QueueFile::Entries() {
     rtl::TIniFile ini(fileName_);
-    return ReadEntries(ini);
+    return QueueEntries(ini);
 }
 
 void QueueFile::CheckAccess(bool change) const {
@@ -175,12 +166,6 @@ QueueSetup QueueFile::Setup() {
     setup.enabled = ini.ReadBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
     setup.mediaType = ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType);
     return setup;
-}
-
-bool QueueFile::Queued(const QueueEntry& entry, const std::string& path) {
-    auto known = fullLong_.find(entry.source);
-    if (known == fullLong_.end()) known = fullLong_.emplace(entry.source, FullLongPath(entry.source)).first;
-    return rtl::SameTextInCodePage(known->second, path);
 }
 
 namespace {
@@ -218,7 +203,7 @@ Preview QueueFile::MakePreview(FileChecks checks) {
     rtl::TIniFile ini(fileName_);
     Preview preview;
     static_cast<QueueSetup&>(preview) = Setup();
-    for (QueueEntry& entry : ReadEntries(ini)) {
+    for (QueueEntry& entry : QueueEntries(ini)) {
         PreviewEntry line;
         const std::string name = app::rules::CardName(entry.source);
         line.entry.key = entry.key;
@@ -237,60 +222,44 @@ Preview QueueFile::MakePreview(FileChecks checks) {
     return preview;
 }
 
-// The settings the setup dialog would start from, with the card the user's
-// handheld reported, so that the first HotSync can install.
-void QueueFile::CreateSettings(rtl::TIniFile& ini, const NewSettings& settings) const {
-    if (Exists()) return;
-    ini.WriteBool(setup::kSection, setup::kEnabled, setup::kDefaultEnabled);
-    ini.WriteString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
-    ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(settings.mediaType));
-}
-
-QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& settings,
-                                const std::optional<std::string>& cardDirectory) {
-    const QueueLock lock(fileName_);
-    CreateFolder(FolderOf(fileName_));
-    rtl::TIniFile ini(fileName_);
-    CreateSettings(ini, settings);
+std::vector<QueueFile::Added> QueueFile::AddAll(const std::vector<NewFile>& files, const NewSettings& settings) {
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        const std::vector<QueueEntry> entries = ReadEntries(ini);
-        for (const QueueEntry& entry : entries)
-            if (Queued(entry, path)) return {entry.key, false};
-        const uint32_t highest = entries.empty() ? 0 : entries.back().position;
-        if (highest == kLastPosition)
-            throw rtl::Exception("The queue in " + fileName_ + " has reached DB2147483647; remove that entry first.");
-        const std::string key = app::rules::QueueKey(highest + 1);
+        std::vector<Added> added;
+        QueueEdit edit(fileName_, settings);
+        for (const NewFile& file : files) {
+            if (const auto key = edit.KeyOf(file.path)) added.push_back({*key, false});
+            else added.push_back({edit.Add(file.path, file.cardDirectory), true});
+        }
         try {
-            if (cardDirectory)
-                ini.WriteString(ownFolder::kSection, key, *cardDirectory);
-            else if (ini.ValueExists(ownFolder::kSection, key))
-                ini.DeleteKey(ownFolder::kSection, key);
-            ini.WriteString(queue::kSection, key, path);
+            if (edit.Commit()) return added;
         } catch (const rtl::EIniFileException&) {
             // A HotSync that holds the file for a deletion at the moment of
             // our rename makes the write fail; a read-only file fails again.
             if (attempt + 1 == kWriteAttempts) throw;
-            Sleep(kRetryMilliseconds);
-            continue;
         }
-        if (ini.ValueExists(queue::kSection, key) && ini.ReadString(queue::kSection, key, "") == path) return {key, true};
+        Sleep(kRetryMilliseconds);
     }
-    throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the file was not queued. Try again.");
+    throw rtl::Exception("Another program kept rewriting " + fileName_ + "; the files were not queued. Try again.");
 }
 
-bool QueueFile::Remove(std::string_view key) {
-    const QueueLock lock(fileName_);
-    rtl::TIniFile ini(fileName_);
-    if (!ini.ValueExists(queue::kSection, key)) return false;
-    // A key written twice: the reader finds the next line once the first goes.
-    for (int guard = 0; guard < 100 && ini.ValueExists(queue::kSection, key); ++guard) ini.DeleteKey(queue::kSection, key);
-    if (ini.ValueExists(queue::kSection, key))
-        throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
-    // The queue key first: a folder entry without it is never applied.
-    if (ini.ValueExists(ownFolder::kSection, key)) ini.DeleteKey(ownFolder::kSection, key);
-    ini.UpdateFile();  // drops the blanked lines
-    return true;
+QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& settings,
+                                const std::optional<std::string>& cardDirectory) {
+    return AddAll({{path, cardDirectory}}, settings).front();
 }
+
+std::vector<bool> QueueFile::RemoveAll(const std::vector<std::string>& keys) {
+    QueueEdit edit(fileName_, {});
+    std::vector<bool> removed;
+    for (const std::string& key : keys) removed.push_back(edit.Remove(key));
+    try {
+        edit.Commit();
+    } catch (const rtl::EIniFileException&) {
+        throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
+    }
+    return removed;
+}
+
+bool QueueFile::Remove(std::string_view key) { return RemoveAll({std::string(key)}).front(); }
 
 std::string TypeProblem(const std::string& type) {
     if (type.empty()) return "A file type is missing before \"=\" (for example mp3=/AUDIO).";
@@ -318,18 +287,9 @@ std::vector<TypeFolder> QueueFile::TypeFolders() {
 }
 
 void QueueFile::SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings) {
-    const QueueLock lock(fileName_);
-    CreateFolder(FolderOf(fileName_));
-    rtl::TIniFile ini(fileName_);
-    CreateSettings(ini, settings);
-    for (const auto& [type, directory] : changes) {
-        if (!directory.empty())
-            ini.WriteString(folders::kSection, type, directory);
-        else
-            for (int guard = 0; guard < 100 && ini.ValueExists(folders::kSection, type); ++guard)
-                ini.DeleteKey(folders::kSection, type);
-    }
-    ini.UpdateFile();
+    QueueEdit edit(fileName_, settings);
+    for (const auto& [type, directory] : changes) edit.SetTypeFolder(type, directory);
+    edit.Commit();
 }
 
 }  // namespace queuetool

@@ -50,6 +50,10 @@ struct Preview : QueueSetup {
     std::vector<PreviewEntry> entries;
 };
 
+// The queue's entries in walk order (ascending positions, the first key of
+// a position), from one look at the file.
+std::vector<QueueEntry> QueueEntries(rtl::TIniFile& ini);
+
 // Adds a warning to each two entries of which one replaces the other on the
 // card (the same card path in any letter case) or one's card path is the
 // other's card folder.
@@ -102,36 +106,42 @@ public:
     enum class FileChecks { Now, Later };
     Preview MakePreview(FileChecks checks = FileChecks::Now);
 
-    // Queues a file (full long path, see SourcePath.h) under the key after
-    // the highest position, creating the folder and the settings file when
-    // needed. Returns the key; when the file is queued already, under any
-    // spelling of its path, that entry's key and false.
-    // Throws rtl::Exception when the file cannot be written.
+    // Queuing and taking off files, one or many. Each call is one pass
+    // (QueueEdit.h): the queue lock taken once, the file read once and
+    // written once, however many files; the tool, the window and Send To
+    // hand a whole batch to one call.
+    struct NewFile {
+        std::string path;  // full and long, see SourcePath.h
+        // The entry's own card folder (checked by the caller); none: its
+        // type's or the default, and a folder entry left over from an
+        // earlier entry of its number goes.
+        std::optional<std::string> cardDirectory;
+    };
     struct Added {
         std::string key;
-        bool isNew = true;
+        bool isNew = true;  // false: queued already (under any spelling of its path), under `key`
     };
-    // With a card directory (checked by the caller), the entry gets its own
-    // folder; without one, a folder entry left over from an earlier entry of
-    // that number goes. Either is written before the queue key, so that no
-    // HotSync sees the new file with another file's folder.
+    // Queues the files in their order under the keys after the highest
+    // position, creating the folder and the settings file when needed. A
+    // file queued already, or twice in the batch, keeps its one entry.
+    // Throws rtl::Exception when the file cannot be written: none is queued.
+    std::vector<Added> AddAll(const std::vector<NewFile>& files, const NewSettings& settings);
     Added Add(const std::string& path, const NewSettings& settings,
               const std::optional<std::string>& cardDirectory = std::nullopt);
+
+    // Takes entries off the queue (every line of each key, and its own
+    // folder); for each key whether it was queued. Throws rtl::Exception
+    // when the file cannot be written: none is taken off.
+    std::vector<bool> RemoveAll(const std::vector<std::string>& keys);
+    bool Remove(std::string_view key);
 
     // The [Folders] rules in file order; and changes to them, made in one go.
     std::vector<TypeFolder> TypeFolders();
     // A settings file that they create starts as Add's does.
     void SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings);
 
-    // Takes an entry off the queue; false when no such key is queued.
-    bool Remove(std::string_view key);
-
 private:
-    void CreateSettings(rtl::TIniFile& ini, const NewSettings& settings) const;
-    bool Queued(const QueueEntry& entry, const std::string& path);
-
     std::string fileName_;
-    std::map<std::string, std::string> fullLong_;  // entries' paths, made full and long once
 };
 
 }  // namespace queuetool

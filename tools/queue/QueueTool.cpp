@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include <sstream>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,8 @@ int List(const Invocation& call, Report& report) {
     return kOk;
 }
 
+// Every key is looked up first: one that is not queued removes nothing.
+// The entries then go in one pass.
 int Remove(const Invocation& call, Report& report) {
     if (call.args.size() < 2) return kUsage;
     const PalmDesktop desktop;
@@ -208,30 +211,32 @@ int Remove(const Invocation& call, Report& report) {
     if (!user) return kRefused;
     QueueFile queue(SettingsFileOf(*user));
     queue.CheckAccess(true);
-    const std::vector<QueueEntry> entries = queue.Entries();
-    const auto find = [&](const std::wstring& key) -> const QueueEntry* {
-        const std::string ansiKey = rtl::AnsiFromWide(key).value_or(std::string());
-        for (const QueueEntry& entry : entries)
-            if (rtl::SameTextAscii(entry.key, ansiKey)) return &entry;
-        return nullptr;
-    };
+    std::unordered_map<std::string, QueueEntry> byKey;
+    for (QueueEntry& entry : queue.Entries()) byKey.emplace(rtl::FoldAscii(entry.key), std::move(entry));
+    std::vector<QueueEntry> named;
     bool refused = false;
-    for (size_t i = 1; i < call.args.size(); ++i)
-        if (!find(call.args[i])) {
+    for (size_t i = 1; i < call.args.size(); ++i) {
+        const auto found = byKey.find(rtl::FoldAscii(rtl::AnsiFromWide(call.args[i]).value_or(std::string())));
+        if (found == byKey.end()) {
             report.err << L"No entry " << call.args[i] << L" in the queue of " << W(user->name)
                        << L" (see tolvane-queue list).\n";
             refused = true;
+        } else {
+            named.push_back(found->second);
         }
+    }
     if (refused) {
         report.err << L"Nothing was removed.\n";
         return kRefused;
     }
-    for (size_t i = 1; i < call.args.size(); ++i) {
-        const QueueEntry& entry = *find(call.args[i]);
-        if (queue.Remove(entry.key))
-            report.out << L"Removed " << W(entry.key) << L" (" << W(entry.source) << L")\n";
+    std::vector<std::string> keys;
+    for (const QueueEntry& entry : named) keys.push_back(entry.key);
+    const std::vector<bool> removed = queue.RemoveAll(keys);
+    for (size_t i = 0; i < named.size(); ++i) {
+        if (removed[i])
+            report.out << L"Removed " << W(named[i].key) << L" (" << W(named[i].source) << L")\n";
         else
-            report.out << W(entry.key) << L" had left the queue already (installed by a HotSync?)\n";
+            report.out << W(named[i].key) << L" had left the queue already (installed by a HotSync?)\n";
     }
     return kOk;
 }

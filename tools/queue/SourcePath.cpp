@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 #include "rtl/AnsiText.h"
 
@@ -91,7 +93,35 @@ SourcePath JudgeSource(const std::wstring& given) {
     return {full, std::move(ansi), {}};
 }
 
+namespace {
+
+// A path that is full and long as it stands: a drive's path whose every
+// folder and name is a plain long name. Windows gives a short alias a "~"
+// ("CRMEBR~1.PDB"), and GetFullPathName is needed only for "/", "." and
+// ".." parts and the names that end in a dot or a blank. In a double-byte
+// code page a byte of those may be half of a character: such paths are
+// asked of Windows.
+bool PlainFullLongPath(std::string_view path) {
+    if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+        return false;
+    CPINFO codePage{};
+    if (!GetCPInfo(CP_ACP, &codePage) || codePage.MaxCharSize != 1) return false;
+    if (path.find_first_of("/~") != std::string_view::npos) return false;
+    for (size_t start = 3; start <= path.size();) {
+        const size_t end = std::min(path.find('\\', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == ".." || part.back() == '.' || part.back() == ' ') return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Called for every entry of a queue when a batch begins: the queue tool and
+// the window store full long paths, which need no call to Windows.
 std::string FullLongPath(const std::string& path) {
+    if (PlainFullLongPath(path)) return path;
     const std::optional<std::string> ansi = rtl::AnsiFromWide(FullLong(rtl::WideFromAnsi(path)));
     return ansi.value_or(path);
 }

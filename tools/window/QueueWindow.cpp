@@ -531,7 +531,7 @@ void QueueWindow::RemoveSelected() {
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
     std::vector<std::string> keys;
     for (int index : selected) keys.push_back(rows_[index].key);
-    for (const std::string& key : keys) queue.Remove(key);  // one that a HotSync took meanwhile is simply gone
+    queue.RemoveAll(keys);  // one that a HotSync took meanwhile is simply gone
     Reload();
 }
 
