@@ -34,6 +34,7 @@
 #include "palm/kivPalmInstall.h"
 #include "palm/kivSyncMgr.h"
 #include "palm/kivUserData.h"
+#include "rtl/Diagnostics.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ bool StartUnits() noexcept {
         try {
             StartUnit(unit);
         } catch (...) {
+            rtl::ReportCaught("DllMain", unit.unit);
             StopUnits();
             return false;
         }

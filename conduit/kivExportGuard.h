@@ -10,6 +10,7 @@
 
 #include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
+#include "rtl/Diagnostics.h"
 
 namespace kiv {
 
@@ -41,20 +42,21 @@ enum class PalmErrorAnswer {
 
 struct ExportAnswers {
     ExportId id;
+    const char* name;  // as the export table spells it, for the debug output
     long noComponent;
     PalmErrorAnswer palmError;
     long failure;
 };
 
 inline constexpr ExportAnswers kExportAnswers[] = {
-    {ExportId::GetConduitName, kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
-    {ExportId::GetConduitVersion, kNoConduitVersion, PalmErrorAnswer::Failure, kNoConduitVersion},
-    {ExportId::GetConduitInfo, kInfoWithoutComponent, PalmErrorAnswer::Failure, kConduitFailed},
-    {ExportId::OpenConduit, kConduitFailed, PalmErrorAnswer::Code, kConduitFailed},
-    {ExportId::ConfigureConduit, kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
-    {ExportId::CfgConduit, kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
-    {ExportId::DllRegisterServer, S_FALSE, PalmErrorAnswer::NegativeCode, E_FAIL},
-    {ExportId::DllUnregisterServer, E_FAIL, PalmErrorAnswer::Failure, E_FAIL},
+    {ExportId::GetConduitName, "GetConduitName", kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
+    {ExportId::GetConduitVersion, "GetConduitVersion", kNoConduitVersion, PalmErrorAnswer::Failure, kNoConduitVersion},
+    {ExportId::GetConduitInfo, "GetConduitInfo", kInfoWithoutComponent, PalmErrorAnswer::Failure, kConduitFailed},
+    {ExportId::OpenConduit, "OpenConduit", kConduitFailed, PalmErrorAnswer::Code, kConduitFailed},
+    {ExportId::ConfigureConduit, "ConfigureConduit", kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
+    {ExportId::CfgConduit, "CfgConduit", kConduitFailed, PalmErrorAnswer::Failure, kConduitFailed},
+    {ExportId::DllRegisterServer, "DllRegisterServer", S_FALSE, PalmErrorAnswer::NegativeCode, E_FAIL},
+    {ExportId::DllUnregisterServer, "DllUnregisterServer", E_FAIL, PalmErrorAnswer::Failure, E_FAIL},
 };
 static_assert(std::size(kExportAnswers) == static_cast<size_t>(ExportId::Count));
 
@@ -80,17 +82,21 @@ constexpr long AnswerToPalmError(const ExportAnswers& answers, long code) noexce
 }
 
 // Runs an export's body; nothing escapes. A body returns its own answers for
-// the arguments it refuses; everything it throws is answered from the table.
+// the arguments it refuses; everything it throws is answered from the table,
+// and reported on the debug output (rtl/Diagnostics.h) with the export's name.
 template <class Result, class Body>
 Result RunExport(ExportId id, Body&& body) noexcept {
     const ExportAnswers& answers = AnswersOf(id);
     try {
         return static_cast<Result>(body());
     } catch (const ENoComponent&) {
+        rtl::ReportCaught(answers.name);
         return static_cast<Result>(answers.noComponent);
     } catch (const EPalmSyncError& e) {
+        rtl::ReportCaught(answers.name);
         return static_cast<Result>(AnswerToPalmError(answers, e.ErrorCode()));
     } catch (...) {
+        rtl::ReportCaught(answers.name);
         return static_cast<Result>(answers.failure);
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "tests/support/DebugOutput.h"
 #include "tests/support/TestFiles.h"
 #include "tests/integration/ConduitHost.h"
 
@@ -88,6 +89,7 @@ struct FailureCase {
 class RegistrationFailure : public Registration, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(RegistrationFailure, StopsAtTheFailingCallAndShowsItsMessage) {
+    const testsupport::DebugOutput debugOutput;
     desktop_.FailEntry("CmInstallCreator", GetParam().code);
     const testsupport::HostWindow host;
     ASSERT_NE(host.get(), nullptr);
@@ -102,6 +104,10 @@ TEST_P(RegistrationFailure, StopsAtTheFailingCallAndShowsItsMessage) {
     EXPECT_EQ(boxes[0].buttons, 1);
     // The registration tool's window takes no input while the box is up.
     EXPECT_EQ(boxes[0].enabledNeighbours, 0);
+    // What the export caught is on the debug output, for a debug-output viewer.
+    EXPECT_EQ(debugOutput.LinesWith("Tolvane: "),
+              std::vector<std::string>{"Tolvane: DllRegisterServer caught kiv::EPalmSyncError: " +
+                                       std::string(GetParam().message)});
 }
 
 // A positive code would read as success to every registration tool.

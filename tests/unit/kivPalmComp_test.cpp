@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "conduit/kivExportGuard.h"
+#include "rtl/Diagnostics.h"
 #include "conduit/kivExports.h"
 #include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
@@ -204,6 +207,27 @@ TEST(ExportBoundary, EveryEscapeBecomesThatExportsAnswer) {
         EXPECT_EQ(run([] { throw rtl::EAbort(); }), c.other);
         EXPECT_EQ(run([] { throw 3; }), c.other);
     }
+}
+
+// The line the boundaries send to the debug output: where, the type as the
+// source spells it, and the message when the exception has one.
+TEST(ExportBoundary, TheReportNamesWhereTheTypeAndTheMessage) {
+    const auto report = [](auto thrower, const char* starting = "") {
+        try {
+            thrower();
+        } catch (...) {
+            return rtl::CaughtReport("OpenConduit", starting);
+        }
+        return std::string("nothing thrown");
+    };
+    EXPECT_EQ(report([] { throw std::runtime_error("disk full"); }),
+              "Tolvane: OpenConduit caught std::runtime_error: disk full\n");
+    EXPECT_EQ(report([] { throw kiv::ENoComponent(); }),
+              "Tolvane: OpenConduit caught kiv::ENoComponent: The TkivPalmComponent could not be found\n");
+    EXPECT_EQ(report([] { throw rtl::EAbort(); }, "memorycard"),
+              "Tolvane: OpenConduit caught rtl::EAbort while starting memorycard: Operation aborted\n");
+    EXPECT_EQ(report([] { throw 3; }), "Tolvane: OpenConduit caught int\n");
+    EXPECT_EQ(report([] { throw std::bad_alloc(); }), "Tolvane: OpenConduit caught std::bad_alloc: std::bad_alloc\n");
 }
 
 class ConduitApiTest : public PalmComponentTest {
