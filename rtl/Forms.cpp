@@ -1,11 +1,10 @@
-// The form is a real dialog box (DialogBoxIndirectParamA with an in-memory
-// template that holds no controls). The dialog manager then gives us, for
-// free and exactly as every other Windows dialog behaves: the modal loop with
-// IsDialogMessage (Tab, arrows, accelerators, Enter, Esc), disabling the owner
-// and re-enabling it in EndDialog before the window is destroyed, WM_QUIT
-// handling and focus restore on activation. The controls themselves are
-// created with CreateWindowEx in WM_INITDIALOG, because template coordinates
-// are dialog units and our designs are in pixels.
+// The form is a real dialog box (CreateDialogIndirectParamA with an in-memory
+// template that holds no controls), run by the layer's modal loop. The dialog
+// manager then gives us, exactly as every other Windows dialog behaves: Tab,
+// arrows, accelerators, Enter and Esc, the default button, and the focus
+// restored on activation. The controls themselves are created from their rows
+// in WM_INITDIALOG, because template coordinates are dialog units and our
+// designs are in pixels.
 #include "rtl/Forms.h"
 
 #include <algorithm>
@@ -21,46 +20,20 @@ namespace rtl {
 
 namespace {
 
-struct KindTraits {
-    const char* componentClass;
-    const char* windowClass;
-    DWORD style;
-    DWORD exStyle;
-    bool focusable;
-};
+// The component class of each ControlKind.
+constexpr const char* kComponentClasses[] = {"TLabel",    "TImage",    "TBevel",    "TButton",
+                                             "TCheckBox", "TRadioButton", "TGroupBox", "TComboBox",
+                                             "TComboBox", "TEdit",     "TListView", "TStatusBar"};
+static_assert(std::size(kComponentClasses) == static_cast<size_t>(ControlKind::StatusBar) + 1,
+              "one class per control kind");
 
-// Indexed by ControlKind.
-constexpr KindTraits kKinds[] = {
-    // Labels keep to one line and widen to their text (see FitLabel).
-    {"TLabel", "STATIC", SS_LEFTNOWORDWRAP, 0, false},
-    // Pictures clip the controls above them, so that a transparent label
-    // drawn over a picture is not painted over again.
-    {"TImage", "STATIC", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
-    {"TBevel", "STATIC", 0, 0, false},
-    {"TButton", "BUTTON", BS_PUSHBUTTON, 0, true},
-    {"TCheckBox", "BUTTON", BS_AUTOCHECKBOX, 0, true},
-    {"TRadioButton", "BUTTON", BS_AUTORADIOBUTTON, 0, true},
-    {"TGroupBox", "BUTTON", BS_GROUPBOX, 0, false},
-    {"TComboBox", "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
-    {"TComboBox", "COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
-};
-static_assert(std::size(kKinds) == static_cast<size_t>(ControlKind::ComboEdit) + 1, "one row per control kind");
-
-const KindTraits& Traits(ControlKind kind) { return kKinds[static_cast<int>(kind)]; }
-
-bool IsCombo(ControlKind kind) { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
-bool IsCheckable(ControlKind kind) { return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton; }
 // The user types the text of these; the window holds it.
-bool HoldsText(ControlKind kind) { return kind == ControlKind::ComboEdit; }
+bool HoldsText(ControlKind kind) { return kind == ControlKind::ComboEdit || kind == ControlKind::Edit; }
 // A caption these kinds would never show: a picture, a line, a list whose
 // text is its selection.
 bool ShowsCaption(ControlKind kind) {
     return kind != ControlKind::Image && kind != ControlKind::Bevel && kind != ControlKind::ComboList;
 }
-
-// A combo box window is as high as its open list; the design gives the
-// height of the closed box.
-constexpr int kComboListHeight = 160;
 
 constexpr int kFirstControlId = 100;
 
@@ -82,8 +55,6 @@ std::string WindowText(HWND window) {
     text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
-
-int Shift(int delta, bool nearSide, bool farSide) { return nearSide ? 0 : farSide ? delta : delta / 2; }
 
 BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
     if (IsWindowVisible(window) && IsWindowEnabled(window) && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
@@ -107,18 +78,6 @@ RECT MonitorOf(HWND owner) noexcept {
 
 }  // namespace
 
-RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept {
-    const int dx = actual.cx - designed.cx;
-    const int dy = actual.cy - designed.cy;
-    RECT r = bounds;
-    // Left edge moves unless anchored left; right edge stays unless anchored right.
-    r.left += Shift(dx, anchors & akLeft, anchors & akRight);
-    r.right += (anchors & akRight) ? dx : Shift(dx, anchors & akLeft, false);
-    r.top += Shift(dy, anchors & akTop, anchors & akBottom);
-    r.bottom += (anchors & akBottom) ? dy : Shift(dy, anchors & akTop, false);
-    return r;
-}
-
 // What exists only while the form is shown; lives on ShowModal's stack, so
 // that the font and brushes outlive the windows that use them.
 struct TForm::Shown {
@@ -137,8 +96,9 @@ struct TForm::Shown {
 // --- TControl --------------------------------------------------------------
 
 TControl::TControl(TForm& form, const ControlDesign& design, TControl* parent)
-    : TComponent(&form, Traits(design.kind).componentClass),
+    : TComponent(&form, kComponentClasses[static_cast<int>(design.kind)]),
       form_(form),
+      design_(design),
       kind_(design.kind),
       parent_(parent),
       bounds_{design.left, design.top, design.left + design.width, design.top + design.height},
@@ -178,7 +138,7 @@ bool TControl::Showing() const noexcept { return visible_ && (!parent_ || parent
 bool TControl::EffectivelyEnabled() const noexcept { return enabled_ && (!parent_ || parent_->EffectivelyEnabled()); }
 
 bool TControl::IsTabStop() const noexcept {
-    if (!Traits(kind_).focusable || (flags_ & cfNoTabStop)) return false;
+    if (!IsFocusable(kind_) || (flags_ & cfNoTabStop)) return false;
     if (kind_ != ControlKind::RadioButton) return true;
     // Tab enters a radio group at its checked button, or at its first
     // enabled one while none is checked.
@@ -199,11 +159,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::ApplyBounds() {
-    if (handle_) {
-        const RECT r = AbsoluteBounds();
-        const int extra = IsCombo(kind_) ? kComboListHeight : 0;
-        MoveWindow(handle_, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
-    }
+    if (handle_) MoveControl(handle_, kind_, AbsoluteBounds(), kDesignDpi);
     for (TControl* c : Children()) c->ApplyBounds();
 }
 
@@ -333,22 +289,17 @@ void TControl::Click() {
 }
 
 void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
-    const KindTraits& traits = Traits(kind_);
     if (kind_ == ControlKind::Label) FitLabel(font);
-    DWORD style = WS_CHILD | traits.style;
-    if (kind_ == ControlKind::Bevel) style |= Width() >= Height() ? SS_ETCHEDHORZ : SS_ETCHEDVERT;
-    if (kind_ == ControlKind::Button && IsDefault()) style |= BS_DEFPUSHBUTTON;
-    if (Showing()) style |= WS_VISIBLE;
-    if (!EffectivelyEnabled()) style |= WS_DISABLED;
-    if (IsTabStop()) style |= WS_TABSTOP;
-    if (groupStart) style |= WS_GROUP;
-    const RECT r = AbsoluteBounds();
-    const int extra = IsCombo(kind_) ? kComboListHeight : 0;
-    handle_ = CreateWindowExA(traits.exStyle, traits.windowClass, HoldsText(kind_) ? "" : caption_.c_str(), style,
-                              r.left, r.top, r.right - r.left, r.bottom - r.top + extra, form,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
-    if (!handle_) throw Exception(Format("Unable to create control %s (error %lu)", Name().c_str(), GetLastError()));
-    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    DWORD state = 0;
+    if (Showing()) state |= WS_VISIBLE;
+    if (!EffectivelyEnabled()) state |= WS_DISABLED;
+    if (IsTabStop()) state |= WS_TABSTOP;
+    if (groupStart) state |= WS_GROUP;
+    handle_ = CreateControl(form, design_,
+                            ControlWindow{.id = id, .bounds = AbsoluteBounds(),
+                                          .text = HoldsText(kind_) ? std::string_view() : caption_,
+                                          .state = state, .dpi = kDesignDpi},
+                            font);
     if (IsCheckable(kind_)) ApplyChecked();
     if (IsCombo(kind_)) {
         const int index = itemIndex_;
@@ -429,10 +380,7 @@ void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
     }
 }
 
-void TForm::SetModalResult(TModalResult result) {
-    modalResult_ = result;
-    if (handle_ && result != mrNone) EndDialog(handle_, result);
-}
+void TForm::SetModalResult(TModalResult result) { modalResult_ = result; }
 
 TControl* TForm::ControlOfHandle(HWND handle) const noexcept {
     for (TControl* c : controls_)
@@ -498,37 +446,30 @@ TModalResult TForm::ShowModal() {
     header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME;
     header.dwExtendedStyle = WS_EX_DLGMODALFRAME;
     std::memcpy(buffer, &header, sizeof header);  // menu, class and title follow as empty words
-    // The dialog manager creates and destroys the window itself, before
-    // this call returns; WM_DESTROY hands our controls their last state.
-    const INT_PTR result = DialogBoxIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer),
-                                                   ModalOwnerWindow(), &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
-    const DWORD error = GetLastError();
+    const HWND owner = ModalOwnerWindow();
+    bool finished = true;
+    {
+        // Destroyed before this returns; WM_DESTROY hands our controls their
+        // last state.
+        UniqueHWnd window(CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), owner,
+                                                     &BoundDialogProc,
+                                                     reinterpret_cast<LPARAM>(static_cast<MessageHandler*>(this))));
+        const DWORD error = GetLastError();
+        if (!window && !failure_) throw Exception(Format("Unable to show form %s (error %lu)", Name().c_str(), error));
+        if (window) finished = RunModal(window.get(), owner, [this] { return modalResult_ != mrNone; });
+    }
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
-    if (result == -1) throw Exception(Format("Unable to show form %s (error %lu)", Name().c_str(), error));
     // A WM_QUIT ends the loop without a result: the user did not confirm.
-    modalResult_ = result == mrOk ? mrOk : result == mrNone ? mrCancel : static_cast<TModalResult>(result);
+    if (!finished || modalResult_ == mrNone) modalResult_ = mrCancel;
     return modalResult_;
 }
 
-INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    TForm* form = message == WM_INITDIALOG ? reinterpret_cast<TForm*>(lParam)
-                                           : reinterpret_cast<TForm*>(GetWindowLongPtrA(window, DWLP_USER));
-    if (!form) return FALSE;
-    try {
-        return form->HandleMessage(window, message, wParam, lParam);
-    } catch (...) {
-        form->Fail(std::current_exception());
-        return FALSE;
-    }
-}
-
-void TForm::Fail(std::exception_ptr error) noexcept {
-    if (!failure_) failure_ = error;  // the first failure is the one to report
+void TForm::Failed(HWND) noexcept {
+    if (!failure_) failure_ = std::current_exception();  // the first failure is the one to report
     modalResult_ = mrCancel;
-    if (handle_) EndDialog(handle_, mrCancel);
 }
 
-INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         InitWindow(window);
@@ -552,7 +493,6 @@ INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_DESTROY:
         WindowDestroyed();
-        SetWindowLongPtrA(window, DWLP_USER, 0);
         return FALSE;
     default:
         return FALSE;
@@ -560,7 +500,6 @@ INT_PTR TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void TForm::InitWindow(HWND window) {
-    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     handle_ = window;
     SetWindowTextA(window, caption_.c_str());
     RECT frame{0, 0, clientSize_.cx, clientSize_.cy};

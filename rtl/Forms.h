@@ -1,5 +1,5 @@
-// Modal forms built from a design table, with standard Windows controls, and
-// message boxes.
+// Modal forms built from a design table (the rows of rtl/Controls.h), with
+// standard Windows controls, and message boxes.
 //
 // A form's design is data: one FormDesign with one ControlDesign row per
 // control, in the order of an enumeration that names the form's controls.
@@ -46,66 +46,10 @@
 #include <vector>
 
 #include "rtl/Classes.h"
+#include "rtl/Controls.h"
 #include "rtl/Graphics.h"
 
 namespace rtl {
-
-enum class ControlKind {
-    Label,        // one line of static text; widens to fit it
-    Image,        // a TBitmap drawn at the control's top-left corner
-    Bevel,        // an etched line, horizontal when wider than high
-    Button,       // push button
-    CheckBox,
-    RadioButton,  // radio buttons with the same parent form one group
-    GroupBox,     // a frame with a caption; may be the parent of other controls
-    ComboList,    // drop-down list: choice only
-    ComboEdit,    // drop-down combo: any text may be typed
-};
-
-enum Anchor : unsigned { akLeft = 1u << 0, akTop = 1u << 1, akRight = 1u << 2, akBottom = 1u << 3 };
-constexpr unsigned akTopLeft = akLeft | akTop;
-
-enum ControlFlag : unsigned {
-    cfDefault = 1u << 0,      // the button that Enter clicks
-    cfCancel = 1u << 1,       // the button that Esc clicks
-    cfHidden = 1u << 2,
-    cfChecked = 1u << 3,
-    cfDisabled = 1u << 4,
-    cfTransparent = 1u << 5,  // a label whose background shows what lies below it
-    cfNoTabStop = 1u << 6,    // focusable only by mouse or accelerator
-};
-
-enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
-
-// No tab order: the control never takes the focus (labels, images, bevels).
-constexpr int kNoTabOrder = -1;
-// No parent: the control lies on the form itself.
-constexpr int kNoParent = -1;
-
-struct ControlDesign {
-    ControlKind kind = ControlKind::Label;
-    const char* name = "";
-    int parent = kNoParent;  // the row of a group box that comes earlier
-    int left = 0, top = 0, width = 0, height = 0;  // pixels, relative to the parent
-    unsigned anchors = akTopLeft;
-    const char* caption = "";
-    int tabOrder = kNoTabOrder;  // among the controls of the same parent
-    unsigned flags = 0;
-    TModalResult modalResult = mrNone;
-    const char* items = nullptr;  // combo items, separated by '\n'
-};
-
-// Whether every parent of a design table is a group box that comes before
-// its controls; for the forms' static_asserts (the constructor checks again).
-constexpr bool ParentsHoldControls(std::span<const ControlDesign> controls) {
-    for (size_t i = 0; i < controls.size(); ++i) {
-        const int parent = controls[i].parent;
-        if (parent == kNoParent) continue;
-        if (parent < 0 || static_cast<size_t>(parent) >= i) return false;
-        if (controls[static_cast<size_t>(parent)].kind != ControlKind::GroupBox) return false;
-    }
-    return true;
-}
 
 // Not a colour: the system's dialog colour.
 constexpr COLORREF clDefault = 0xFF000000u;
@@ -121,11 +65,6 @@ struct FormDesign {
     bool centred = true;  // centred on the screen, else on the owner
     std::span<const ControlDesign> controls;
 };
-
-// Where a control goes when its parent changes size from `designed` to
-// `actual`, following its anchors (an edge anchored on both sides stretches,
-// an edge anchored only to the far side keeps its distance to it).
-RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept;
 
 class TForm;
 
@@ -212,6 +151,7 @@ private:
     std::vector<TControl*> Children() const;
 
     TForm& form_;
+    ControlDesign design_;
     ControlKind kind_;
     TControl* parent_;
     RECT bounds_;
@@ -229,7 +169,7 @@ private:
     HWND handle_ = nullptr;
 };
 
-class TForm : public TComponent {
+class TForm : public TComponent, private MessageHandler {
 public:
     static constexpr const char* StaticClassName = "TForm";
     TForm(TComponent* owner, const FormDesign& design);
@@ -271,8 +211,8 @@ protected:
 private:
     friend class TControl;
     struct Shown;
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Failed(HWND window) noexcept override;
     void InitWindow(HWND window);
     void CreateControls();
     void FocusFirstControl();
@@ -281,7 +221,6 @@ private:
     INT_PTR ControlColour(HDC dc, HWND control);
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void WindowDestroyed() noexcept;
-    void Fail(std::exception_ptr error) noexcept;
     TControl* ControlOfHandle(HWND handle) const noexcept;
     TControl* FindByFlag(ControlFlag flag) const noexcept;
     std::vector<TControl*> CreationOrder() const;

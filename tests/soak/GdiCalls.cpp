@@ -91,6 +91,7 @@ const std::vector<Hook>& Hooks() {
         CreatorHook<12>("gdi32.dll", "CreateBrushIndirect", &CreateBrushIndirect),
         CreatorHook<13>("user32.dll", "GetDC", &GetDC),
         CreatorHook<14>("user32.dll", "GetWindowDC", &GetWindowDC),
+        CreatorHook<15>("gdi32.dll", "CreateFontIndirectW", &CreateFontIndirectW),
         DeleterHook("DeleteObject", &CountedDeleteObject, gDeleteObject),
         DeleterHook("DeleteDC", &CountedDeleteDC, gDeleteDC),
         DeleterHook("ReleaseDC", &CountedReleaseDC, gReleaseDC),

@@ -11,11 +11,10 @@
 #include <optional>
 #include <set>
 
-#include "rtl/Forms.h"
+#include "rtl/Controls.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/DesktopUsers.h"
-#include "tools/window/ControlTable.h"
 #include "tools/window/FolderWatch.h"
 #include "tools/window/FoldersDialog.h"
 #include "tools/queue/QueueBatch.h"
@@ -42,31 +41,43 @@ constexpr size_t kCheckedBeforeShowing = 500;
 constexpr size_t kCheckedPerChunk = 100;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 
-enum ControlId : int {
-    kUserLabel = 100, kUserCombo, kSummary, kListLabel, kList, kAdd, kRemove, kFolders, kTargetLabel, kTarget, kStatus
+using rtl::ControlKind;
+enum class Ctl : size_t {
+    lUser, cbUser, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
 };
 // The first choice of "New files go to": no folder of their own.
 constexpr const wchar_t* kByType = L"Their type's folder, else the default";
 constexpr SIZE kDesignedClient{760, 470};
+// The rows' bottom edges are designed for a status line of this height.
+constexpr int kDesignedStatusHeight = 24;
 constexpr unsigned kAll = rtl::akLeft | rtl::akTop | rtl::akRight | rtl::akBottom;
 constexpr unsigned kTopStretch = rtl::akLeft | rtl::akTop | rtl::akRight;
 constexpr unsigned kBottomLeft = rtl::akLeft | rtl::akBottom;
-const ControlRow kControls[] = {
-    {kUserLabel, L"STATIC", L"HotSync &user:", SS_LEFT | SS_CENTERIMAGE, 0, {10, 10, 100, 33}, rtl::akTopLeft},
-    {kUserCombo, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, {110, 10, 370, 310},
-     rtl::akTopLeft},
-    {kSummary, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0, {10, 42, 750, 76}, kTopStretch},
-    {kListLabel, L"STATIC", L"&Queued files:", SS_LEFT, 0, {10, 80, 300, 96}, rtl::akTopLeft},
-    {kList, WC_LISTVIEWW, L"", LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, WS_EX_CLIENTEDGE,
-     {10, 98, 750, 402}, kAll},
-    {kAdd, L"BUTTON", L"&Add files...", BS_PUSHBUTTON | WS_TABSTOP, 0, {10, 410, 120, 436}, kBottomLeft},
-    {kRemove, L"BUTTON", L"&Remove", BS_PUSHBUTTON | WS_TABSTOP, 0, {128, 410, 238, 436}, kBottomLeft},
-    {kFolders, L"BUTTON", L"Card &folders...", BS_PUSHBUTTON | WS_TABSTOP, 0, {246, 410, 366, 436}, kBottomLeft},
-    {kTargetLabel, L"STATIC", L"&New files go to:", SS_RIGHT | SS_CENTERIMAGE, 0, {376, 410, 486, 436}, kBottomLeft},
-    {kTarget, WC_COMBOBOXW, L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, {492, 412, 750, 612},
-     kBottomLeft},
-    {kStatus, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, {}, 0},
+constexpr unsigned kWide = rtl::cfUnicode;
+constexpr rtl::ControlDesign kControls[] = {
+    {.kind = ControlKind::Label, .name = "lUser", .left = 10, .top = 10, .width = 90, .height = 23,
+     .caption = "HotSync &user:", .flags = kWide, .style = SS_CENTERIMAGE},
+    {.kind = ControlKind::ComboList, .name = "cbUser", .left = 110, .top = 10, .width = 260, .height = 23,
+     .flags = kWide},
+    {.kind = ControlKind::Label, .name = "lSummary", .left = 10, .top = 42, .width = 740, .height = 34,
+     .anchors = kTopStretch, .flags = kWide | rtl::cfWrap, .style = SS_NOPREFIX},
+    {.kind = ControlKind::Label, .name = "lQueued", .left = 10, .top = 80, .width = 290, .height = 16,
+     .caption = "&Queued files:", .flags = kWide},
+    {.kind = ControlKind::ListView, .name = "lvQueue", .left = 10, .top = 98, .width = 740, .height = 304,
+     .anchors = kAll, .flags = kWide, .style = LVS_OWNERDATA},
+    {.kind = ControlKind::Button, .name = "bAdd", .left = 10, .top = 410, .width = 110, .height = 26,
+     .anchors = kBottomLeft, .caption = "&Add files...", .flags = kWide},
+    {.kind = ControlKind::Button, .name = "bRemove", .left = 128, .top = 410, .width = 110, .height = 26,
+     .anchors = kBottomLeft, .caption = "&Remove", .flags = kWide},
+    {.kind = ControlKind::Button, .name = "bFolders", .left = 246, .top = 410, .width = 120, .height = 26,
+     .anchors = kBottomLeft, .caption = "Card &folders...", .flags = kWide},
+    {.kind = ControlKind::Label, .name = "lTarget", .left = 376, .top = 410, .width = 110, .height = 26,
+     .anchors = kBottomLeft, .caption = "&New files go to:", .flags = kWide, .style = SS_RIGHT | SS_CENTERIMAGE},
+    {.kind = ControlKind::ComboEdit, .name = "cbTarget", .left = 492, .top = 412, .width = 258, .height = 23,
+     .anchors = kBottomLeft, .flags = kWide},
+    {.kind = ControlKind::StatusBar, .name = "sbStatus", .flags = kWide, .style = SBARS_SIZEGRIP},
 };
+static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
 
 // The list's columns; the row texts are kept wide for the list view.
 struct WideRow {
@@ -146,7 +157,7 @@ struct DropDeleter {
     void operator()(HDROP drop) const noexcept { DragFinish(drop); }
 };
 
-class QueueWindow {
+class QueueWindow : private rtl::MessageHandler {
 public:
     explicit QueueWindow(const WindowOptions& options);
     QueueWindow(const QueueWindow&) = delete;
@@ -159,8 +170,8 @@ public:
     void FolderChanged();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Failed(HWND window) noexcept override { rtl::ShowCurrentError(window, kErrorCaption); }
     void CreateControls();
     void Layout();
     void FitStateColumn();
@@ -184,10 +195,11 @@ private:
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void UpdateButtons();
     void Remember() noexcept;
-    HWND Control(ControlId id) const noexcept { return GetDlgItem(window_.get(), id); }
+    HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
 
     queuetool::PalmDesktop desktop_;
+    rtl::TableControls controls_{kControls, kDesignedClient};
     rtl::UniqueHWnd window_;
     rtl::UniqueGdiObject font_;
     FolderWatch watch_;
@@ -219,25 +231,17 @@ HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcep
 
 }  // namespace
 
-QueueWindow::QueueWindow(const WindowOptions& options) : font_(MessageFont()) {
+QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont()) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hIcon = ProgramIcon(instance, SM_CXICON, SM_CYICON);
-    windowClass.hIconSm = ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers it again
+    rtl::RegisterBoundClass(kClassName, ProgramIcon(instance, SM_CXICON, SM_CYICON),
+                            ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
 
     const Remembered remembered = LoadRemembered();
     const auto bounds = VisibleBounds(remembered.bounds).value_or(CentredBounds());
     const HWND window = CreateWindowExW(
         WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kClassName, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr, instance,
-        this);
+        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
+        instance, static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The queue window could not be created.");
     window_.reset(window);
     CreateControls();
@@ -248,8 +252,8 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(MessageFont()) {
 }
 
 void QueueWindow::CreateControls() {
-    queuewindow::CreateControls(window_.get(), kControls, font_.get());
-    const HWND list = Control(kList);
+    controls_.Create(window_.get(), static_cast<HFONT>(font_.get()), rtl::kDesignDpi);
+    const HWND list = Control(Ctl::lvQueue);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNW column{};
@@ -266,21 +270,20 @@ void QueueWindow::CreateControls() {
 void QueueWindow::Layout() {
     RECT client{};
     GetClientRect(window_.get(), &client);
-    const HWND status = Control(kStatus);
+    const HWND status = Control(Ctl::sbStatus);
     SendMessageW(status, WM_SIZE, 0, 0);
     RECT statusBounds{};
     GetWindowRect(status, &statusBounds);
     // The designed bottom edge sits above the status line, whatever its height.
     const SIZE actual{client.right, client.bottom - (statusBounds.bottom - statusBounds.top)};
-    const SIZE designed{kDesignedClient.cx, kDesignedClient.cy - 24};
-    PlaceControls(window_.get(), kControls, designed, actual);
+    controls_.Place(actual, rtl::kDesignDpi, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
     FitStateColumn();
 }
 
 // The state column takes the rest of the list's width, so that a warning
 // can be read without scrolling; a tip shows what still does not fit.
 void QueueWindow::FitStateColumn() {
-    const HWND list = Control(kList);
+    const HWND list = Control(Ctl::lvQueue);
     RECT client{};
     GetClientRect(list, &client);
     int others = 0;
@@ -290,7 +293,7 @@ void QueueWindow::FitStateColumn() {
 }
 
 void QueueWindow::FillUsers(const std::wstring& wanted) {
-    const HWND combo = Control(kUserCombo);
+    const HWND combo = Control(Ctl::cbUser);
     const auto& users = desktop_.Users();
     int chosen = 0;
     for (int i = 0; i < static_cast<int>(users.size()); ++i) {
@@ -301,9 +304,9 @@ void QueueWindow::FillUsers(const std::wstring& wanted) {
             chosen = i;
     }
     if (users.empty()) {
-        SetWindowTextW(Control(kSummary), L"The Palm Desktop has no HotSync users yet. Do a first HotSync, then "
+        SetWindowTextW(Control(Ctl::lSummary), L"The Palm Desktop has no HotSync users yet. Do a first HotSync, then "
                                           L"open this window again.");
-        for (const ControlId id : {kAdd, kFolders, kTarget}) EnableWindow(Control(id), FALSE);
+        for (const Ctl row : {Ctl::bAdd, Ctl::bFolders, Ctl::cbTarget}) EnableWindow(Control(row), FALSE);
         UpdateButtons();
         return;
     }
@@ -327,7 +330,7 @@ void QueueWindow::ChooseUser(int index) {
 // each type's, after the choice of none; any other may be typed.
 void QueueWindow::FillTargets(const std::wstring& shown) {
     const queuetool::DesktopUser* user = User();
-    const HWND combo = Control(kTarget);
+    const HWND combo = Control(Ctl::cbTarget);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     std::vector<std::wstring> folders{kByType, Wide(preview_.cardDirectory)};
     if (user)
@@ -343,8 +346,8 @@ void QueueWindow::FillTargets(const std::wstring& shown) {
 // The card folder for files added now: none for "by type", the typed one
 // when a card can take it; false (with a message) when none can.
 bool QueueWindow::ChosenFolder(std::optional<std::string>& folder) {
-    const HWND combo = Control(kTarget);
-    const std::wstring typed = TextOf(combo);
+    const HWND combo = Control(Ctl::cbTarget);
+    const std::wstring typed = rtl::TextOf(combo);
     folder.reset();
     if (typed.empty() || typed == kByType) return true;
     std::wstring problem;
@@ -372,7 +375,7 @@ void QueueWindow::EditFolders() {
     queue.CheckAccess(true);
     queue.SetTypeFolders(*changes, queuetool::NewSettings{user->firstSlotMediaType});
     Reload();
-    FillTargets(TextOf(Control(kTarget)));
+    FillTargets(rtl::TextOf(Control(Ctl::cbTarget)));
 }
 
 void QueueWindow::Reload() {
@@ -383,7 +386,7 @@ void QueueWindow::Reload() {
     if (preview_.entries.size() <= kCheckedBeforeShowing)
         for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
     nextUnchecked_ = preview_.entries.size() <= kCheckedBeforeShowing ? preview_.entries.size() : 0;
-    SetWindowTextW(Control(kSummary), Wide(InstallSummary(preview_, app::GetSlots(user->id))).c_str());
+    SetWindowTextW(Control(Ctl::lSummary), Wide(InstallSummary(preview_, app::GetSlots(user->id))).c_str());
     ShowRows(MakeRows(preview_));
 }
 
@@ -401,26 +404,26 @@ void QueueWindow::DoIdleWork() {
         ++checked;
     }
     if (HasIdleWork()) return;
-    InvalidateRect(Control(kList), nullptr, FALSE);
+    InvalidateRect(Control(Ctl::lvQueue), nullptr, FALSE);
     ShowStatus();
 }
 
 void QueueWindow::ShowStatus() {
     const std::wstring status = Wide(StatusText(rows_)) + (lastAction_.empty() ? L"" : L" " + lastAction_);
-    SetWindowTextW(Control(kStatus), status.c_str());
+    SetWindowTextW(Control(Ctl::sbStatus), status.c_str());
 }
 
 void QueueWindow::ShowRows(std::vector<Row> rows) {
     std::set<std::string> selected;
     for (int index : SelectedIndexes()) selected.insert(rows_[index].key);
-    const int focusedIndex = ListView_GetNextItem(Control(kList), -1, LVNI_FOCUSED);
+    const int focusedIndex = ListView_GetNextItem(Control(Ctl::lvQueue), -1, LVNI_FOCUSED);
     const std::string focused =
         focusedIndex >= 0 && focusedIndex < static_cast<int>(rows_.size()) ? rows_[focusedIndex].key : "";
     rows_ = std::move(rows);
     wideRows_.clear();
     wideRows_.reserve(rows_.size());
     for (const Row& row : rows_) wideRows_.push_back(WideOf(row));
-    const HWND list = Control(kList);
+    const HWND list = Control(Ctl::lvQueue);
     SendMessageW(list, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
     Select(selected, focused);
     InvalidateRect(list, nullptr, FALSE);
@@ -430,7 +433,7 @@ void QueueWindow::ShowRows(std::vector<Row> rows) {
 
 std::vector<int> QueueWindow::SelectedIndexes() const {
     std::vector<int> indexes;
-    const HWND list = Control(kList);
+    const HWND list = Control(Ctl::lvQueue);
     for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0 && i < static_cast<int>(rows_.size());
          i = ListView_GetNextItem(list, i, LVNI_SELECTED))
         indexes.push_back(i);
@@ -438,7 +441,7 @@ std::vector<int> QueueWindow::SelectedIndexes() const {
 }
 
 void QueueWindow::Select(const std::set<std::string>& keys, const std::string& focused) {
-    const HWND list = Control(kList);
+    const HWND list = Control(Ctl::lvQueue);
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
         UINT state = keys.count(rows_[i].key) ? LVIS_SELECTED : 0;
@@ -448,7 +451,7 @@ void QueueWindow::Select(const std::set<std::string>& keys, const std::string& f
 }
 
 void QueueWindow::UpdateButtons() {
-    EnableWindow(Control(kRemove), ListView_GetSelectedCount(Control(kList)) > 0);
+    EnableWindow(Control(Ctl::bRemove), ListView_GetSelectedCount(Control(Ctl::lvQueue)) > 0);
 }
 
 void QueueWindow::FolderChanged() {
@@ -478,7 +481,7 @@ void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
     Reload();
     Select(added, first);
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
-        if (rows_[i].key == first) ListView_EnsureVisible(Control(kList), i, FALSE);
+        if (rows_[i].key == first) ListView_EnsureVisible(Control(Ctl::lvQueue), i, FALSE);
     UpdateButtons();
     ReportBatch(outcome);
 }
@@ -537,7 +540,7 @@ void QueueWindow::RemoveSelected() {
 
 LRESULT QueueWindow::Notify(LPARAM lParam) {
     const auto header = Notification<NMHDR>(lParam);
-    if (header.idFrom != kList) return 0;
+    if (header.hwndFrom != Control(Ctl::lvQueue)) return 0;
     switch (header.code) {
         case LVN_GETDISPINFOW: {
             const LVITEMW item = Notification<NMLVDISPINFOW>(lParam).item;
@@ -570,11 +573,14 @@ std::wstring QueueWindow::RowText(int item, std::wstring WideRow::*text) const {
 }
 
 void QueueWindow::Command(WORD id, WORD code) {
-    if (id == kAdd && code == BN_CLICKED) AskForFiles();
-    if (id == kRemove && code == BN_CLICKED) RemoveSelected();
-    if (id == kFolders && code == BN_CLICKED) EditFolders();
-    if (id == kUserCombo && code == CBN_SELCHANGE) {
-        ChooseUser(static_cast<int>(SendMessageW(Control(kUserCombo), CB_GETCURSEL, 0, 0)));
+    const auto row = controls_.RowOfId(id);
+    if (!row) return;
+    const Ctl control = static_cast<Ctl>(*row);
+    if (control == Ctl::bAdd && code == BN_CLICKED) AskForFiles();
+    if (control == Ctl::bRemove && code == BN_CLICKED) RemoveSelected();
+    if (control == Ctl::bFolders && code == BN_CLICKED) EditFolders();
+    if (control == Ctl::cbUser && code == CBN_SELCHANGE) {
+        ChooseUser(static_cast<int>(SendMessageW(Control(Ctl::cbUser), CB_GETCURSEL, 0, 0)));
         Remember();
     }
 }
@@ -590,8 +596,9 @@ void QueueWindow::Remember() noexcept {
     SaveRemembered(remembered);
 }
 
-LRESULT QueueWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    const HWND window = window_.get();
+LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Until CreateWindowEx has returned, the window has no controls to handle.
+    if (!window_) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_SIZE:
             Layout();
@@ -623,17 +630,6 @@ LRESULT QueueWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
-}
-
-LRESULT CALLBACK QueueWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    auto* self = WindowObject<QueueWindow>(window, message, lParam);
-    if (!self || !self->window_) return DefWindowProcW(window, message, wParam, lParam);
-    try {
-        return self->Handle(message, wParam, lParam);
-    } catch (...) {
-        ShowCurrentError(window, kErrorCaption);
-    }
-    return 0;
 }
 
 void RunLoop(QueueWindow& window) {

@@ -1,0 +1,289 @@
+#include "rtl/Controls.h"
+
+#include <exception>
+#include <iterator>
+
+#include "rtl/AnsiText.h"
+#include "rtl/Classes.h"
+#include "rtl/ModulePath.h"
+#include "rtl/SysUtils.h"
+
+namespace rtl {
+
+namespace {
+
+struct KindTraits {
+    const wchar_t* windowClass;
+    DWORD style;
+    DWORD exStyle;
+    bool focusable;
+};
+
+// Indexed by ControlKind.
+constexpr KindTraits kKinds[] = {
+    // Labels keep to one line unless they wrap (see cfWrap).
+    {L"Static", SS_LEFTNOWORDWRAP, 0, false},
+    // Pictures clip the controls above them, so that a transparent label
+    // drawn over a picture is not painted over again.
+    {L"Static", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
+    {L"Static", 0, 0, false},
+    {L"Button", BS_PUSHBUTTON, 0, true},
+    {L"Button", BS_AUTOCHECKBOX, 0, true},
+    {L"Button", BS_AUTORADIOBUTTON, 0, true},
+    {L"Button", BS_GROUPBOX, 0, false},
+    {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
+    {L"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
+    {L"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
+    {L"SysListView32", 0x0001 /* LVS_REPORT */ | 0x0008 /* LVS_SHOWSELALWAYS */, WS_EX_CLIENTEDGE, true},
+    {L"msctls_statusbar32", 0, 0, false},
+};
+static_assert(std::size(kKinds) == static_cast<size_t>(ControlKind::StatusBar) + 1, "one row per control kind");
+
+const KindTraits& Traits(ControlKind kind) noexcept { return kKinds[static_cast<int>(kind)]; }
+
+// A combo box window is as high as its open list; a row gives the height of
+// the closed box.
+constexpr int kComboListHeight = 160;
+
+constexpr int kFirstControlId = 100;
+
+int Shift(int delta, bool nearSide, bool farSide) { return nearSide ? 0 : farSide ? delta : delta / 2; }
+
+std::string Narrow(const wchar_t* ascii) {
+    std::string text;
+    for (; *ascii; ++ascii) text += static_cast<char>(*ascii);
+    return text;
+}
+
+DWORD RowStyle(const ControlDesign& row, const RECT& bounds) noexcept {
+    DWORD style = Traits(row.kind).style;
+    // A static control's type is a number, not a bit: the row's replaces the kind's.
+    if (row.kind == ControlKind::Label && ((row.style & SS_TYPEMASK) || (row.flags & cfWrap)))
+        style &= ~static_cast<DWORD>(SS_TYPEMASK);
+    style |= row.style;
+    if (row.kind == ControlKind::Bevel)
+        style |= bounds.right - bounds.left >= bounds.bottom - bounds.top ? SS_ETCHEDHORZ : SS_ETCHEDVERT;
+    if (row.kind == ControlKind::Button && (row.flags & cfDefault)) style |= BS_DEFPUSHBUTTON;
+    return style;
+}
+
+MessageHandler* HandlerOf(HWND window, LONG_PTR slot) noexcept {
+    return reinterpret_cast<MessageHandler*>(GetWindowLongPtrW(window, static_cast<int>(slot)));
+}
+
+}  // namespace
+
+RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept {
+    const int dx = actual.cx - designed.cx;
+    const int dy = actual.cy - designed.cy;
+    RECT r = bounds;
+    // Left edge moves unless anchored left; right edge stays unless anchored right.
+    r.left += Shift(dx, anchors & akLeft, anchors & akRight);
+    r.right += (anchors & akRight) ? dx : Shift(dx, anchors & akLeft, false);
+    r.top += Shift(dy, anchors & akTop, anchors & akBottom);
+    r.bottom += (anchors & akBottom) ? dy : Shift(dy, anchors & akTop, false);
+    return r;
+}
+
+int Scaled(int designPixels, int dpi) noexcept { return MulDiv(designPixels, dpi, kDesignDpi); }
+
+RECT Scaled(const RECT& r, int dpi) noexcept {
+    return RECT{Scaled(r.left, dpi), Scaled(r.top, dpi), Scaled(r.right, dpi), Scaled(r.bottom, dpi)};
+}
+
+SIZE Scaled(SIZE size, int dpi) noexcept { return SIZE{Scaled(size.cx, dpi), Scaled(size.cy, dpi)}; }
+
+bool IsFocusable(ControlKind kind) noexcept { return Traits(kind).focusable; }
+bool IsCombo(ControlKind kind) noexcept { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
+bool IsCheckable(ControlKind kind) noexcept {
+    return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
+}
+
+HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& window, HFONT font) {
+    const KindTraits& traits = Traits(row.kind);
+    const DWORD style = WS_CHILD | RowStyle(row, window.bounds) | window.state;
+    const DWORD exStyle = traits.exStyle | row.exStyle;
+    const RECT& r = window.bounds;
+    const int extra = IsCombo(row.kind) ? Scaled(kComboListHeight, window.dpi) : 0;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(window.id));
+    const std::string text(window.text);
+    const HWND control =
+        (row.flags & cfUnicode)
+            ? CreateWindowExW(exStyle, traits.windowClass, WideFromAnsi(text).c_str(), style, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top + extra, parent, id, ThisModule(), nullptr)
+            : CreateWindowExA(exStyle, Narrow(traits.windowClass).c_str(), text.c_str(), style, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top + extra, parent, id, ThisModule(), nullptr);
+    if (!control) throw Exception(Format("Unable to create control %s (error %lu)", row.name, GetLastError()));
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+void MoveControl(HWND control, ControlKind kind, const RECT& r, int dpi) noexcept {
+    const int extra = IsCombo(kind) ? Scaled(kComboListHeight, dpi) : 0;
+    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
+}
+
+// --- TableControls -------------------------------------------------------------
+
+int TableControls::IdOf(size_t row) const noexcept {
+    const ControlDesign& design = rows_[row];
+    if (design.kind == ControlKind::Button && (design.flags & cfDefault)) return IDOK;
+    if (design.kind == ControlKind::Button && (design.flags & cfCancel)) return IDCANCEL;
+    return kFirstControlId + static_cast<int>(row);
+}
+
+std::optional<size_t> TableControls::RowOfId(int id) const noexcept {
+    for (size_t row = 0; row < rows_.size(); ++row)
+        if (IdOf(row) == id) return row;
+    return std::nullopt;
+}
+
+void TableControls::Create(HWND parent, HFONT font, int dpi) {
+    windows_.clear();
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const ControlDesign& row = rows_[i];
+        DWORD state = 0;
+        if (!(row.flags & cfHidden)) state |= WS_VISIBLE;
+        if (row.flags & cfDisabled) state |= WS_DISABLED;
+        if (IsFocusable(row.kind) && !(row.flags & cfNoTabStop)) state |= WS_TABSTOP;
+        const RECT bounds = Scaled(RECT{row.left, row.top, row.left + row.width, row.top + row.height}, dpi);
+        windows_.push_back(CreateControl(
+            parent, row, ControlWindow{.id = IdOf(i), .bounds = bounds, .text = row.caption, .state = state, .dpi = dpi},
+            font));
+    }
+}
+
+void TableControls::Place(SIZE actual, int dpi, std::optional<SIZE> designed) const {
+    const SIZE scaledDesign = Scaled(designed.value_or(designed_), dpi);
+    for (size_t i = 0; i < rows_.size() && i < windows_.size(); ++i) {
+        const ControlDesign& row = rows_[i];
+        if (row.kind == ControlKind::StatusBar) {
+            SendMessageW(windows_[i], WM_SIZE, 0, 0);
+            continue;
+        }
+        const RECT design = Scaled(RECT{row.left, row.top, row.left + row.width, row.top + row.height}, dpi);
+        MoveControl(windows_[i], row.kind, AnchoredBounds(design, row.anchors, scaledDesign, actual), dpi);
+    }
+}
+
+void TableControls::SetFont(HFONT font) const noexcept {
+    for (const HWND control : windows_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+// --- Fonts and texts -----------------------------------------------------------
+
+UniqueGdiObject MessageFont(int dpi) {
+    // Built for Windows XP: the structure without the newer last field,
+    // which Windows XP would refuse.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return {};
+    LOGFONTW font = metrics.lfMessageFont;
+    if (dpi > 0 && font.lfHeight) {
+        HDC screen = GetDC(nullptr);
+        const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        font.lfHeight = MulDiv(font.lfHeight, dpi, systemDpi);
+    }
+    return UniqueGdiObject(CreateFontIndirectW(&font));
+}
+
+std::wstring TextOf(HWND control) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// --- Binding -------------------------------------------------------------------
+
+namespace {
+
+// The one catch-all of every window procedure.
+LRESULT Dispatch(MessageHandler* handler, HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return handler->HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        handler->Failed(window);
+    }
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK BoundWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    MessageHandler* handler = HandlerOf(window, GWLP_USERDATA);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (!handler) return DefWindowProcW(window, message, wParam, lParam);
+    return Dispatch(handler, window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK BoundDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
+    MessageHandler* handler = HandlerOf(window, DWLP_USER);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, DWLP_USER, 0);
+    if (!handler) return FALSE;
+    return Dispatch(handler, window, message, wParam, lParam);
+}
+
+void RegisterBoundClass(const wchar_t* className, HICON icon, HICON smallIcon) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &BoundWindowProc;
+    windowClass.hInstance = ThisModule();
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hIcon = icon;
+    windowClass.hIconSm = smallIcon;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    RegisterClassExW(&windowClass);  // fails harmlessly when it is registered already
+}
+
+void ShowCurrentError(HWND window, const wchar_t* caption) noexcept {
+    std::string text = "An unexpected error occurred.";
+    try {
+        throw;
+    } catch (const Exception& e) {
+        text = e.Message();
+    } catch (const std::exception& e) {
+        text = e.what();
+    } catch (...) {
+    }
+    try {
+        MessageBoxW(window, WideFromAnsi(text).c_str(), caption, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBoxW(window, L"An unexpected error occurred.", caption, MB_OK | MB_ICONERROR);
+    }
+}
+
+// --- The modal loop ------------------------------------------------------------
+
+namespace detail {
+
+OwnerDisabled::OwnerDisabled(HWND owner) noexcept
+    : owner_(owner), wasEnabled_(owner && IsWindowEnabled(owner)) {
+    if (wasEnabled_) EnableWindow(owner_, FALSE);
+}
+
+OwnerDisabled::~OwnerDisabled() {
+    if (wasEnabled_) EnableWindow(owner_, TRUE);
+}
+
+bool PumpOne(HWND window) noexcept {
+    MSG message{};
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+        return false;
+    }
+    if (window && IsWindow(window) && IsDialogMessageW(window, &message)) return true;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
+}
+
+}  // namespace detail
+
+}  // namespace rtl

@@ -1,0 +1,214 @@
+// The one layer under every window of the product.
+//
+// A window's controls are a table: one ControlDesign row per control (kind,
+// text, bounds in design pixels at 96 DPI, extra style, the edges it keeps
+// its distance to when the window is resized), named by an enumeration.
+// TableControls creates a table's controls and places them for the size and
+// DPI the window has; the forms layer (rtl/Forms.h) builds its dialogs from
+// the same rows with the same functions. A window procedure is bound to its
+// object in one way (MessageHandler, with the one catch-all of every window),
+// and modal windows run one message loop (RunModal).
+//
+// A row's text is ANSI; a row with cfUnicode makes a Unicode window, whose
+// texts (set later with the wide functions) may hold any script.
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rtl/WinHandles.h"
+
+namespace rtl {
+
+enum class ControlKind {
+    Label,        // static text: one line that widens to fit it in a form, else as cfWrap says
+    Image,        // a picture drawn by its form
+    Bevel,        // an etched line, horizontal when wider than high
+    Button,       // push button
+    CheckBox,
+    RadioButton,  // radio buttons with the same parent form one group
+    GroupBox,     // a frame with a caption; may be the parent of other controls
+    ComboList,    // drop-down list: choice only
+    ComboEdit,    // drop-down combo: any text may be typed
+    Edit,         // one line of typed text
+    ListView,     // a list in columns (the program loads the common controls)
+    StatusBar,    // the status line along the bottom; places itself
+};
+
+enum Anchor : unsigned { akLeft = 1u << 0, akTop = 1u << 1, akRight = 1u << 2, akBottom = 1u << 3 };
+constexpr unsigned akTopLeft = akLeft | akTop;
+
+enum ControlFlag : unsigned {
+    cfDefault = 1u << 0,      // the button that Enter clicks
+    cfCancel = 1u << 1,       // the button that Esc clicks
+    cfHidden = 1u << 2,
+    cfChecked = 1u << 3,
+    cfDisabled = 1u << 4,
+    cfTransparent = 1u << 5,  // a label whose background shows what lies below it
+    cfNoTabStop = 1u << 6,    // focusable only by mouse or accelerator
+    cfUnicode = 1u << 7,      // a Unicode window
+    cfWrap = 1u << 8,         // a label whose text wraps inside its bounds
+};
+
+enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
+
+// No tab order: the control never takes the focus (labels, images, bevels).
+constexpr int kNoTabOrder = -1;
+// No parent: the control lies on the window itself.
+constexpr int kNoParent = -1;
+
+struct ControlDesign {
+    ControlKind kind = ControlKind::Label;
+    const char* name = "";
+    int parent = kNoParent;  // the row of a group box that comes earlier
+    int left = 0, top = 0, width = 0, height = 0;  // design pixels (96 DPI), relative to the parent
+    unsigned anchors = akTopLeft;
+    const char* caption = "";
+    int tabOrder = kNoTabOrder;  // among the controls of the same parent
+    unsigned flags = 0;
+    TModalResult modalResult = mrNone;
+    const char* items = nullptr;  // combo items, separated by '\n'
+    DWORD style = 0;              // added to the kind's own style
+    DWORD exStyle = 0;
+};
+
+// Whether every parent of a design table is a group box that comes before
+// its controls; for the forms' static_asserts (the constructor checks again).
+constexpr bool ParentsHoldControls(std::span<const ControlDesign> controls) {
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const int parent = controls[i].parent;
+        if (parent == kNoParent) continue;
+        if (parent < 0 || static_cast<size_t>(parent) >= i) return false;
+        if (controls[static_cast<size_t>(parent)].kind != ControlKind::GroupBox) return false;
+    }
+    return true;
+}
+
+// Where a control goes when its parent changes size from `designed` to
+// `actual`, following its anchors (an edge anchored on both sides stretches,
+// an edge anchored only to the far side keeps its distance to it).
+RECT AnchoredBounds(const RECT& bounds, unsigned anchors, SIZE designed, SIZE actual) noexcept;
+
+// Design pixels (96 DPI) at `dpi`.
+constexpr int kDesignDpi = 96;
+int Scaled(int designPixels, int dpi) noexcept;
+RECT Scaled(const RECT& designPixels, int dpi) noexcept;
+SIZE Scaled(SIZE designPixels, int dpi) noexcept;
+
+// The kind's properties that its form needs.
+bool IsFocusable(ControlKind kind) noexcept;
+bool IsCombo(ControlKind kind) noexcept;
+bool IsCheckable(ControlKind kind) noexcept;
+
+// What one control's window is made with, besides its row.
+struct ControlWindow {
+    int id = 0;
+    RECT bounds{};              // in the parent's client area, pixels; a combo's closed box
+    std::string_view text;      // ANSI
+    DWORD state = WS_VISIBLE;   // WS_VISIBLE, WS_DISABLED, WS_TABSTOP, WS_GROUP as the control has them
+    int dpi = kDesignDpi;
+};
+
+// One control's window as a child of `parent`, with the font; throws
+// Exception when it cannot be made.
+HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& window, HFONT font);
+// Moves a control's window; a combo box keeps room for its open list.
+void MoveControl(HWND control, ControlKind kind, const RECT& bounds, int dpi) noexcept;
+
+// The controls of one window, made from its table; rows lie on the window
+// itself, in tab order, and are named by the table's enumeration. A button
+// with cfDefault has the ID IDOK and one with cfCancel IDCANCEL, so that
+// Enter and Esc reach them through the dialog manager.
+class TableControls {
+public:
+    TableControls(std::span<const ControlDesign> rows, SIZE designedClient) noexcept
+        : rows_(rows), designed_(designedClient) {}
+
+    void Create(HWND parent, HFONT font, int dpi);
+    // Every row placed for a client area of `actual` pixels; `designed`
+    // (design pixels) is the designed client size unless given.
+    void Place(SIZE actual, int dpi, std::optional<SIZE> designed = std::nullopt) const;
+    void SetFont(HFONT font) const noexcept;
+
+    template <class Row>
+    HWND operator[](Row row) const noexcept {
+        const auto index = static_cast<size_t>(row);
+        return index < windows_.size() ? windows_[index] : nullptr;
+    }
+    // The row of a control's ID, if it is one of the table's.
+    std::optional<size_t> RowOfId(int id) const noexcept;
+    int IdOf(size_t row) const noexcept;
+
+private:
+    std::span<const ControlDesign> rows_;
+    SIZE designed_;
+    std::vector<HWND> windows_;
+};
+
+// The font of message boxes, for `dpi` where Windows can say (the system's
+// own otherwise), which the tools' windows take.
+UniqueGdiObject MessageFont(int dpi = 0);
+
+// What a window shows (an edit's or a combo's typed text), in full.
+std::wstring TextOf(HWND control);
+
+// The object behind a window: its procedure hands it every message from the
+// window's creation on (WM_NCCREATE of a window created with the object as
+// its last argument; WM_INITDIALOG of a dialog created with it as its
+// parameter). An exception that a message handler throws goes no further:
+// Failed runs inside the one catch-all, where `throw;` gives the exception.
+class MessageHandler {
+public:
+    virtual LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    virtual void Failed(HWND window) noexcept = 0;
+
+protected:
+    ~MessageHandler() = default;
+};
+LRESULT CALLBACK BoundWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+INT_PTR CALLBACK BoundDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+// Registers a window class of this module whose windows use BoundWindowProc;
+// registering it again does no harm.
+void RegisterBoundClass(const wchar_t* className, HICON icon = nullptr, HICON smallIcon = nullptr);
+
+// For Failed: the exception's message in a box owned by the window.
+void ShowCurrentError(HWND window, const wchar_t* caption) noexcept;
+
+// The one loop of modal windows: the calling thread's messages until
+// `done()` says so, keys through the dialog manager of `window`. The owner
+// is disabled meanwhile and enabled again before this returns (before the
+// window goes, so that Windows activates the owner). A WM_QUIT ends the
+// loop and is posted again for the caller's own loop; returns false then.
+template <class Done>
+bool RunModal(HWND window, HWND owner, Done done);
+
+namespace detail {
+class OwnerDisabled {
+public:
+    explicit OwnerDisabled(HWND owner) noexcept;
+    ~OwnerDisabled();
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+private:
+    HWND owner_;
+    bool wasEnabled_;
+};
+// One message: false with the quit posted again when it is WM_QUIT.
+bool PumpOne(HWND window) noexcept;
+}  // namespace detail
+
+template <class Done>
+bool RunModal(HWND window, HWND owner, Done done) {
+    const detail::OwnerDisabled disabled(owner);
+    while (!done())
+        if (!detail::PumpOne(window)) return false;
+    return true;
+}
+
+}  // namespace rtl
