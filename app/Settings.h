@@ -50,4 +50,14 @@ namespace ownFolder {
 inline constexpr std::string_view kSection = "InstallToDirectory";
 }  // namespace ownFolder
 
+// [Outbox]: a desktop folder whose files the HotSync queues and, once they
+// are on the card, moves into its Sent folder (the rules are app/Outbox.h).
+// No section or an empty value: no outbox.
+namespace outbox {
+inline constexpr std::string_view kSection = "Outbox";
+inline constexpr std::string_view kFolder = "Folder";
+// Inside the outbox: where installed files go, and are never taken from.
+inline constexpr std::string_view kSentFolder = "Sent";
+}  // namespace outbox
+
 }  // namespace app::settings

@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "app/CardFolders.h"
+#include "app/Outbox.h"
+#include "app/QueueLock.h"
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
 #include "app/Settings.h"
@@ -28,6 +30,12 @@ namespace setup = settings::setup;
 namespace queue = settings::queue;
 namespace folders = settings::folders;
 namespace ownFolder = settings::ownFolder;
+namespace outboxKeys = settings::outbox;
+
+// A queue tool holds the queue for milliseconds; a HotSync that cannot
+// have it leaves the outbox's new files for the next one.
+constexpr uint32_t kOutboxLockWaitMs = 5000;
+constexpr uint32_t kLastPosition = 2147483647u;
 
 constexpr uint32_t FourCC(const char (&code)[5]) {
     return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
@@ -181,7 +189,9 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
         return;
     }
     FVolumeRef = volumes.front();
+    QueueOutbox(ini);
     InstallQueuedFiles();
+    MoveSentFiles();
 }
 
 // A stored directory that no card can take installs nothing (see
@@ -230,10 +240,89 @@ void TdmConduit::InstallQueuedFiles() {
         // folder entry that belongs to it. The queue key goes first: a
         // folder entry without its queue key is never applied, while a
         // queue key without its folder entry would send a file elsewhere.
-        if (InstallFile(*source, folder) && ini.DeleteKeyIfValue(queue::kSection, key, *source) &&
-            ini.ValueExists(ownFolder::kSection, key))
-            ini.DeleteKey(ownFolder::kSection, key);
+        if (!InstallFile(*source, folder) || !ini.DeleteKeyIfValue(queue::kSection, key, *source)) continue;
+        if (ini.ValueExists(ownFolder::kSection, key)) ini.DeleteKey(ownFolder::kSection, key);
+        if (!FOutboxFiles.empty()) FInstalled.push_back(*source);
     }
+}
+
+// Before the walk, the outbox's files that are not queued yet join the
+// queue as a queue tool would add them, all in one write of the settings
+// file; the walk then treats them as any queued file. A file that cannot go
+// is named in the log once and stays where it is.
+void TdmConduit::QueueOutbox(rtl::TIniFile& ini) {
+    FOutboxFiles.clear();
+    FInstalled.clear();
+    bool exact = true;
+    const std::optional<std::string> setting = ini.ReadValue(outboxKeys::kSection, outboxKeys::kFolder, exact);
+    FOutboxFolder = setting && exact ? outbox::FolderOf(*setting) : "";
+    if (!setting || setting->empty()) return;
+    if (FOutboxFolder.empty() || GetFileAttributesA(FOutboxFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        Palm->AddLogEntry("The outbox " + *setting + " was not found: no file was taken from it.", kiv::slWarning, false);
+        FOutboxFolder.clear();
+        return;
+    }
+    std::vector<outbox::OutboxFile> files = outbox::Scan(FOutboxFolder, FUserDirectory);
+    if (files.empty()) return;
+    std::optional<QueueLock> lock;
+    try {
+        lock.emplace(SettingsFile(), kOutboxLockWaitMs);
+    } catch (const rtl::Exception& e) {
+        Palm->AddLogEntry("No file of the outbox was queued: " + e.Message(), kiv::slWarning, false);
+        return;
+    }
+    {
+        std::set<std::string> queued;
+        uint32_t highest = 0;
+        for (const auto& [key, value] : ini.ReadSectionValues(queue::kSection))
+            if (const auto n = rules::QueuePosition(key)) {
+                highest = std::max(highest, *n);
+                queued.insert(rtl::FoldedInCodePage(value));
+            }
+        outbox::Plan(files, queued,
+                     [&](const std::string& name) { return outbox::TopFolderOf(ini, name, FCardDirectory); });
+        std::vector<rtl::IniChange> changes;
+        for (outbox::OutboxFile& file : files) {
+            if (file.problem.empty() && !file.queued && highest == kLastPosition)
+                file.problem = "the queue has reached its last key";
+            if (!file.problem.empty()) {
+                Palm->AddLogEntry(file.shown + " stays in the outbox: " + file.problem + ".", kiv::slWarning, false);
+                continue;
+            }
+            FOutboxFiles.insert(rtl::FoldedInCodePage(file.path));
+            if (file.queued) continue;
+            const std::string key = rules::QueueKey(++highest);
+            // A folder entry left from an earlier file of the number goes.
+            if (file.cardFolder || ini.ValueExists(ownFolder::kSection, key))
+                changes.push_back({std::string(ownFolder::kSection), key, file.cardFolder});
+            changes.push_back({std::string(queue::kSection), key, file.path});
+        }
+        if (changes.empty()) return;
+        try {
+            ini.WriteChanges(changes);
+        } catch (const rtl::EIniFileException&) {
+            Palm->AddLogEntry(SettingsFile() + " is read-only or in use: no file of the outbox was queued.",
+                              kiv::slWarning, false);
+        }
+    }
+}
+
+// After the walk, each outbox file that reached the card and left the queue
+// goes into Sent. One that cannot go stays, and is installed again by the
+// next HotSync: a file is never in Sent before its key has left the queue.
+void TdmConduit::MoveSentFiles() {
+    for (const std::string& source : FInstalled) {
+        if (!FOutboxFiles.count(rtl::FoldedInCodePage(source))) continue;
+        const std::optional<std::string> relative = outbox::Inside(FOutboxFolder, source);
+        if (!relative) continue;
+        const std::string problem = outbox::MoveToSent(FOutboxFolder, *relative);
+        if (!problem.empty())
+            Palm->AddLogEntry(*relative + " is on the card but stays in the outbox: it could not be moved into " +
+                                  std::string(outboxKeys::kSentFolder) + " (" + problem +
+                                  "). The next HotSync installs it again.",
+                              kiv::slWarning, false);
+    }
+    FInstalled.clear();
 }
 
 // The file's own folder, else its type's, else the setup directory. A

@@ -3,7 +3,9 @@
 // volume of the configured media type, and installs the queued files.
 #pragma once
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/memorycard.h"
 #include "conduit/kivPalmComp.h"
@@ -59,11 +61,18 @@ private:
     TCardFolder FolderOf(rtl::TIniFile& ini, const std::string& key, const std::string& source) const;
     void MakeDirectory(const TCardFolder& folder) const;
     void LogQueueCannotShrink();
+    void QueueOutbox(rtl::TIniFile& ini);
+    void MoveSentFiles();
 
     uint16_t FVolumeRef = 0;
     std::string FCardDirectory;
     bool FCardDirectoryUsable = true;
     std::string FUserDirectory;
+    // The outbox of this run: its folder, its files that may go (folded
+    // paths), and the sources the walk installed and took off the queue.
+    std::string FOutboxFolder;
+    std::set<std::string> FOutboxFiles;
+    std::vector<std::string> FInstalled;
 };
 
 // The one data module, while the library is started.

@@ -56,9 +56,16 @@ struct FileHandleTraits {
     static void Close(HANDLE h) noexcept { CloseHandle(h); }
 };
 
+struct FindHandleTraits {
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HANDLE h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(HANDLE h) noexcept { FindClose(h); }
+};
+
 using UniqueHModule = UniqueHandle<HMODULE, NullInvalidTraits<HMODULE, FreeLibrary>>;
 using UniqueHKey = UniqueHandle<HKEY, NullInvalidTraits<HKEY, RegCloseKey>>;
 using UniqueFile = UniqueHandle<HANDLE, FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;  // FindFirstFile's
 using UniqueKernelHandle = UniqueHandle<HANDLE, NullInvalidTraits<HANDLE, CloseHandle>>;
 using UniqueHWnd = UniqueHandle<HWND, NullInvalidTraits<HWND, DestroyWindow>>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, NullInvalidTraits<HGDIOBJ, DeleteObject>>;

@@ -2,7 +2,8 @@
 # The whole story on a stand-in Palm Desktop, without a handheld: lay out a
 # desktop, install Tolvane with its installer (silent), queue three books
 # with the queue tool, lose one of them, HotSync, and look at the log, the
-# card and the queue; then put the lost book back and HotSync again.
+# card and the queue; then put the lost book back and HotSync again; card
+# folders by type and per file; last, files saved into an outbox.
 # Usage: scripts/demo.sh BUILD_DIR   (the test build, e.g. build/test)
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
@@ -89,9 +90,23 @@ queue list Alice
 hotsync sync Alice || true
 card_tree
 
+step "10. An outbox: files saved into a folder reach the card at the next HotSync, no tool needed"
+say "   tolvane-queue outbox Alice --create $(win "$demo/Outbox")"
+queue outbox Alice --create "$(win "$demo/Outbox")"
+mkdir -p "$demo/Outbox/Palm/eBooks"
+printf 'A guide to the islands.\n' >"$demo/Outbox/Islands.pdb"
+printf 'A novel.\n' >"$demo/Outbox/Palm/eBooks/Novel.pdb"
+say "   A program saves Islands.pdb into the outbox and Novel.pdb into its folder Palm\\eBooks:"
+queue list Alice
+hotsync sync Alice || true
+card_tree
+say "   Both moved into the outbox's Sent folder, under the same paths:"
+(cd "$demo/Outbox" && find . -type f | sort | sed 's/^/     /')
+
 step "Done"
 say "   Two books arrived at the first HotSync, the missing one waited in the queue and arrived"
-say "   once it was back; music and a picture went each into its own card folder. Uninstall:"
+say "   once it was back; music and a picture went each into its own card folder; two files"
+say "   saved into Alice's outbox arrived and moved into its Sent folder. Uninstall:"
 say "   Tolvane-uninstall.exe in the Palm Desktop folder (or Add/Remove Programs); it unregisters"
 say "   the conduit and deletes every user's Tolvane folder."
 DEMO

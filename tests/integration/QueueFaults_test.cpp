@@ -279,27 +279,17 @@ TEST_F(Faults, AReadOnlySettingsFileInstallsNothingItCannotDequeue) {
 TEST_F(Faults, ASettingsFileHeldOpenByAnotherProcessIsLeftAlone) {
     const Queue queue = QueueFiles(3);
     const std::string before = ReadText(harness_.SettingsFile());
-    const std::string ready = "tolvane-hold-ready-" + std::to_string(GetCurrentProcessId());
-    const std::string stop = "tolvane-hold-stop-" + std::to_string(GetCurrentProcessId());
-    const HANDLE readyEvent = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
-    const HANDLE stopEvent = CreateEventA(nullptr, TRUE, FALSE, stop.c_str());
-    std::string command = "\"" + BinDir() + "hold_file.exe\" \"" + harness_.SettingsFile() + "\" " + ready + " " + stop;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION holder{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup, &holder));
-    ASSERT_EQ(WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
-    harness_.Desktop().ClearCallLog();
-    EXPECT_EQ(harness_.Sync(), 0);
-    // Unreadable, the file would read as all defaults and blame the card.
-    EXPECT_EQ(harness_.Log(), Lines{"[22 warning] " + harness_.SettingsFile() +
-                                    " is read-only or in use: no queued file was installed."});
-    for (const std::string& call : harness_.Desktop().CallLog())
-        EXPECT_NE(call.rfind("VFS", 0), 0u) << "a card call for a file that cannot be read: " << call;
-    SetEvent(stopEvent);
-    WaitForSingleObject(holder.hProcess, 30000);
-    for (HANDLE h : {holder.hProcess, holder.hThread, readyEvent, stopEvent}) CloseHandle(h);
+    {
+        testsupport::HeldFile holder(harness_.SettingsFile());
+        ASSERT_TRUE(holder.Held());
+        harness_.Desktop().ClearCallLog();
+        EXPECT_EQ(harness_.Sync(), 0);
+        // Unreadable, the file would read as all defaults and blame the card.
+        EXPECT_EQ(harness_.Log(), Lines{"[22 warning] " + harness_.SettingsFile() +
+                                        " is read-only or in use: no queued file was installed."});
+        for (const std::string& call : harness_.Desktop().CallLog())
+            EXPECT_NE(call.rfind("VFS", 0), 0u) << "a card call for a file that cannot be read: " << call;
+    }
     EXPECT_EQ(ReadText(harness_.SettingsFile()), before);
     EXPECT_EQ(harness_.QueueOutcome(queue, "/Palm/Launcher", false), "");
     EXPECT_EQ(harness_.Queue(), queue);
@@ -421,20 +411,25 @@ TEST(HotSyncPathFaults, AWrongValueLeavesTheQueueAsItWas) {
 
 namespace {
 
-// A short kill test: a small queue, ended at chosen VFS calls and at a few
-// random moments (make killtest runs the long one).
+// A short kill test: a small queue, and a small outbox, ended at chosen VFS
+// calls and at a few random moments (make killtest runs the long ones).
 TEST(KilledHotSyncs, NoQueuedFileIsLostWhereverTheProcessEnds) {
-    std::string command = "\"" + testsupport::BinDir() + "kill_test.exe\" run --files 24 --points 5 --random 3 --seed 7 --budget 90";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 110000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(code, 0u);
+    for (const char* mode : {"run", "outbox"}) {
+        SCOPED_TRACE(mode);
+        std::string command = "\"" + testsupport::BinDir() + "kill_test.exe\" " + mode +
+                              " --files 24 --points 5 --random 3 --seed 7 --budget 90";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(
+            CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        ASSERT_EQ(WaitForSingleObject(process.hProcess, 110000), WAIT_OBJECT_0);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(code, 0u);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/integration/ConduitHost.h"
+#include "tests/support/TestPaths.h"
 
 namespace testsupport {
 
@@ -63,6 +64,28 @@ WindowCloser::WindowCloser()
 WindowCloser::~WindowCloser() {
     stop_ = true;
     thread_.join();
+}
+
+HeldFile::HeldFile(const std::string& path) {
+    static unsigned count = 0;
+    const std::string name = "tolvane-hold-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(count++);
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-ready").c_str());
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-stop").c_str());
+    std::string command = "\"" + BinDir() + "hold_file.exe\" \"" + path + "\" " + name + "-ready " + name + "-stop";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process_))
+        return;
+    const HANDLE either[] = {ready_, process_.hProcess};
+    held_ = WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+HeldFile::~HeldFile() {
+    SetEvent(stop_);
+    if (process_.hProcess) WaitForSingleObject(process_.hProcess, 30000);
+    for (HANDLE h : {process_.hProcess, process_.hThread, ready_, stop_})
+        if (h) CloseHandle(h);
 }
 
 SyncHarness::SyncHarness(const std::string& prefix, desktop::LayoutOptions options)

@@ -38,6 +38,23 @@ private:
     std::thread thread_;
 };
 
+// Another program (hold_file) that holds a file open for reading and
+// writing without sharing it, as an editor, a backup tool or a program that
+// is still writing it may, until this object goes.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool Held() const noexcept { return held_; }
+
+private:
+    HANDLE ready_ = nullptr, stop_ = nullptr;
+    PROCESS_INFORMATION process_{};
+    bool held_ = false;
+};
+
 class SyncHarness {
 public:
     explicit SyncHarness(const std::string& prefix, desktop::LayoutOptions options = {});

@@ -1,4 +1,4 @@
-// kill_test run [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]
+// kill_test run|outbox [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]
 //   HotSyncs of N queued files (default 1000) in hotsync.exe, ended first at
 //   about P chosen points (default 40: the stand-in VFS library ends the
 //   process at its k-th call of an entry, for k across the queue; the first
@@ -12,10 +12,16 @@
 //   into /AUDIO, a third .jpg files each with its own folder below /DCIM,
 //   the rest .pdb files into the setup directory; a file found in any
 //   folder but its own counts as lost.
+//   With "outbox" the N files (default 200) are not queued but saved into
+//   the user's outbox, in its top and in two levels of folders: after every
+//   run each file lies either in the outbox or in its Sent folder, never in
+//   both or neither; one in Sent is complete in its card folder; every
+//   queued key names a file that is still in the outbox.
 //   Exit code 0 when no queued file was lost and no run crashed.
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +53,7 @@ struct Options {
     unsigned randomRuns = 20;
     unsigned seed = 1;
     unsigned budgetSeconds = 600;
+    bool outbox = false;
 };
 
 struct Tally {
@@ -59,6 +66,7 @@ public:
         : options_(options), harness_("kill", Layout()), random_(options.seed), start_(Clock::now()) {}
 
     int Run();
+    int RunOutbox();
 
 private:
     static desktop::LayoutOptions Layout() {
@@ -67,11 +75,15 @@ private:
         return layout;
     }
     bool OverBudget() const { return Clock::now() - start_ > std::chrono::seconds(options_.budgetSeconds); }
+    void Register();
     void Prepare();
     void QueueAll();
     DWORD Sync(std::optional<DWORD> killAfterMs);
     void Check(const Queue& before, const char* what);
     bool OnlyInItsFolder(const std::string& key, const std::string& source);
+    void PrepareOutbox();
+    void CheckOutbox(const char* what);
+    DWORD KilledRun(unsigned round, unsigned k);
 
     Options options_;
     SyncHarness harness_;
@@ -80,18 +92,24 @@ private:
     Queue all_;
     std::map<std::string, std::string> folders_;  // each key's card folder
     std::map<std::string, std::string> own_;      // [InstallToDirectory]
+    std::string outbox_;
+    std::map<std::string, std::string> outboxFiles_;  // path inside the outbox -> card path
     Tally tally_;
     double msPerFile_ = 20;
     double msStart_ = 1500;
 };
 
-void KillTest::Prepare() {
+void KillTest::Register() {
     const HMODULE conduit = LoadLibraryA(harness_.ConduitPath().c_str());
     if (!conduit) throw std::runtime_error("the conduit does not load");
     const auto reg = reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(conduit, "DllRegisterServer")));
     const HRESULT registered = reg();
     FreeLibrary(conduit);
     if (registered != S_OK) throw std::runtime_error("the conduit does not register");
+}
+
+void KillTest::Prepare() {
+    Register();
     std::uniform_int_distribution<int> size(1, 48 * 1024), byte(0, 255);
     for (unsigned i = 1; i <= options_.files; ++i) {
         std::string contents(static_cast<size_t>(size(random_)), '\0');
@@ -250,16 +268,136 @@ int KillTest::Run() {
     return tally_.lost == 0 && tally_.crashes == 0 && tally_.badReads == 0 ? 0 : 1;
 }
 
+// The outbox's files: a third at its top (to the setup directory), a third
+// in AUDIO, a third two levels down in Docs\Trip<n>.
+void KillTest::PrepareOutbox() {
+    Register();
+    outbox_ = harness_.Desktop().Folder() + "\\Outbox";
+    CreateDirectoryA((harness_.Desktop().Folder() + "\\Books").c_str(), nullptr);
+    for (const char* folder : {"", "\\AUDIO", "\\Docs", "\\Docs\\Trip0", "\\Docs\\Trip1"})
+        CreateDirectoryA((outbox_ + folder).c_str(), nullptr);
+    std::uniform_int_distribution<int> size(1, 48 * 1024), byte(0, 255);
+    for (unsigned i = 1; i <= options_.files; ++i) {
+        std::string contents(static_cast<size_t>(size(random_)), '\0');
+        for (char& c : contents) c = static_cast<char>(byte(random_));
+        const std::string n = std::to_string(i);
+        const std::string relative = i % 3 == 0 ? "o" + n + ".pdb"
+                                     : i % 3 == 1 ? "AUDIO\\o" + n + ".mp3"
+                                                  : "Docs\\Trip" + std::to_string(i % 2) + "\\o" + n + ".txt";
+        std::string card = "/" + relative;
+        for (char& c : card)
+            if (c == '\\') c = '/';
+        outboxFiles_[relative] = i % 3 == 0 ? "/Palm/Launcher" + card : card;
+        WriteText(outbox_ + "\\" + relative, contents);
+        WriteText(harness_.Desktop().Folder() + "\\Books\\" + n, contents);  // what the file must hold
+    }
+    harness_.Settings(SyncHarness::Setup() + "[Outbox]\r\nFolder=" + outbox_ + "\r\n");
+}
+
+void KillTest::CheckOutbox(const char* what) {
+    std::map<std::string, std::string> queued;  // folded source paths
+    for (const auto& [key, source] : harness_.Queue()) {
+        std::string folded = source;
+        for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        queued[folded] = key;
+    }
+    for (const auto& [relative, cardPath] : outboxFiles_) {
+        const std::string name = relative.substr(relative.find_last_of('\\') + 1);
+        const std::string number = name.substr(1, name.find('.') - 1);
+        const std::string contents = ReadText(harness_.Desktop().Folder() + "\\Books\\" + number);
+        const std::string inOutbox = outbox_ + "\\" + relative, inSent = outbox_ + "\\Sent\\" + relative;
+        const bool waiting = PathExists(inOutbox), sent = PathExists(inSent);
+        if (waiting == sent) {
+            ++tally_.lost;
+            std::printf("  %s: %s is %s\n", what, relative.c_str(), sent ? "in Sent and in the outbox" : "gone");
+            continue;
+        }
+        if (ReadText(sent ? inSent : inOutbox) != contents) {
+            ++tally_.lost;
+            std::printf("  %s: %s changed\n", what, relative.c_str());
+        }
+        const std::string card = harness_.Desktop().CardFile(1, cardPath);
+        if (sent && (!PathExists(card) || ReadText(card) != contents)) {
+            ++tally_.lost;
+            std::printf("  %s: %s is in Sent but not whole on the card\n", what, relative.c_str());
+        }
+    }
+    for (const auto& [source, key] : queued)
+        if (source.find("\\sent\\") != std::string::npos) {
+            ++tally_.badReads;
+            std::printf("  %s: %s names a file in Sent\n", what, key.c_str());
+        }
+    char value[256] = {};
+    GetPrivateProfileStringA("Setup", "MediaType", "", value, sizeof value, harness_.SettingsFile().c_str());
+    if (std::string(value) != "1935960423") ++tally_.badReads;
+}
+
+int KillTest::RunOutbox() {
+    PrepareOutbox();
+    std::printf("kill test: %u files in the outbox, seed %u\n", options_.files, options_.seed);
+    const char* entries[] = {"VFSFilePut", "VFSFileDelete", "VFSDirCreate", "VFSFilePut"};
+    const unsigned step = std::max(2u, options_.files / std::max(1u, options_.points));
+    const auto left = [&] {
+        unsigned count = 0;
+        for (const auto& [relative, card] : outboxFiles_) count += PathExists(outbox_ + "\\" + relative) ? 1 : 0;
+        return count;
+    };
+    unsigned k = 1, round = 0;
+    for (; left() > 0 && round < options_.points && !OverBudget(); ++round) {
+        harness_.Desktop().ClearSwitches();
+        harness_.Desktop().ExitAt(entries[round % 4], k);
+        const auto started = Clock::now();
+        const DWORD code = Sync(std::nullopt);
+        // The first run ends at the first copy: what starting costs.
+        if (round == 0) msStart_ = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+        if (code == kExitAtCode) ++tally_.killedAtPoints;
+        else if (code != 0) {
+            ++tally_.crashes;
+            std::printf("  a run ended with %lu\n", code);
+        }
+        CheckOutbox("chosen point");
+        k = round < 3 ? k + 1 : step / 2 + 2 + static_cast<unsigned>(random_() % step);
+    }
+    harness_.Desktop().ClearSwitches();
+    unsigned randomDone = 0;
+    for (; randomDone < options_.randomRuns && left() > 0 && !OverBudget(); ++randomDone) {
+        const double span = msStart_ + msPerFile_ * static_cast<double>(left()) * 1.2;
+        const DWORD code = Sync(static_cast<DWORD>(std::uniform_real_distribution<double>(0, span)(random_)));
+        if (code == kTerminatedCode) ++tally_.killedAtRandom;
+        else if (code != 0) {
+            ++tally_.crashes;
+            std::printf("  a run ended with %lu\n", code);
+        }
+        CheckOutbox("random moment");
+    }
+    std::printf("kill test: %u runs ended at chosen VFS calls, %u of %u at random moments\n", tally_.killedAtPoints,
+                tally_.killedAtRandom, randomDone);
+    if (Sync(std::nullopt) != 0) ++tally_.crashes;
+    CheckOutbox("clean run");
+    if (left() > 0 || !harness_.Queue().empty()) {
+        ++tally_.lost;
+        std::printf("  %u files stayed in the outbox after a clean run\n", left());
+    }
+    std::printf("kill test: %u runs, %u killed, %u outbox files lost, %u crashes, %u bad reads, %.0f s\n",
+                tally_.runs, tally_.killedAtPoints + tally_.killedAtRandom, tally_.lost, tally_.crashes,
+                tally_.badReads, std::chrono::duration<double>(Clock::now() - start_).count());
+    return tally_.lost == 0 && tally_.crashes == 0 && tally_.badReads == 0 ? 0 : 1;
+}
+
 unsigned Number(const char* text) { return static_cast<unsigned>(std::strtoul(text, nullptr, 10)); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "run") != 0) {
-        std::fprintf(stderr, "usage: kill_test run [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]\n");
+    if (argc < 2 || (std::strcmp(argv[1], "run") != 0 && std::strcmp(argv[1], "outbox") != 0)) {
+        std::fprintf(stderr, "usage: kill_test run|outbox [--files N] [--points P] [--random R] [--seed S] [--budget SECONDS]\n");
         return 2;
     }
     Options options;
+    if (std::strcmp(argv[1], "outbox") == 0) {
+        options.outbox = true;
+        options.files = 200;
+    }
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--files") options.files = std::max(1u, Number(argv[i + 1]));
@@ -269,7 +407,8 @@ int main(int argc, char** argv) {
         else if (flag == "--budget") options.budgetSeconds = Number(argv[i + 1]);
     }
     try {
-        const int code = KillTest(options).Run();
+        KillTest test(options);
+        const int code = options.outbox ? test.RunOutbox() : test.Run();
         std::fflush(stdout);
         return code;
     } catch (const std::exception& e) {

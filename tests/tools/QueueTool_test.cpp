@@ -90,6 +90,13 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         {{"folders", "Alice", "=/AUDIO"}, kRefused, "A file type is missing"},
         {{"folders", "Alice", "mp3"}, kRefused, "has no \"=\""},
         {{"folders", "Carol", "mp3=/AUDIO"}, kRefused, "No HotSync user is named \"Carol\""},
+        {{"outbox", "Alice", missing}, kRefused, "No such folder: " + missing + ". Add --create to make it."},
+        {{"outbox", "Alice", book}, kRefused, book + " is a file, not a folder."},
+        {{"outbox", "Alice", alice_}, kRefused, "holds or lies in Tolvane's own folder"},
+        {{"outbox", "Alice", "--create", alice_ + "\\Tolvane\\Out"}, kRefused, "The outbox was not changed."},
+        {{"outbox"}, kUsage, "usage:"},
+        {{"outbox", "Alice", "--off", missing}, kUsage, "usage:"},
+        {{"outbox", "Alice", "--create"}, kUsage, "usage:"},
         {{"folders"}, kUsage, "usage:"},
         {{"add", "Alice", "--to"}, kUsage, "usage:"},
         {{"add", "Alice"}, kUsage, "usage:"},
@@ -116,6 +123,53 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         EXPECT_FALSE(run.Says("holds \"?\"")) << run.output;
         EXPECT_EQ(Read(Settings()), before);
     }
+}
+
+// An outbox set with the tool: list says what the next HotSync takes from
+// it and what stays, the HotSync puts the files on the card and into Sent,
+// and --off leaves the folder as it is.
+TEST_F(QueueTool, AnOutboxIsSetListedSentAndSwitchedOff) {
+    const fs::path outbox = fs::path(desktop_.Folder()) / "Out" / "box";
+    ToolRun run = Queue({"outbox", "Alice", "--create", outbox.string()});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("The outbox of Alice is now " + outbox.string())) << run.output;
+    EXPECT_TRUE(fs::is_directory(outbox / "Sent"));
+    EXPECT_EQ(rtl::TIniFile(Settings()).ReadString("Outbox", "Folder", ""), outbox.string());
+    fs::create_directories(outbox / "AUDIO");
+    Write(outbox / "Atlas.pdb", "atlas");
+    Write(outbox / "AUDIO" / "Morning.mp3", "morning");
+    ASSERT_EQ(Queue({"add", "Alice", (outbox / "Atlas.pdb").string()}).exitCode, 0u);
+    const std::wstring greek = L"\u0391\u03b8\u03ae\u03bd\u03b1.pdb";  // no ANSI form on a Western Windows
+    rtl::UniqueFile(CreateFileW((outbox / greek).wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    run = Queue({"list", "Alice"});
+    EXPECT_TRUE(run.Says("DB1  /Palm/Launcher/Atlas.pdb  (5 bytes)  in /Palm/Launcher (default)  from " +
+                         (outbox / "Atlas.pdb").string() + "  (outbox)")) << run.output;
+    EXPECT_TRUE(run.Says("the next HotSync queues and copies 1 file, then moves each into its Sent folder")) << run.output;
+    EXPECT_TRUE(run.Says("  outbox  /AUDIO/Morning.mp3  (7 bytes)  from " + (outbox / "AUDIO" / "Morning.mp3").string()))
+        << run.output;
+    EXPECT_TRUE(run.Says(L"Staying in the outbox for now:")) << run.output;
+    // A pipe takes the console's code page, which lacks the name's letters.
+    EXPECT_TRUE(run.Says(".pdb: its name has characters that the Palm Desktop cannot take")) << run.output;
+
+    ASSERT_EQ(RunTool(Registrar(), {"install", Conduit()}).exitCode, 0u);
+    desktop_.SetSyncUser(std::nullopt);
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/Atlas.pdb")), "atlas");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/AUDIO/Morning.mp3")), "morning");
+    EXPECT_EQ(Read(outbox / "Sent" / "AUDIO" / "Morning.mp3"), "morning");
+    EXPECT_EQ(Read(outbox / "Sent" / "Atlas.pdb"), "atlas");
+    run = Queue({"outbox", "Alice"});
+    EXPECT_TRUE(run.Says("The outbox of Alice is " + outbox.string() + ".")) << run.output;
+    EXPECT_TRUE(run.Says("no new file for the next HotSync")) << run.output;
+
+    run = Queue({"outbox", "Alice", "--off"});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("Alice has no outbox now; the files in " + outbox.string() + " stay where they are."))
+        << run.output;
+    EXPECT_FALSE(rtl::TIniFile(Settings()).ValueExists("Outbox", "Folder"));
+    EXPECT_TRUE(fs::exists(outbox / greek));
+    EXPECT_TRUE(Queue({"list", "Alice"}).Says("The queue is empty: the next HotSync installs nothing."));
 }
 
 // A batch is judged file by file: the good files are queued even though

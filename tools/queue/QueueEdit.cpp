@@ -92,6 +92,11 @@ void QueueEdit::SetTypeFolder(const std::string& type, const std::string& cardDi
                         cardDirectory.empty() ? std::nullopt : std::optional<std::string>(cardDirectory)});
 }
 
+void QueueEdit::SetOutboxFolder(const std::string& folder) {
+    changes_.push_back({std::string(app::settings::outbox::kSection), std::string(app::settings::outbox::kFolder),
+                        folder.empty() ? std::nullopt : std::optional<std::string>(folder)});
+}
+
 bool QueueEdit::Remove(std::string_view key) {
     const auto found = byKey_.find(rtl::FoldAscii(key));
     if (found == byKey_.end()) return false;

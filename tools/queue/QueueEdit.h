@@ -6,7 +6,7 @@
 //   for (...) if (!edit.KeyOf(path)) edit.Add(path, folder);
 //   edit.Commit();                                         // one write
 //
-// - The queue lock (QueueLock.h) is held from the read to the write, so two
+// - The queue lock (app/QueueLock.h) is held from the read to the write, so two
 //   programs never choose one key; a HotSync needs no lock (it only deletes).
 // - The settings file is read once, when the edit begins, and written once,
 //   by Commit, with every change in it (rtl::TIniFile::WriteChanges): a
@@ -27,9 +27,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/QueueLock.h"
 #include "rtl/IniFiles.h"
 #include "tools/queue/QueueFile.h"
-#include "tools/queue/QueueLock.h"
 
 namespace queuetool {
 
@@ -60,6 +60,8 @@ public:
     void SetOwnFolder(const std::string& key, const std::optional<std::string>& cardDirectory);
     // Sets the card folder of a file type ([Folders]); "" removes the rule.
     void SetTypeFolder(const std::string& type, const std::string& cardDirectory);
+    // Sets the outbox folder ([Outbox]); "" switches the outbox off.
+    void SetOutboxFolder(const std::string& folder);
     // Takes an entry off the queue: every line of its key, and its own
     // folder. False when no such key is queued.
     bool Remove(std::string_view key);
@@ -77,7 +79,7 @@ public:
 private:
     std::string fileName_;
     NewSettings settings_;
-    QueueLock lock_;
+    app::QueueLock lock_;
     rtl::TIniFile ini_;
     std::optional<rtl::TIniFile::OneLook> look_;
     bool created_ = false;  // the file did not exist: Commit writes the setup too

@@ -15,7 +15,6 @@
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/QueueEdit.h"
-#include "tools/queue/QueueLock.h"
 #include "tools/queue/SourcePath.h"
 
 namespace queuetool {
@@ -284,6 +283,11 @@ std::vector<TypeFolder> QueueFile::TypeFolders() {
     for (const std::string& type : ini.ReadSection(folders::kSection))
         rules.emplace_back(type, ini.ReadString(folders::kSection, type, ""));
     return rules;
+}
+
+std::string QueueFile::Value(std::string_view section, std::string_view key) {
+    rtl::TIniFile ini(fileName_);
+    return ini.ReadString(section, key, "");
 }
 
 void QueueFile::SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings) {

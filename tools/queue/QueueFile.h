@@ -140,6 +140,9 @@ public:
     // A settings file that they create starts as Add's does.
     void SetTypeFolders(const std::vector<TypeFolder>& changes, const NewSettings& settings);
 
+    // The value of a key, or "" when it has none.
+    std::string Value(std::string_view section, std::string_view key);
+
 private:
     std::string fileName_;
 };

@@ -5,6 +5,7 @@
 //   tolvane-queue list [USER]                   preview the next HotSync
 //   tolvane-queue remove USER KEY...            take entries (DB<n>) off the queue
 //   tolvane-queue folders USER [TYPE=DIR]...    show or change the card folders by type
+//   tolvane-queue outbox USER [FOLDER | --create FOLDER | --off]   show, set or switch off the outbox
 //
 // USER is a HotSync user name or folder; "-" (or none, for list) is the only
 // user or the first. --notify also shows the outcome in a message box (for
@@ -30,6 +31,7 @@
 #include "rtl/SysUtils.h"
 #include "rtl/Text.h"
 #include "tools/queue/DesktopUsers.h"
+#include "tools/queue/OutboxView.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 #include "tools/start/DllSearch.h"
@@ -46,6 +48,9 @@ constexpr const wchar_t* kUsageText =
     L"       tolvane-queue remove USER KEY...           take entries (DB1, DB2, ...) off the queue\n"
     L"       tolvane-queue folders USER [TYPE=DIR]...   show or set the card folder of a file type\n"
     L"                                                  (mp3=/AUDIO; mp3= removes the rule)\n"
+    L"       tolvane-queue outbox USER [FOLDER | --create FOLDER | --off]\n"
+    L"                                                  show, set or switch off the user's outbox: files\n"
+    L"                                                  saved there go to the card at the next HotSync\n"
     L"--to DIR puts the files into the card folder DIR instead of their type's or the default.\n"
     L"USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
     L"Option --notify also shows the outcome in a message box.\n";
@@ -61,6 +66,8 @@ struct Invocation {
     std::vector<std::wstring> args;
     std::optional<std::wstring> to;  // add --to DIR
     bool notify = false;
+    bool create = false;  // outbox --create
+    bool off = false;     // outbox --off
     bool usage = false;  // an option without its value
 };
 
@@ -76,6 +83,10 @@ Invocation Parse(int argc, wchar_t** argv) {
             call.to = argv[++i];
         else if (arg == L"--to")
             call.usage = true;
+        else if (arg == L"--create")
+            call.create = true;
+        else if (arg == L"--off")
+            call.off = true;
         else if (call.command.empty())
             call.command = arg;
         else
@@ -165,6 +176,36 @@ void PrintStateNotes(const Preview& preview, const DesktopUser& user, Report& re
                       L"Choose the card in the conduit's settings.\n";
 }
 
+// The outbox's files that the next HotSync will queue, and those that stay.
+void PrintOutbox(const OutboxView& view, Report& report) {
+    if (view.folder.empty()) return;
+    if (view.missing) {
+        report.out << L"warning: The outbox " << W(view.folder) << L" is missing: the HotSync takes no file from it.\n";
+        return;
+    }
+    std::wostringstream going, staying;
+    size_t goes = 0;
+    for (const app::outbox::OutboxFile& file : view.files) {
+        if (file.queued) continue;
+        if (!file.problem.empty()) {
+            staying << L"  " << file.relative << L": " << W(file.problem) << L".\n";
+            continue;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        const std::wstring path = rtl::WideFromAnsi(file.path);
+        const bool sized = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        going << L"  outbox  " << W(file.cardPath) << L"  ("
+              << (sized ? std::to_wstring((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) + L" bytes" : L"-")
+              << L")  from " << path << L"\n";
+        ++goes;
+    }
+    report.out << L"Outbox " << W(view.folder) << L": ";
+    if (goes == 0) report.out << L"no new file for the next HotSync.\n";
+    else report.out << L"the next HotSync queues and copies " << goes << (goes == 1 ? L" file" : L" files")
+                    << L", then moves each into its Sent folder:\n" << going.str();
+    if (!staying.str().empty()) report.out << L"Staying in the outbox for now:\n" << staying.str();
+}
+
 int List(const Invocation& call, Report& report) {
     if (call.args.size() > 1) return kUsage;
     const PalmDesktop desktop;
@@ -173,10 +214,13 @@ int List(const Invocation& call, Report& report) {
     QueueFile queue(SettingsFileOf(*user));
     queue.CheckAccess(false);
     const Preview preview = queue.MakePreview();
+    const OutboxView outbox = ViewOutbox(queue, *user);
     report.out << L"Queue of " << W(user->name) << L" in " << W(queue.FileName()) << L"\n";
     PrintStateNotes(preview, *user, report);
     if (preview.entries.empty()) {
-        report.out << L"The queue is empty: the next HotSync installs nothing.\n";
+        report.out << L"The queue is empty" << (outbox.folder.empty() ? L": the next HotSync installs nothing." : L".")
+                   << L"\n";
+        PrintOutbox(outbox, report);
         return kOk;
     }
     // A HotSync that installs nothing copies nothing: the note above said why.
@@ -191,7 +235,8 @@ int List(const Invocation& call, Report& report) {
     for (const PreviewEntry& line : preview.entries) {
         report.out << L"  " << W(line.entry.key) << L"  " << W(line.cardPath) << L"  (" << SizeText(line.size)
                    << L")  in " << W(line.cardDirectory) << L" (" << app::rules::FolderSourceName(line.folderSource)
-                   << L")  from " << W(line.entry.source) << L"\n";
+                   << L")  from " << W(line.entry.source) << (FromOutbox(outbox, line.entry.source) ? L"  (outbox)" : L"")
+                   << L"\n";
         for (const std::string& warning : line.warnings) report.out << L"      warning: " << W(warning) << L"\n";
         if (line.size) total += *line.size;
         if (!line.warnings.empty()) ++warned;
@@ -199,6 +244,46 @@ int List(const Invocation& call, Report& report) {
     report.out << preview.entries.size() << L" queued, " << total << L" bytes";
     if (warned) report.out << L"; " << warned << L" with warnings";
     report.out << L".\n";
+    PrintOutbox(outbox, report);
+    return kOk;
+}
+
+// Shows, sets or switches off the user's outbox.
+int Outbox(const Invocation& call, Report& report) {
+    if (call.args.empty() || call.args.size() > 2 || (call.off && (call.create || call.args.size() > 1)) ||
+        (call.create && call.args.size() < 2))
+        return kUsage;
+    const PalmDesktop desktop;
+    const DesktopUser* user = User(desktop, call.args[0], report);
+    if (!user) return kRefused;
+    QueueFile queue(SettingsFileOf(*user));
+    queue.CheckAccess(call.off || call.args.size() > 1);
+    const std::wstring name = W(user->name);
+    if (call.off) {
+        const OutboxView before = ViewOutbox(queue, *user);
+        SetOutbox(queue, *user, "");
+        report.out << name << L" has no outbox now";
+        if (!before.folder.empty()) report.out << L"; the files in " << W(before.folder) << L" stay where they are";
+        report.out << L".\n";
+        return kOk;
+    }
+    if (call.args.size() > 1) {
+        const OutboxChoice choice = ChooseOutbox(call.args[1], *user, call.create);
+        if (!choice.folder) {
+            report.err << choice.refusal << L"\nThe outbox was not changed.\n";
+            return kRefused;
+        }
+        SetOutbox(queue, *user, *choice.folder);
+        report.out << L"The outbox of " << name << L" is now " << W(*choice.folder) << L": files saved there go to "
+                   << L"the card at the next HotSync, then move into " << W(*choice.folder) << L"\\Sent.\n";
+    }
+    const OutboxView view = ViewOutbox(queue, *user);
+    if (view.folder.empty()) {
+        report.out << name << L" has no outbox. Set one with: tolvane-queue outbox " << name << L" FOLDER\n";
+        return kOk;
+    }
+    if (call.args.size() == 1) report.out << L"The outbox of " << name << L" is " << W(view.folder) << L".\n";
+    PrintOutbox(view, report);
     return kOk;
 }
 
@@ -296,7 +381,8 @@ struct Command {
     const wchar_t* name;
     int (*run)(const Invocation&, Report&);
 };
-constexpr Command kCommands[] = {{L"add", &Add}, {L"list", &List}, {L"remove", &Remove}, {L"folders", &Folders}};
+constexpr Command kCommands[] = {
+    {L"add", &Add}, {L"list", &List}, {L"remove", &Remove}, {L"folders", &Folders}, {L"outbox", &Outbox}};
 
 int Run(const Invocation& call, Report& report) {
     if (call.usage) {

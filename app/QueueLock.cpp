@@ -1,4 +1,4 @@
-#include "tools/queue/QueueLock.h"
+#include "app/QueueLock.h"
 
 #include <windows.h>
 
@@ -9,11 +9,9 @@
 #include "rtl/SysUtils.h"
 #include "rtl/Text.h"
 
-namespace queuetool {
+namespace app {
 
 namespace {
-
-constexpr DWORD kWaitMilliseconds = 60000;
 
 // FNV-1a over the folded full path: mutex names may not hold "\" and are
 // limited in length, paths are neither.
@@ -35,16 +33,16 @@ std::string QueueLock::MutexName(const std::string& settingsFile) {
     return std::string("Tolvane.queue.") + hex;
 }
 
-QueueLock::QueueLock(const std::string& settingsFile)
+QueueLock::QueueLock(const std::string& settingsFile, uint32_t waitMs)
     : mutex_(CreateMutexA(nullptr, FALSE, MutexName(settingsFile).c_str())) {
     if (!mutex_) throw rtl::Exception(rtl::Format("Cannot create the queue lock (error %lu).", GetLastError()));
     // An abandoned mutex (a tool that was killed) is ours all the same: the
     // settings file is whole whatever moment that tool died at.
-    const DWORD result = WaitForSingleObject(mutex_.get(), kWaitMilliseconds);
+    const DWORD result = WaitForSingleObject(mutex_.get(), waitMs);
     if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
         mutex_.reset();
         throw rtl::Exception("Another program has held the queue of " + settingsFile +
-                             " for a minute; try again when it has finished.");
+                             (waitMs >= kToolWaitMs ? " for a minute" : "") + "; try again when it has finished.");
     }
 }
 
@@ -52,4 +50,4 @@ QueueLock::~QueueLock() {
     if (mutex_) ReleaseMutex(mutex_.get());
 }
 
-}  // namespace queuetool
+}  // namespace app

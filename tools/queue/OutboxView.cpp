@@ -1,0 +1,91 @@
+#include "tools/queue/OutboxView.h"
+
+#include <windows.h>
+
+#include <set>
+
+#include "app/PathRules.h"
+#include "app/Settings.h"
+#include "rtl/AnsiText.h"
+#include "rtl/Classes.h"
+#include "rtl/IniFiles.h"
+#include "rtl/Paths.h"
+#include "tools/queue/QueueEdit.h"
+#include "tools/queue/SourcePath.h"
+
+namespace queuetool {
+
+namespace {
+
+namespace outboxKeys = app::settings::outbox;
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Each missing level, parent first; false when one cannot be made.
+bool MakeFolders(const std::wstring& folder) {
+    if (folder.empty() || IsFolder(folder)) return true;
+    const size_t parent = folder.find_last_of(L"\\/");
+    if (parent != std::wstring::npos && parent > 2 && !MakeFolders(folder.substr(0, parent))) return false;
+    return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool Holds(const std::string& folder, const std::string& inner) {
+    const std::string prefix = rtl::IncludeTrailingBackslash(folder);
+    return rtl::SameTextInCodePage(rtl::IncludeTrailingBackslash(inner).substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
+OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user) {
+    OutboxView view;
+    view.folder = app::outbox::FolderOf(queue.Value(outboxKeys::kSection, outboxKeys::kFolder));
+    if (view.folder.empty()) return view;
+    view.missing = GetFileAttributesA(view.folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    view.files = app::outbox::Scan(view.folder, user.conduitFolder);
+    std::set<std::string> queued;
+    for (const QueueEntry& entry : queue.Entries()) queued.insert(rtl::FoldedInCodePage(entry.source));
+    const std::string setupDirectory = queue.Setup().cardDirectory;
+    rtl::TIniFile ini(queue.FileName());
+    app::outbox::Plan(view.files, queued, [&](const std::string& name) {
+        return app::outbox::TopFolderOf(ini, name, setupDirectory);
+    });
+    return view;
+}
+
+bool FromOutbox(const OutboxView& view, const std::string& source) {
+    return app::outbox::Inside(view.folder, source).has_value();
+}
+
+OutboxChoice ChooseOutbox(const std::wstring& given, const DesktopUser& user, bool create) {
+    std::wstring full = JudgeSource(given).shown;
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+    const std::optional<std::string> ansi = rtl::AnsiFromWide(full);
+    if (!ansi)
+        return {std::nullopt, L"The folder " + full + L" has characters that the Palm Desktop cannot take on this "
+                              L"Windows (code page " + std::to_wstring(GetACP()) +
+                              L"): choose a folder whose path has letters of that code page only."};
+    const std::string conduitFolder = rtl::FullPathName(user.conduitFolder);
+    if (Holds(*ansi, conduitFolder) || Holds(conduitFolder, *ansi))
+        return {std::nullopt, L"The folder " + full + L" is, holds or lies in Tolvane's own folder " +
+                                  rtl::WideFromAnsi(conduitFolder) + L", whose files are no files for the card."};
+    if (create && !MakeFolders(full))
+        return {std::nullopt, L"The folder " + full + L" cannot be made; choose another one."};
+    if (!IsFolder(full))
+        return {std::nullopt, GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES
+                                  ? L"No such folder: " + full + L". Add --create to make it."
+                                  : full + L" is a file, not a folder."};
+    // Made now, so that the user sees where sent files will go.
+    CreateDirectoryW((full + L"\\" + rtl::WideFromAnsi(outboxKeys::kSentFolder)).c_str(), nullptr);
+    return {app::outbox::FolderOf(*ansi), {}};
+}
+
+void SetOutbox(QueueFile& queue, const DesktopUser& user, const std::string& folder) {
+    QueueEdit edit(queue.FileName(), NewSettings{user.firstSlotMediaType});
+    edit.SetOutboxFolder(folder);
+    edit.Commit();
+}
+
+}  // namespace queuetool
