@@ -67,9 +67,9 @@ CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
     // text, the queue tool for another setting.
     if (typed.empty()) return {"", "The card directory is empty."};
     if (typed.front() != '/') return Refused(typed, "does not start with \"/\"");
+    if (typed == kCardRoot) return {std::string(kCardRoot), ""};
     std::string_view directory = typed;
-    if (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
-    if (directory == "/") return Refused(typed, "is the card's root: choose a folder on the card");
+    if (directory.back() == '/') directory.remove_suffix(1);
     for (std::string_view rest = directory.substr(1);;) {
         const size_t slash = rest.find('/');
         const std::string problem = SegmentProblem(rest.substr(0, slash));
@@ -78,6 +78,16 @@ CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
         rest.remove_prefix(slash + 1);
     }
     return {std::string(directory), ""};
+}
+
+CardDirectoryCheck CheckSetupDirectory(std::string_view stored) {
+    return CheckCardDirectory(stored.empty() ? kCardRoot : stored);
+}
+
+std::string CardPath(std::string_view directory, std::string_view name) {
+    std::string path(directory);
+    if (path != kCardRoot) path += '/';
+    return path.append(name);
 }
 
 std::string ConduitFolder(std::string_view pathName, std::string_view folderName) {

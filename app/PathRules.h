@@ -24,15 +24,25 @@ std::string CardName(std::string_view source);
 // Whether a card file name may be copied at all: not empty, "." or "..".
 bool InstallableName(std::string_view name);
 
+// The card's root directory.
+inline constexpr std::string_view kCardRoot = "/";
+
 // A card directory as typed: either the directory to use (a final "/"
-// dropped) or, when no card can take it, a sentence naming what is wrong.
-// Its length is not judged: the card itself reports a path too long.
+// dropped; "/" itself is the card's root) or, when no card can take it, a
+// sentence naming what is wrong. Its length is not judged: the card itself
+// reports a path too long.
 struct CardDirectoryCheck {
     std::string directory;  // empty when there is a problem
     std::string problem;    // empty when the directory can be used
     bool Usable() const noexcept { return problem.empty(); }
 };
 CardDirectoryCheck CheckCardDirectory(std::string_view typed);
+// The same for a [Setup] Directory as stored: an empty one, which files
+// written by other programs may hold, means the card's root too.
+CardDirectoryCheck CheckSetupDirectory(std::string_view stored);
+
+// The card path of a file named `name` in a usable card directory.
+std::string CardPath(std::string_view directory, std::string_view name);
 
 // The user's conduit folder for the folder that the host names, ending in
 // "\". A final "dir" folder means the user's own folder; a folder whose

@@ -197,7 +197,7 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
 // A stored directory that no card can take installs nothing (see
 // InstallFile); one with a final "/" is used without it.
 void TdmConduit::UseCardDirectory(const std::string& stored) {
-    const rules::CardDirectoryCheck check = rules::CheckCardDirectory(stored);
+    const rules::CardDirectoryCheck check = rules::CheckSetupDirectory(stored);
     FCardDirectory = check.Usable() ? check.directory : stored;
     FCardDirectoryUsable = check.Usable();
 }
@@ -344,6 +344,7 @@ TCardFolder TdmConduit::FolderOf(rtl::TIniFile& ini, const std::string& key, con
 // The setup directory keeps its single call; a folder from the sections may
 // be deeper than any that exists, and a card makes one level at a time.
 void TdmConduit::MakeDirectory(const TCardFolder& folder) const {
+    if (folder.directory == rules::kCardRoot) return;  // every card has its root
     if (!folder.levelByLevel) {
         palm::VFSDirCreate(FVolumeRef, folder.directory.c_str());
         return;
@@ -365,7 +366,7 @@ bool TdmConduit::InstallFile(const std::string& source, const TCardFolder& folde
     if (!folder.usable || !rules::InstallableName(name)) return RefuseFile(name, folder.directory);
     Palm->ShowStatus("Installing " + name + " to " + folder.directory);
     MakeDirectory(folder);
-    const std::string target = folder.directory + "/" + name;
+    const std::string target = rules::CardPath(folder.directory, name);
     // Without a readable source the card's older copy is the best one left:
     // a file held by another program or closed to the user keeps it too.
     if (rtl::OpenableForReading(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());

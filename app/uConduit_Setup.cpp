@@ -206,7 +206,8 @@ bool TfConduit_Setup::AcceptDirectory() {
     }
     rtl::MessageDlg(check.problem +
                         "\n\nType a directory that starts with \"/\" and separates its folders with \"/\", such as "
-                        "/Palm/Launcher, or choose one from the list. Nothing has been saved yet.",
+                        "/Palm/Launcher (\"/\" alone is the card's root), or choose one from the list. Nothing has been "
+                    "saved yet.",
                     kMessageCaption, MB_OK | MB_ICONWARNING);
     // The refused text, selected: typing replaces it, an arrow key edits it.
     if (const HWND box = cbDestination.Handle()) {

@@ -222,6 +222,7 @@ std::string CheckCardDirectory(std::string_view typed) {
     if (!check.Usable()) return check.directory.empty() ? "" : "a refused card directory still names a directory";
     const std::string& dir = check.directory;
     if (dir != typed && dir + "/" != typed) return "a card directory changed more than its final \"/\"";
+    if (dir == app::rules::kCardRoot) return typed == dir ? "" : "only \"/\" itself is the card's root";
     if (dir.size() < 2 || dir.front() != '/' || dir.back() == '/') return "a card directory is not \"/\" and folders";
     if (dir.find("//") != std::string::npos) return "a card directory holds an empty folder name";
     for (const unsigned char c : dir)
@@ -244,6 +245,8 @@ std::string CheckCardFolder(std::string_view text) {
         return "a file type is not the end of its name after a dot";
     const auto check = app::rules::CheckCardDirectory(text);
     if (!check.Usable()) return "";
+    if (check.directory == app::rules::kCardRoot)
+        return app::rules::DirectoryLevels(check.directory).empty() ? "" : "the card's root is made as a level";
     const std::vector<std::string> levels = app::rules::DirectoryLevels(check.directory);
     if (levels.empty() || levels.back() != check.directory) return "the last level is not the card folder";
     for (size_t i = 0; i < levels.size(); ++i) {

@@ -269,6 +269,27 @@ TEST_F(HotSyncRun, CardFoldersByTypeAndPerFile) {
     EXPECT_EQ(ReadText(settings_), setup + folders + "[InstallToSlot]\r\n[InstallToDirectory]\r\nDB7=/Stale\r\n");
 }
 
+// Stored files may name the card's root, by an empty Directory or by "/";
+// the log and the progress line name it "/", and no card path holds "//".
+TEST_F(HotSyncRun, TheCardsRootIsACardDirectory) {
+    for (const char* directory : {"", "/"}) {
+        SCOPED_TRACE(std::string("Directory=") + directory);
+        const std::string book = Source("book.pdb"), song = Source("song.mp3");
+        Settings(std::string("[Setup]\r\nMediaType=1935960423\r\nDirectory=") + directory +
+                 "\r\n[Folders]\r\nmp3=/\r\n[InstallToSlot]\r\nDB1=" + book + "\r\nDB2=" + song + "\r\n");
+        g_progress.clear();
+        EXPECT_EQ(Sync(), 0);
+        EXPECT_EQ(Log(), (Lines{"[-1 text] book.pdb installed to /", "[-1 text] song.mp3 installed to /"}));
+        ASSERT_EQ(g_progress.size(), 2u);
+        EXPECT_EQ(g_progress[0].text, "Installing book.pdb to /");
+        EXPECT_EQ(g_progress[1].text, "Installing song.mp3 to /");
+        for (const std::string& call : VfsCalls()) EXPECT_EQ(call.find("//"), std::string::npos) << call;
+        EXPECT_EQ(ReadText(card_ + "\\book.pdb"), "contents of book.pdb");
+        EXPECT_EQ(ReadText(card_ + "\\song.mp3"), "contents of song.mp3");
+        EXPECT_TRUE(SystemQueue().empty());
+    }
+}
+
 // A folder that no card can take keeps its file queued, with its entry,
 // and asks nothing of the card; the other files are installed.
 TEST_F(HotSyncRun, AFolderNoCardCanTakeKeepsItsFileQueued) {

@@ -451,7 +451,10 @@ TEST_F(QueueTool, CardFoldersByTypeAndPerAdd) {
     ASSERT_EQ(Queue({"add", "Alice", Book("song.mp3", "la"), Book("book.pdb", "pdb")}).exitCode, 0u);
     run = Queue({"add", "--to", "/Photos/Trip/", "Alice", Book("pic.jpg", "jpg")});
     EXPECT_EQ(run.exitCode, 0u) << run.output;
+    run = Queue({"add", "--to", "/", "Alice", Book("root.pdb", "r")});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
     run = Queue({"list", "Alice"});
+    EXPECT_TRUE(run.Says("DB4  /root.pdb  (1 bytes)  in / (own)")) << run.output;
     EXPECT_TRUE(run.Says("DB1  /AUDIO/song.mp3  (2 bytes)  in /AUDIO (by type)")) << run.output;
     EXPECT_TRUE(run.Says("DB2  /Palm/Launcher/book.pdb  (3 bytes)  in /Palm/Launcher (default)")) << run.output;
     EXPECT_TRUE(run.Says("DB3  /Photos/Trip/pic.jpg  (3 bytes)  in /Photos/Trip (own)")) << run.output;
@@ -467,6 +470,7 @@ TEST_F(QueueTool, CardFoldersByTypeAndPerAdd) {
     EXPECT_EQ(Read(desktop_.CardFile(1, "/AUDIO/song.mp3")), "la");
     EXPECT_EQ(Read(desktop_.CardFile(1, "/Palm/Launcher/book.pdb")), "pdb");
     EXPECT_EQ(Read(desktop_.CardFile(1, "/Photos/Trip/pic.jpg")), "jpg");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/root.pdb")), "r");
     EXPECT_FALSE(rtl::TIniFile(Settings()).ValueExists("InstallToDirectory", "DB3"));
 
     // A folder entry that outlived its file never reaches the next file of

@@ -98,14 +98,14 @@ TEST(DataModule, TheCardDirectoryRule) {
         {"/Palm/My Books.v2/x", "/Palm/My Books.v2/x", ""},
         {"/Palm/\xe9t\xe9", "/Palm/\xe9t\xe9", ""},
         {"", "", "is empty"},
-        {"/", "", "root"},
+        {"/", "/", ""},
         {"Palm/Launcher", "", "does not start with \"/\""},
         {" /Palm", "", "does not start with \"/\""},
         {"\\Palm\\Launcher", "", "does not start with \"/\""},
         {"/Palm\\Launcher", "", "holds \"\\\""},
         {"/Palm//Launcher", "", "empty folder name"},
         {"/Palm/Launcher//", "", "empty folder name"},
-        {"//", "", "root"},
+        {"//", "", "empty folder name"},
         {"/Palm/../Launcher", "", "\"..\""},
         {"/./Palm", "", "\".\""},
         {"/Palm/..", "", "\"..\""},
@@ -130,6 +130,15 @@ TEST(DataModule, TheCardDirectoryRule) {
             }
         }
     }
+}
+
+// What other programs store: an empty directory is the card's root, as "/" is.
+TEST(DataModule, AStoredEmptyDirectoryIsTheCardsRoot) {
+    EXPECT_EQ(app::rules::CheckSetupDirectory("").directory, "/");
+    EXPECT_EQ(app::rules::CheckSetupDirectory("/").directory, "/");
+    EXPECT_EQ(app::rules::CheckSetupDirectory("/Palm/").directory, "/Palm");
+    EXPECT_FALSE(app::rules::CheckSetupDirectory("//").Usable());
+    EXPECT_FALSE(app::rules::CheckSetupDirectory("Palm").Usable());
 }
 
 // A key written for a new entry is the one the walk reads back at its position.
@@ -408,14 +417,24 @@ TEST_F(RunTest, SettingsFilesThatCannotBeReadOrChangedGiveTheRightAdvice) {
 }
 
 // What the setup dialog refuses, another program may still have written:
-// such a directory copies nothing and keeps the queue; a final "/" is dropped.
+// such a directory copies nothing and keeps the queue; a final "/" is
+// dropped, and an empty directory is the card's root, as "/" is.
 TEST_F(RunTest, StoredCardDirectoriesFollowTheCardDirectoryRule) {
     const std::string a = Source("a.pdb");
     const std::string queue = "[InstallToSlot]\r\nDB1=" + a + "\r\n";
     Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=/Palm/eBooks/\r\n" + queue);
     EXPECT_EQ(Run(), Join({kLookForVolume, Copy(a, "/Palm/eBooks")}));
     EXPECT_EQ(dm_.CardDirectory(), "/Palm/eBooks");
-    for (const char* bad : {"Palm/eBooks", "/Palm/../..", "/Palm//eBooks", "/Palm\\eBooks", ""}) {
+    // The card's root, which the card has already: nothing to make.
+    for (const char* root : {"", "/"}) {
+        Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=" + std::string(root) + "\r\n" + queue);
+        EXPECT_EQ(Run(), Join({kLookForVolume,
+                               {"progress Installing a.pdb to /", "yield 1", "delete 3 /a.pdb", "put 3 /a.pdb " + a,
+                                "log a.pdb installed to / -1 0"}}))
+            << root;
+        EXPECT_EQ(dm_.CardDirectory(), "/");
+    }
+    for (const char* bad : {"Palm/eBooks", "/Palm/../..", "/Palm//eBooks", "/Palm\\eBooks", "//"}) {
         Settings("[Setup]\r\nMediaType=1935960423\r\nDirectory=" + std::string(bad) + "\r\n" + queue);
         EXPECT_EQ(Run(), Join({kLookForVolume,
                                {"progress Installing a.pdb to " + std::string(bad), "yield 1",

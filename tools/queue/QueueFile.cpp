@@ -157,7 +157,7 @@ QueueSetup QueueFile::Setup() {
     setup.settingsFileExists = Exists();
     setup.cardDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
     // The run's own rule: a folder it refuses installs nothing.
-    const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(setup.cardDirectory);
+    const app::rules::CardDirectoryCheck check = app::rules::CheckSetupDirectory(setup.cardDirectory);
     if (check.Usable())
         setup.cardDirectory = check.directory;
     else
@@ -207,7 +207,7 @@ Preview QueueFile::MakePreview(FileChecks checks) {
         const std::string name = app::rules::CardName(entry.source);
         line.entry.key = entry.key;
         ChooseFolder(ini, preview.cardDirectory, name, line);
-        line.cardPath = line.cardDirectory + "/" + name;
+        line.cardPath = app::rules::CardPath(line.cardDirectory, name);
         if (!app::rules::InstallableName(name))
             line.warnings.push_back("\"" + name + "\" is no file name for the card: the HotSync will not copy it.");
         WarnLongCardPath(line);
