@@ -138,6 +138,9 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     CreateDirectoryA(FUserDirectory.c_str(), nullptr);  // one level; it may well exist already
     const std::string settingsFile = FUserDirectory + "\\" + std::string(settings::kFileName);
     rtl::TIniFile ini(settingsFile);
+    // Its defaults would be shown as the user's settings, and OK could not
+    // keep a change anyway.
+    if (ini.TooLarge()) RefuseTooLarge(ini.FileName());
     form.Slots = GetSlots(data.UserID);
     form.DestDirectory = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
     form.MediaType = static_cast<uint32_t>(ini.ReadInteger(setup::kSection, setup::kMediaType, setup::kDefaultMediaType));
@@ -150,6 +153,16 @@ void TdmConduit::PalmConfigConduit(kiv::TkivCfgConduitInfo& data) {
     data.SyncNew = form.ConduitEnabled ? kiv::ePCtoHH : kiv::eDoNothing;
 }
 
+// Neither shown nor saved: the configuration fails as a failed save does.
+void TdmConduit::RefuseTooLarge(const std::string& file) {
+    rtl::MessageDlg("Tolvane cannot use the settings file " + file +
+                        ": it is larger than a settings file can be, so Tolvane neither reads nor changes it, and "
+                        "no HotSync installs its queue.\n\nAnother program may have written it. Move it out of "
+                        "the folder (Tolvane then starts a new one), then configure the conduit again.",
+                    Palm->ConduitName(), MB_OK | MB_ICONERROR);
+    throw rtl::EIniFileException("Unable to write to " + file);
+}
+
 // A write that fails throws before the record is touched, after the user
 // has been told that the choice was not kept and what to do about it.
 void TdmConduit::SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form) {
@@ -158,6 +171,7 @@ void TdmConduit::SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form) {
         ini.WriteInteger(setup::kSection, setup::kMediaType, static_cast<int32_t>(form.MediaType));
         ini.WriteBool(setup::kSection, setup::kEnabled, form.ConduitEnabled);
     } catch (const rtl::EIniFileException&) {
+        if (ini.TooLarge()) RefuseTooLarge(ini.FileName());
         rtl::MessageDlg("Tolvane could not save your settings in " + ini.FileName() +
                             ".\n\nThe file is read-only or another program has it open. Clear its read-only "
                             "attribute or close that program, then configure the conduit again.",
@@ -174,6 +188,13 @@ void TdmConduit::PalmExecConduit(const kiv::TkivSyncProperties& props) {
         return;
     }
     rtl::TIniFile ini(SettingsFile());
+    // A file too large to be read whole is not read at all: its first bytes
+    // alone would be taken for the whole queue.
+    if (ini.TooLarge()) {
+        Palm->AddLogEntry(SettingsFile() + " is too large to be a settings file: no queued file was installed.",
+                          kiv::slWarning, false);
+        return;
+    }
     // A file that another program holds without sharing would read as all
     // defaults, and the log would blame the card instead.
     if (!ini.Readable()) {

@@ -56,6 +56,7 @@ private:
     void DataModuleCreate();
     std::string SettingsFile() const;
     void SaveSettings(rtl::TIniFile& ini, const TfConduit_Setup& form);
+    [[noreturn]] void RefuseTooLarge(const std::string& file);
     void UseCardDirectory(const std::string& stored);
     bool RefuseFile(const std::string& name, const std::string& directory);
     TCardFolder FolderOf(rtl::TIniFile& ini, const std::string& key, const std::string& source) const;

@@ -168,11 +168,14 @@ public:
         if (!GetFileTime(file_.get(), &created, nullptr, &written)) return std::nullopt;
         return Stamp{before.size, Join(written), Join(created)};
     }
-    // Takes the whole text anew, with the stamp it had when it was read.
+    // Takes the whole text anew, with the stamp it had when it was read;
+    // false when it cannot be read whole, and then the copy is not touched.
     bool Reload() {
         const auto stamp = FileStamp();
+        if (stamp) ini_.tooLarge_ = stamp->size > kLargestSettingsFile;
         std::string content;
-        if (!stamp || !ReadAt(file_.get(), 0, static_cast<size_t>(stamp->size), content)) return false;
+        if (!stamp || ini_.tooLarge_ || !ReadAt(file_.get(), 0, static_cast<size_t>(stamp->size), content))
+            return false;
         ini_.encoding_ = DetectIniEncoding(content);
         ini_.text_ = IniText(IniTextOfBytes(content, ini_.encoding_));
         ini_.stamp_ = stamp;
@@ -197,13 +200,14 @@ const IniText& TIniFile::Current() {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(fileName_.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        text_ = IniText();
-        stamp_.reset();
-        readable_ = false;
-        return text_;
+        return Forget(false);
     }
     const Stamp stamp{Join(data.nFileSizeHigh, data.nFileSizeLow), Join(data.ftLastWriteTime),
                       Join(data.ftCreationTime)};
+    // Asked by name, so that not even a file held without sharing is read
+    // as something it is not.
+    if (stamp.size > kLargestSettingsFile) return Forget(true);
+    tooLarge_ = false;
     // A stamp is only ever taken from a file that was open: it was readable.
     if (stamp_ && *stamp_ == stamp) {
         readable_ = true;
@@ -215,9 +219,22 @@ const IniText& TIniFile::Current() {
     return text_;
 }
 
+const IniText& TIniFile::Forget(bool tooLarge) {
+    text_ = IniText();
+    stamp_.reset();
+    readable_ = false;
+    tooLarge_ = tooLarge;
+    return text_;
+}
+
 bool TIniFile::Readable() {
     Current();
     return readable_;
+}
+
+bool TIniFile::TooLarge() {
+    Current();
+    return tooLarge_;
 }
 
 std::string TIniFile::In(std::string_view ansi) const {

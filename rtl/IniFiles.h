@@ -8,6 +8,11 @@
 // converted as the private-profile functions convert them; every write keeps
 // the file's encoding and its mark (rtl/IniEncoding.h).
 //
+// A file larger than kLargestSettingsFile is no settings file that anyone
+// wrote by hand or by program: it is never read (every read gives the
+// defaults), and nothing writes it, since a writer must have read a file
+// whole to write it back without losing what it held.
+//
 // How the file is touched:
 // - Reads use a copy of the text that is taken again whenever the file's
 //   size, write time or creation time differ from the copy's.
@@ -42,6 +47,9 @@
 
 namespace rtl {
 
+// Far beyond a queue of a million files, and small enough to read at once.
+inline constexpr uint64_t kLargestSettingsFile = 64ull << 20;
+
 class TIniFile {
 public:
     explicit TIniFile(std::string fileName);
@@ -69,6 +77,9 @@ public:
     // for another program's momentary exclusive open). A file held without
     // sharing is not, and every read of it gives the defaults.
     bool Readable();
+    // Whether the file exists and is larger than kLargestSettingsFile; such
+    // a file is not Readable, and every write to it fails.
+    bool TooLarge();
 
     // Creates the file when needed. Throws EIniFileException "Unable to
     // write to <file>" when the file cannot be written, has the read-only
@@ -125,6 +136,8 @@ private:
     class OpenedFile;
 
     const IniText& Current();
+    // No copy of the file (a missing or too large one): reads give defaults.
+    const IniText& Forget(bool tooLarge);
     bool Delete(std::string_view section, std::string_view key, const std::string* expected) noexcept;
     [[noreturn]] void WriteFailed() const;
     // A caller's text as the file's text, and back.
@@ -135,6 +148,7 @@ private:
     IniText text_;
     std::optional<Stamp> stamp_;  // of the file that text_ was read from; none: no copy
     bool readable_ = false;       // the last look at the file found it and could read it
+    bool tooLarge_ = false;       // the last look at the file found it too large to read
     IniEncoding encoding_ = IniEncoding::Ansi;  // of the file text_ was read from; new files are ANSI
     int looksHeld_ = 0;                         // OneLook objects alive
 };

@@ -299,6 +299,24 @@ TEST_F(Faults, ASettingsFileHeldOpenByAnotherProcessIsLeftAlone) {
     EXPECT_EQ(harness_.QueueOutcome(queue), "");
 }
 
+// Its first bytes are a valid queue; read as the whole file, they installed
+// that queue and a rewrite cut the file down to them.
+TEST_F(Faults, ASettingsFileTooLargeToReadInstallsNothingAndSaysSo) {
+    QueueFiles(2);
+    const std::string head = ReadText(harness_.SettingsFile());
+    const uint64_t size = (4ull << 30) + 16;
+    WriteSparse(harness_.SettingsFile(), head, size);
+    harness_.Desktop().ClearCallLog();
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.Log(), Lines{"[22 warning] " + harness_.SettingsFile() +
+                                    " is too large to be a settings file: no queued file was installed."});
+    for (const std::string& call : harness_.Desktop().CallLog())
+        EXPECT_NE(call.rfind("VFS", 0), 0u) << "a card call for a file that was not read: " << call;
+    EXPECT_EQ(FileSize(harness_.SettingsFile()), size);
+    EXPECT_EQ(ReadHead(harness_.SettingsFile(), head.size()), head);
+    EXPECT_FALSE(PathExists(harness_.CardFile("f1.pdb")));
+}
+
 // Deleted while the second file is being installed: the walk stops there
 // and never writes a settings file of its own.
 std::string g_deleteAt;

@@ -520,6 +520,39 @@ TEST_P(BothEntries, AReadOnlySettingsFileFailsTheConfigurationAndKeepsTheRecord)
     EXPECT_EQ(After(entry), before_);
 }
 
+// Its first bytes are valid settings; read as the whole file, they were
+// shown and written back as the whole file. The dialog does not open.
+TEST_P(BothEntries, ASettingsFileTooLargeToReadFailsTheConfigurationUnchanged) {
+    const Entry entry = GetParam();
+    const std::string stored = Stored("/Palm/eBooks", kSdig, 1) + "[InstallToSlot]\r\nDB1=C:\\a.pdb\r\n";
+    Settings(stored);
+    const uint64_t size = (4ull << 30) + 16;
+    testsupport::WriteSparse(settings_, stored, size);
+    std::string message;
+    drv::ModalWatcher watcher([&] { message = drv::AnswerMessageBox("Tolvane", "OK"); });
+    const long result = entry == Entry::Cfg ? CallCfg() : CallPref();
+    EXPECT_EQ(watcher.Join(), "");
+    EXPECT_EQ(result, -1);
+    for (const std::string& part : {settings_, std::string("larger than a settings file can be"),
+                                    std::string("configure the conduit again")})
+        EXPECT_NE(message.find(part), std::string::npos) << part << " in: " << message;
+    EXPECT_EQ(After(entry), before_);
+    EXPECT_EQ(testsupport::FileSize(settings_), size);
+    EXPECT_EQ(testsupport::ReadHead(settings_, stored.size()), stored);
+}
+
+// The card's root is a directory a card can take; stored as typed.
+TEST_F(SetupDialog, TheCardsRootIsAccepted) {
+    Settings(Stored("/Palm/Launcher", kSdig, 1));
+    EXPECT_EQ(Configure(Entry::Cfg,
+                        [](const SetupWindow& w) {
+                            TypeDirectory(w, "/");
+                            drv::Click(w.ok);
+                        }),
+              0);
+    EXPECT_EQ(Value("Directory"), "/");
+}
+
 // The helper program holds the settings file open without sharing until the
 // holder goes.
 class HeldFile {

@@ -1,6 +1,7 @@
 #include "tests/support/TestFiles.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <atomic>
 #include <filesystem>
@@ -47,6 +48,33 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteSparse(const std::string& path, const std::string& head, uint64_t size) {
+    WriteText(path, head);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+std::string ReadHead(const std::string& path, size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(count, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(count));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return head;
+}
+
+uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 TempFolder::TempFolder(const std::string& prefix) {
     // Unique within the process by the counter, across processes by the id.

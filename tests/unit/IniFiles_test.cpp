@@ -564,6 +564,38 @@ TEST_F(IniFileTest, ReadOnlyFilesAndMissingFilesAreLeftAlone) {
     EXPECT_EQ(GetFileAttributesA(folder_.File("gone.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A file of 4 GiB and a little more once read as its first few bytes, and
+// a change wrote those back as the whole file.
+TEST_F(IniFileTest, AFileTooLargeToBeASettingsFileIsNeitherReadNorWritten) {
+    const uint64_t sizes[] = {(4ull << 30) + 16, rtl::kLargestSettingsFile + 1};
+    for (const uint64_t size : sizes) {
+        SCOPED_TRACE(size);
+        const std::string path = folder_.File("large" + std::to_string(size) + ".ini");
+        testsupport::WriteSparse(path, kQueue, size);
+        ASSERT_EQ(testsupport::FileSize(path), size);
+        TIniFile ini(path);
+        EXPECT_TRUE(ini.TooLarge());
+        EXPECT_FALSE(ini.Readable());
+        EXPECT_TRUE(ini.ReadSection("InstallToSlot").empty());
+        EXPECT_EQ(ini.ReadString("Setup", "Conduit_Enabled", kDefault), kDefault);
+        EXPECT_THROW(ini.WriteString("InstallToSlot", "DB4", "C:\\d.pdb"), rtl::EIniFileException);
+        ini.DeleteKey("InstallToSlot", "DB1");
+        EXPECT_FALSE(ini.DeleteKeyIfValue("InstallToSlot", "DB2", "C:\\b.prc"));
+        ini.UpdateFile();
+        EXPECT_EQ(testsupport::FileSize(path), size);
+        EXPECT_EQ(testsupport::ReadHead(path, sizeof kQueue - 1), kQueue);
+    }
+    // A file read before it grew is not written from that copy either.
+    const std::string path = FileWith(kQueue);
+    TIniFile ini(path);
+    ASSERT_EQ(ini.ReadSection("InstallToSlot").size(), 3u);
+    testsupport::WriteSparse(path, kQueue, (4ull << 30) + 4);
+    EXPECT_THROW(ini.WriteString("Setup", "Directory", "/b"), rtl::EIniFileException);
+    ini.DeleteKey("InstallToSlot", "DB1");
+    EXPECT_EQ(testsupport::FileSize(path), (4ull << 30) + 4);
+    EXPECT_EQ(testsupport::ReadHead(path, sizeof kQueue - 1), kQueue);
+}
+
 TEST_F(IniFileTest, DeletionWaitsForAnotherProgramsExclusiveOpen) {
     const std::string path = FileWith(kQueue);
     TIniFile ini(path);

@@ -135,6 +135,12 @@ std::vector<QueueEntry> QueueFile::Entries() {
 
 void QueueFile::CheckAccess(bool change) const {
     if (!Exists()) return;
+    const char* what = change ? "changed" : "read";
+    if (rtl::TIniFile(fileName_).TooLarge())
+        throw rtl::Exception(fileName_ + " is too large to be a settings file, so the queue cannot be " + what +
+                             ": Tolvane neither reads nor changes it, and no HotSync installs from it. Another "
+                             "program may have written it; move it out of the folder (Tolvane then starts a new "
+                             "one), then try again.");
     const DWORD attributes = GetFileAttributesA(fileName_.c_str());
     if (change && (attributes & FILE_ATTRIBUTE_READONLY))
         throw rtl::Exception(fileName_ + " is read-only, so the queue cannot be changed. Clear its read-only "
@@ -142,7 +148,6 @@ void QueueFile::CheckAccess(bool change) const {
     // The same access and sharing as the settings-file code's reads and changes.
     const DWORD error = change ? OpenError(fileName_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE)
                                : OpenError(fileName_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    const char* what = change ? "changed" : "read";
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         throw rtl::Exception(fileName_ + " is held open by another program (an editor, a backup or synchronisation "
                              "program?), so the queue cannot be " + what + ". Close that program, then try again.");
