@@ -12,6 +12,7 @@
 #include "rtl/AnsiText.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/ToolRun.h"
 
@@ -504,6 +505,48 @@ TEST_F(QueueTool, EveryCommandReportsAHeldSettingsFile) {
     }
     holder.reset();
     EXPECT_EQ(Read(Settings()), before);
+}
+
+// Read as its first bytes, a file of 4 GiB once was rewritten as those.
+TEST_F(QueueTool, EveryCommandRefusesASettingsFileTooLargeToRead) {
+    ASSERT_EQ(Queue({"add", "Alice", Book("a.pdb"), Book("b.pdb")}).exitCode, 0u);
+    const std::string head = Read(Settings());
+    const uint64_t size = (4ull << 30) + 16;
+    testsupport::WriteSparse(Settings(), head, size);
+    const std::vector<std::string> commands[] = {{"add", "Alice", Book("c.pdb")},
+                                                 {"list", "Alice"},
+                                                 {"remove", "Alice", "DB1"},
+                                                 {"folders", "Alice", "mp3=/AUDIO"}};
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const ToolRun run = Queue(args);
+        EXPECT_EQ(run.exitCode, kFailed) << run.output;
+        EXPECT_TRUE(run.Says(Settings() + " is too large to be a settings file")) << run.output;
+        EXPECT_FALSE(run.Says("Queued")) << run.output;
+    }
+    EXPECT_EQ(testsupport::FileSize(Settings()), size);
+    EXPECT_EQ(testsupport::ReadHead(Settings(), head.size()), head);
+}
+
+// A user's folder renamed away is named as missing, with where its name
+// comes from, instead of "not set up yet" or "Cannot create the folder".
+TEST_F(QueueTool, AMissingUserFolderIsNamedAsMissing) {
+    fs::rename(alice_, alice_ + " moved");
+    const std::string missing = "The folder of the HotSync user Alice, " + alice_ + "\\, is missing.";
+    const std::vector<std::string> changes[] = {{"add", "Alice", Book("a.pdb")}, {"folders", "Alice", "mp3=/AUDIO"}};
+    for (const auto& args : changes) {
+        SCOPED_TRACE(args[0]);
+        const ToolRun run = Queue(args);
+        EXPECT_EQ(run.exitCode, kFailed) << run.output;
+        EXPECT_TRUE(run.Says(missing)) << run.output;
+        EXPECT_TRUE(run.Says("The Palm Desktop's user settings name it")) << run.output;
+        EXPECT_FALSE(run.Says("Cannot create the folder")) << run.output;
+    }
+    const ToolRun list = Queue({"list", "Alice"});
+    EXPECT_EQ(list.exitCode, 0u) << list.output;
+    EXPECT_TRUE(list.Says(missing)) << list.output;
+    EXPECT_FALSE(list.Says("not set up")) << list.output;
+    EXPECT_FALSE(fs::exists(alice_));
 }
 
 // list foresees what the HotSync then meets: a card folder that no card can

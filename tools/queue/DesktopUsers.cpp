@@ -1,5 +1,7 @@
 #include "tools/queue/DesktopUsers.h"
 
+#include <windows.h>
+
 #include "app/PathRules.h"
 #include "app/memorycard.h"
 #include "palm/kivCondMgre.h"
@@ -78,6 +80,17 @@ void Load(palm::BindingScope& bindings, const palm::Binding& binding) {
 }  // namespace
 
 std::string SettingsFileOf(const DesktopUser& user) { return user.conduitFolder + "Tolvane.ini"; }
+
+std::string MissingUserFolder(const DesktopUser& user) {
+    const std::string& conduit = user.conduitFolder;
+    const std::string folder = rtl::ExtractFilePath(std::string_view(conduit).substr(0, conduit.size() - 1));
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (!folder.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "";
+    return "The folder of the HotSync user " + user.name + ", " + folder +
+           ", is missing. The Palm Desktop's user settings name it as that user's folder: if it was renamed or "
+           "moved, put it back, then try again.";
+}
 
 PalmDesktop::PalmDesktop() {
     // A missing library is our message to give, not a system dialog.

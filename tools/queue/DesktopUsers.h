@@ -25,6 +25,11 @@ struct DesktopUser {
 // The user's Tolvane settings file, which holds the queue.
 std::string SettingsFileOf(const DesktopUser& user);
 
+// "" while the user's folder (the one that holds the Tolvane folder)
+// exists; else a sentence for the user that says it is missing and where
+// its name comes from. Without it no settings file can be made.
+std::string MissingUserFolder(const DesktopUser& user);
+
 // Holds the two libraries for its lifetime. Throws rtl::Exception with a
 // text for the user when the Palm Desktop cannot be found or asked.
 class PalmDesktop {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rtl/AnsiText.h"
+#include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/SourcePath.h"
 
@@ -17,6 +18,7 @@ size_t BatchOutcome::Count(FileOutcome::Kind kind) const {
 // pass over the settings file.
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
                       const std::optional<std::string>& cardDirectory) {
+    if (const std::string missing = MissingUserFolder(user); !missing.empty()) throw rtl::Exception(missing);
     queue.CheckAccess(true);
     BatchOutcome outcome;
     std::vector<QueueFile::NewFile> accepted;

@@ -35,7 +35,8 @@ struct BatchOutcome {
 // Queues the acceptable files of `given` for the user in the given order:
 // each file is judged first, then all that pass are queued in one pass
 // over the settings file (QueueFile::AddAll). Throws rtl::Exception before
-// queuing anything when the settings file is held or denied
+// queuing anything when the user's folder is missing (MissingUserFolder)
+// or the settings file is held or denied
 // (QueueFile::CheckAccess).
 // With a card directory (already checked), each file gets it as its own folder.
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,

@@ -160,6 +160,10 @@ std::wstring SizeText(const std::optional<uint64_t>& size) {
 }
 
 void PrintStateNotes(const Preview& preview, const DesktopUser& user, Report& report) {
+    if (const std::string missing = MissingUserFolder(user); !preview.settingsFileExists && !missing.empty()) {
+        report.out << L"warning: " << W(missing) << L"\n";
+        return;
+    }
     if (!preview.settingsFileExists) {
         report.out << L"Tolvane is not set up for " << W(user.name) << L" yet: the HotSync will log \""
                    << W(SettingsFileOf(user)) << L" not found\". Queue a file or configure the conduit.\n";
@@ -365,6 +369,8 @@ int Folders(const Invocation& call, Report& report) {
     const PalmDesktop desktop;
     const DesktopUser* user = User(desktop, call.args[0], report);
     if (!user) return kRefused;
+    if (const std::string missing = MissingUserFolder(*user); !changes->empty() && !missing.empty())
+        throw rtl::Exception(missing);
     QueueFile queue(SettingsFileOf(*user));
     queue.CheckAccess(!changes->empty());
     if (!changes->empty()) queue.SetTypeFolders(*changes, NewSettings{user->firstSlotMediaType});
