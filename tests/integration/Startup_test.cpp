@@ -159,6 +159,23 @@ TEST_F(Startup, ThreeLibrariesArePreferredBesideTheConduit) {
         EXPECT_EQ(LoadedFrom(file), DesktopDir());
 }
 
+// Windows takes "/" as a separator too: the folder of a HotSyncPath written
+// with them is the desktop's folder, not its drive.
+TEST_F(Startup, AHotSyncPathWithForwardSlashesNamesTheDesktopFolder) {
+    std::string host = desktop_.HostPath();
+    std::replace(host.begin(), host.end(), '\\', '/');
+    DesktopLayout::SetRegisteredHost(host);
+    LoadedConduit conduit(conduitPath_);
+    ASSERT_NE(conduit.module(), nullptr) << conduit.loadError();
+    EXPECT_TRUE(conduit.watcher().Boxes().empty());
+    for (const char* file : testsupport::kPalmLibraryFiles) {
+        SCOPED_TRACE(file);
+        std::string from = LoadedFrom(file);
+        std::replace(from.begin(), from.end(), '/', '\\');
+        EXPECT_EQ(from, DesktopDir());
+    }
+}
+
 TEST_F(Startup, WithoutTheRegistryValueOnlyBareNamesAreTried) {
     DesktopLayout::RemoveRegisteredHost();
     const std::string before = CurrentDirectory();
