@@ -148,7 +148,7 @@ TEST(TypeRules, EditsKeepTheUsersRulesAndWriteOnlyTheChanges) {
     } refused[] = {
         {"", "/A", "missing"},        {"m.p3", "/A", "no file type"}, {"a b", "/A", "no file type"},
         {"ogg", "", "empty"},         {"ogg", "Music", "\"/\""},      {"ogg", "/a/../b", ".."},
-        {"ogg", "/", "root"},
+        {"ogg", "//", "empty folder name"},
     };
     for (const auto& r : refused) {
         const std::string problem = rules.Set(r.type, r.folder);

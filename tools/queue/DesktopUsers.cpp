@@ -83,6 +83,7 @@ std::string SettingsFileOf(const DesktopUser& user) { return user.conduitFolder 
 
 std::string MissingUserFolder(const DesktopUser& user) {
     const std::string& conduit = user.conduitFolder;
+    if (conduit.empty()) return "";  // no folder known, none to miss
     const std::string folder = rtl::ExtractFilePath(std::string_view(conduit).substr(0, conduit.size() - 1));
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (!folder.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
