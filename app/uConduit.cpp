@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/CardFolders.h"
 #include "app/Outbox.h"
@@ -14,6 +15,7 @@
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
 #include "app/Settings.h"
+#include "rtl/Classes.h"
 #include "rtl/FileAccess.h"
 #include "rtl/IniFiles.h"
 #include "rtl/Paths.h"
@@ -237,6 +239,7 @@ void TdmConduit::InstallQueuedFiles() {
         return;
     }
     SettingsFileCloser closer{ini};
+    FCopied.clear();
     for (const uint32_t n : positions) {
         const std::string key = rules::QueueKey(n);
         // A key that another program took off the queue meanwhile is gone.
@@ -374,6 +377,16 @@ void TdmConduit::MakeDirectory(const TCardFolder& folder) const {
         palm::VFSDirCreate(FVolumeRef, level.c_str());
 }
 
+// Two entries that other programs queued for one card path both reach the
+// card, and the second copy replaces the first: its line says so, since
+// the first one's line alone would have the user look for a lost file.
+std::string TdmConduit::Replaced(const std::string& target, const std::string& source) {
+    const auto [copied, first] = FCopied.try_emplace(rtl::FoldedInCodePage(target), source);
+    if (first || rtl::SameTextInCodePage(copied->second, source)) return "";
+    const std::string replaced = std::exchange(copied->second, source);
+    return ", replacing the copy of " + replaced;
+}
+
 // A file that cannot be given to the card library: shown and logged as a
 // failed copy, with -1 for the code that no card call produced.
 bool TdmConduit::RefuseFile(const std::string& name, const std::string& directory) {
@@ -393,7 +406,7 @@ bool TdmConduit::InstallFile(const std::string& source, const TCardFolder& folde
     if (rtl::OpenableForReading(source)) palm::VFSFileDelete(FVolumeRef, target.c_str());
     const long result = palm::VFSFilePut(FVolumeRef, target.c_str(), source.c_str());
     if (result == 0) {
-        Palm->AddLogEntry(name + " installed to " + folder.directory, kiv::slText, false);
+        Palm->AddLogEntry(name + " installed to " + folder.directory + Replaced(target, source), kiv::slText, false);
         return true;
     }
     Palm->AddLogEntry("Error installing " + name + ": " + std::to_string(static_cast<int32_t>(result)), kiv::slText,

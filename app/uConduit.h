@@ -3,6 +3,7 @@
 // volume of the configured media type, and installs the queued files.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -64,6 +65,9 @@ private:
     void LogQueueCannotShrink();
     void QueueOutbox(rtl::TIniFile& ini);
     void MoveSentFiles();
+    // ", replacing the copy of <file>" when this run copied another file to
+    // the target already; remembers the source as the target's copy.
+    std::string Replaced(const std::string& target, const std::string& source);
 
     uint16_t FVolumeRef = 0;
     std::string FCardDirectory;
@@ -74,6 +78,7 @@ private:
     std::string FOutboxFolder;
     std::set<std::string> FOutboxFiles;
     std::vector<std::string> FInstalled;
+    std::map<std::string, std::string> FCopied;  // card path (folded) -> the file copied there, this walk
 };
 
 // The one data module, while the library is started.

@@ -444,6 +444,25 @@ TEST_F(RunTest, StoredCardDirectoriesFollowTheCardDirectoryRule) {
     }
 }
 
+// Two files of one name for one card folder, queued by another program:
+// both are copied, and the line of the second names the copy it replaced.
+TEST_F(RunTest, ASecondCopyToOneCardPathSaysWhichCopyItReplaced) {
+    const std::string work = folder_.Folder("Work") + "notes.pdb", home = folder_.Folder("Home") + "NOTES.pdb";
+    WriteText(work, "work");
+    WriteText(home, "home");
+    const std::string other = Source("other.pdb");
+    Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + work + "\r\nDB2=" + other +
+             "\r\nDB3=" + home + "\r\nDB4=" + home + "\r\n");
+    Calls logged;
+    for (const std::string& call : Run())
+        if (call.rfind("log ", 0) == 0) logged.push_back(call);
+    EXPECT_EQ(logged, (Calls{"log notes.pdb installed to /Palm/Launcher -1 0",
+                             "log other.pdb installed to /Palm/Launcher -1 0",
+                             "log NOTES.pdb installed to /Palm/Launcher, replacing the copy of " + work + " -1 0",
+                             "log NOTES.pdb installed to /Palm/Launcher -1 0"}));
+    EXPECT_TRUE(Queue().empty());
+}
+
 TEST_F(RunTest, KeysOtherProgramsChangeDuringTheRunSurvive) {
     const std::string a = Source("a.pdb"), b = Source("b.pdb"), later = Source("later.pdb");
     Settings("[Setup]\r\nMediaType=1935960423\r\n[InstallToSlot]\r\nDB1=" + a + "\r\nDB2=" + b + "\r\n");
