@@ -17,6 +17,7 @@
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 #include "tools/queue/SourcePath.h"
+#include "tools/queue/Wildcards.h"
 
 using namespace queuetool;
 using testsupport::ReadText;
@@ -271,6 +272,26 @@ TEST_F(SourcePathTest, DeviceNamesAreTheReservedOnesOnly) {
     for (const wchar_t* name : {L"CONSOLE", L"console.pdb", L"COM0", L"COM10", L"LPT", L"xcon", L"NULL", L"a.con",
                                 L"Con2.pdb", L""})
         EXPECT_FALSE(IsDeviceName(name)) << fs::path(name).string();
+}
+
+// A pattern matches the long name only, in any letter case, "*" any run
+// and "?" one character.
+TEST_F(SourcePathTest, WildcardPatternsMatchLongNamesWithoutRegardToCase) {
+    using queuetool::MatchesPattern;
+    const struct {
+        const wchar_t* name;
+        const wchar_t* pattern;
+        bool matches;
+    } cases[] = {
+        {L"a.pdb", L"*.pdb", true},          {L"A.PDB", L"*.pdb", true},       {L"notes.pdbx", L"*.pdb", false},
+        {L".pdb", L"*.pdb", true},           {L"a.pdb", L"?.pdb", true},       {L"ab.pdb", L"?.pdb", false},
+        {L"a.b.pdb", L"*.*", true},          {L"abc", L"a*c", true},           {L"abcabd", L"a*d", true},
+        {L"abcabc", L"a*d", false},          {L"\u00e9t\u00e9.pdb", L"\u00c9*", true}, {L"x", L"", false},
+        {L"", L"*", true},                   {L"aXbXc", L"*X*X*", true},       {L"aXb", L"*X*X*", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches)
+            << fs::path(c.name).string() << " ~ " << fs::path(c.pattern).string();
 }
 
 // A short name, another spelling and another case of an accented letter are

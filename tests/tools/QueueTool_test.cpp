@@ -14,6 +14,7 @@
 #include "rtl/WinHandles.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/WindowDriver.h"
 #include "tests/tools/ToolRun.h"
 
 using desktop::DesktopLayout;
@@ -547,6 +548,48 @@ TEST_F(QueueTool, AMissingUserFolderIsNamedAsMissing) {
     EXPECT_TRUE(list.Says(missing)) << list.output;
     EXPECT_FALSE(list.Says("not set up")) << list.output;
     EXPECT_FALSE(fs::exists(alice_));
+}
+
+// The console hands "*.pdb" over as typed: the tool expands it, files only,
+// and names a pattern that matches nothing.
+TEST_F(QueueTool, AddExpandsWildcardsItself) {
+    const std::string b = Book("b.pdb"), a = Book("a.PDB");
+    Book("c.prc");
+    Book("notes.pdbx");
+    fs::create_directories(files_ / "folder.pdb");
+    const std::string none = (files_ / "*.mp3").string();
+    const ToolRun run = Queue({"add", "Alice", (files_ / "*.pdb").string(), none});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + a + " as DB1 for Alice")) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + b + " as DB2 for Alice")) << run.output;
+    EXPECT_TRUE(run.Says("No file matches " + none + ".")) << run.output;
+    EXPECT_TRUE(run.Says("1 of 3 files were not queued; the others were.")) << run.output;
+    rtl::TIniFile ini(Settings());
+    EXPECT_EQ(ini.ReadSection("InstallToSlot"), (std::vector<std::string>{"DB1", "DB2"}));
+    const ToolRun nothing = Queue({"add", "Alice", none});
+    EXPECT_EQ(nothing.exitCode, kRefused) << nothing.output;
+    EXPECT_TRUE(nothing.Says("Nothing was queued.")) << nothing.output;
+}
+
+// With --notify the outcome of a long batch fits the screen: its first
+// lines, the count of those left out, and its last (the sum).
+TEST_F(QueueTool, NotifyShowsAScreenfulAndCountsTheRest) {
+    std::vector<std::string> args{"add", "--notify", "Alice"};
+    for (int i = 0; i < 60; ++i) args.push_back(Book("book" + std::to_string(i) + ".pdb"));
+    args.push_back((files_ / "gone.pdb").string());
+    std::string shown;
+    std::thread answer(
+        [&] { shown = testsupport::AnswerMessageBox("Tolvane queue", "OK", testsupport::kWaitTimeout, 0); });
+    const ToolRun run = Queue(args);
+    answer.join();
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    const size_t lines = static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n'));
+    EXPECT_LE(lines, 30u) << shown;
+    EXPECT_NE(shown.find("Queued " + args[3] + " as DB1"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("... 34 more lines"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("1 of 61 files were not queued"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("book30.pdb"), std::string::npos) << shown;
+    EXPECT_TRUE(run.Says("Queued " + args[33] + " as DB31")) << "the console keeps every line";
 }
 
 // list foresees what the HotSync then meets: a card folder that no card can

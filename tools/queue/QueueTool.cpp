@@ -35,6 +35,7 @@
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
 #include "tools/start/DllSearch.h"
+#include "tools/queue/Wildcards.h"
 
 using namespace queuetool;
 
@@ -52,6 +53,7 @@ constexpr const wchar_t* kUsageText =
     L"                                                  show, set or switch off the user's outbox: files\n"
     L"                                                  saved there go to the card at the next HotSync\n"
     L"--to DIR puts the files into the card folder DIR instead of their type's or the default.\n"
+    L"FILE may name several files with * and ?, such as C:\\Books\\*.pdb.\n"
     L"USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
     L"Option --notify also shows the outcome in a message box.\n";
 
@@ -140,17 +142,19 @@ int Add(const Invocation& call, Report& report) {
         return kRefused;
     }
     QueueFile queue(SettingsFileOf(*user));
-    const BatchOutcome outcome = AddFiles(queue, *user, {call.args.begin() + 1, call.args.end()}, to);
+    const ExpandedNames names = ExpandWildcards({call.args.begin() + 1, call.args.end()});
+    for (const std::wstring& pattern : names.unmatched) report.err << L"No file matches " << pattern << L".\n";
+    const BatchOutcome outcome = names.files.empty() ? BatchOutcome{} : AddFiles(queue, *user, names.files, to);
     for (const FileOutcome& file : outcome.files)
         (file.kind == FileOutcome::Kind::kRefused ? report.err : report.out) << file.text << L"\n";
     for (const std::wstring& warning : outcome.warnings) report.out << L"warning: " << warning << L"\n";
     if (outcome.failed) return kFailed;
-    const size_t refused = outcome.Count(FileOutcome::Kind::kRefused);
+    const size_t refused = outcome.Count(FileOutcome::Kind::kRefused) + names.unmatched.size();
+    const size_t named = outcome.files.size() + names.unmatched.size();
     if (refused == 0) return kOk;
-    report.err << (refused == outcome.files.size() ? std::wstring(L"Nothing was queued.")
-                                                   : std::to_wstring(refused) + L" of " +
-                                                         std::to_wstring(outcome.files.size()) +
-                                                         L" files were not queued; the others were.")
+    report.err << (refused == named ? std::wstring(L"Nothing was queued.")
+                                    : std::to_wstring(refused) + L" of " + std::to_wstring(named) +
+                                          L" files were not queued; the others were.")
                << L"\n";
     return kRefused;
 }
@@ -438,6 +442,23 @@ void Print(DWORD which, const std::wstring& text) {
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// A message box taller than the screen hides its OK button: a long report
+// keeps its first lines and its last (where the outcome is summed up), and
+// says how many lines it left out between them.
+std::wstring Screenful(const std::wstring& text) {
+    constexpr size_t kHead = 10, kTail = 18;
+    std::vector<std::wstring> lines;
+    std::wistringstream in(text);
+    for (std::wstring line; std::getline(in, line);) lines.push_back(line);
+    if (lines.size() <= kHead + kTail + 1) return text;
+    std::wstring shown;
+    for (size_t i = 0; i < kHead; ++i) shown += lines[i] + L"\n";
+    shown += L"... " + std::to_wstring(lines.size() - kHead - kTail) +
+             L" more lines, which a console window shows (run tolvane-queue there) ...\n";
+    for (size_t i = lines.size() - kTail; i < lines.size(); ++i) shown += lines[i] + L"\n";
+    return shown;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -448,7 +469,7 @@ int wmain(int argc, wchar_t** argv) {
     Print(STD_OUTPUT_HANDLE, report.out.str());
     Print(STD_ERROR_HANDLE, report.err.str());
     if (call.notify) {
-        const std::wstring text = report.out.str() + report.err.str();
+        const std::wstring text = Screenful(report.out.str() + report.err.str());
         MessageBoxW(nullptr, text.c_str(), L"Tolvane queue", MB_OK | (code == kOk ? MB_ICONINFORMATION : MB_ICONERROR));
     }
     return code;
