@@ -34,8 +34,8 @@
 #include "tools/queue/OutboxView.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
-#include "tools/start/DllSearch.h"
 #include "tools/queue/Wildcards.h"
+#include "tools/start/DllSearch.h"
 
 using namespace queuetool;
 
