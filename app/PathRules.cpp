@@ -90,6 +90,11 @@ std::string CardPath(std::string_view directory, std::string_view name) {
     return path.append(name);
 }
 
+std::string CardFolderOf(std::string_view cardPath) {
+    const size_t slash = cardPath.rfind('/');
+    return std::string(slash == 0 || slash == std::string_view::npos ? kCardRoot : cardPath.substr(0, slash));
+}
+
 std::string ConduitFolder(std::string_view pathName, std::string_view folderName) {
     // A folder handed over without its final separator still names the folder.
     std::string folder = rtl::IncludeTrailingBackslash(std::string(pathName));

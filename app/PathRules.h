@@ -41,8 +41,10 @@ CardDirectoryCheck CheckCardDirectory(std::string_view typed);
 // written by other programs may hold, means the card's root too.
 CardDirectoryCheck CheckSetupDirectory(std::string_view stored);
 
-// The card path of a file named `name` in a usable card directory.
+// The card path of a file named `name` in a usable card directory, and
+// the directory of such a path.
 std::string CardPath(std::string_view directory, std::string_view name);
+std::string CardFolderOf(std::string_view cardPath);
 
 // The user's conduit folder for the folder that the host names, ending in
 // "\". A final "dir" folder means the user's own folder; a folder whose

@@ -189,7 +189,9 @@ TEST_F(QueueFileTest, ABatchArrivesAndLeavesAllAtOnce) {
     EXPECT_EQ(ini.ReadSection("InstallToSlot").size(), 150u);
     EXPECT_EQ(ini.ReadString("InstallToSlot", "DB3", ""), files[1].path);
     EXPECT_EQ(ini.ReadString("InstallToDirectory", "DB7", ""), "/AUDIO");
-    EXPECT_FALSE(ini.ValueExists("InstallToDirectory", "DB9"));  // an entry queued already keeps its folder
+    // An entry queued already moves to the card folder it is given.
+    EXPECT_EQ(ini.ReadString("InstallToDirectory", "DB9", ""), "/Palm/Other");
+    EXPECT_EQ(added[301].folderWas, "/Palm/Launcher");
 }
 
 TEST_F(QueueFileTest, RemoveTakesOnlyTheKeyAndTidiesTheFile) {

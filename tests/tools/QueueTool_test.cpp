@@ -592,6 +592,54 @@ TEST_F(QueueTool, NotifyShowsAScreenfulAndCountsTheRest) {
     EXPECT_TRUE(run.Says("Queued " + args[33] + " as DB31")) << "the console keeps every line";
 }
 
+// Two files of one name for one card folder: the second is refused, with
+// the first named and how to send both; sent elsewhere with --to, both
+// arrive. add --to of a queued file moves it, unless that takes another's
+// card path.
+TEST_F(QueueTool, AFileWhoseCardPathIsTakenIsRefusedAndBothCanBeSent) {
+    fs::create_directories(files_ / "Work");
+    fs::create_directories(files_ / "Home");
+    const std::string work = Book("Work\\notes.pdb", "w"), home = Book("Home\\Notes.PDB", "h");
+    ASSERT_EQ(Queue({"add", "Alice", work}).exitCode, 0u);
+    ToolRun run = Queue({"add", "Alice", home});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    EXPECT_TRUE(run.Says("Not queued: " + home + ": in /Palm/Launcher its card path /Palm/Launcher/Notes.PDB is that "
+                         "of DB1 (" + work + ")")) << run.output;
+    EXPECT_TRUE(run.Says("To send both, give this one another card folder (add --to DIR")) << run.output;
+    EXPECT_TRUE(run.Says("or rename one of them.")) << run.output;
+    // By a type rule, and twice in one batch, the same.
+    ASSERT_EQ(Queue({"folders", "Alice", "pdb=/Books"}).exitCode, 0u);
+    const std::string other = Book("other.pdb", "o");
+    fs::create_directories(files_ / "Old");
+    const std::string old = Book("Old\\other.pdb", "old");
+    run = Queue({"add", "Alice", other, old});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + other + " as DB2 for Alice")) << run.output;
+    EXPECT_TRUE(run.Says("/Books/other.pdb is that of DB2 (" + other + ")")) << run.output;
+    ASSERT_EQ(Queue({"remove", "Alice", "DB2"}).exitCode, 0u);
+
+    run = Queue({"add", "--to", "/Home", "Alice", home});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + home + " as DB2 for Alice")) << run.output;
+    run = Queue({"add", "--to", "/Home/", "Alice", work});
+    EXPECT_EQ(run.exitCode, kRefused) << run.output;
+    EXPECT_TRUE(run.Says(work + " stays where it is, as DB1: in /Home its card path /Home/notes.pdb is that of DB2"))
+        << run.output;
+    run = Queue({"add", "--to", "/Work", "Alice", work});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("Already queued " + work + " as DB1 for Alice; its card folder is now /Work (it was /Books)"))
+        << run.output;
+    run = Queue({"list", "Alice"});
+    EXPECT_TRUE(run.Says("DB1  /Work/notes.pdb  (1 bytes)  in /Work (own)")) << run.output;
+    EXPECT_FALSE(run.Says("Same card path")) << run.output;
+
+    ASSERT_EQ(RunTool(Registrar(), {"install", Conduit()}).exitCode, 0u);
+    desktop_.SetSyncUser(std::nullopt);
+    ASSERT_EQ(RunTool(desktop_.HostPath(), {"sync", "Alice"}).exitCode, 0u);
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Work/notes.pdb")), "w");
+    EXPECT_EQ(Read(desktop_.CardFile(1, "/Home/Notes.PDB")), "h");
+}
+
 // list foresees what the HotSync then meets: a card folder that no card can
 // take installs nothing, and a source that another program holds stays queued.
 TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {

@@ -171,6 +171,22 @@ TEST_F(QueueWindow, DroppedFilesAreQueuedAndListedWithTheirCardPaths) {
     EXPECT_EQ(Queue(alice_).Entries().size(), 2u);
 }
 
+// A second file of one name for one card folder would replace the first
+// on the card: the drop refuses it and names the first.
+TEST_F(QueueWindow, ADroppedFileWhoseCardPathIsTakenIsRefusedNamingTheOther) {
+    fs::create_directories(files_ / "Work");
+    fs::create_directories(files_ / "Home");
+    const fs::path work = Book(L"Work\\notes.pdb"), home = Book(L"Home\\notes.pdb");
+    Add(alice_, work);
+    OpenWindow window;
+    td::DropFiles(window.Window(), {home.wstring()});
+    const std::string message = td::AnswerMessageBox("Files not queued", "OK");
+    EXPECT_NE(message.find("is that of DB1 (" + work.string() + ")"), std::string::npos) << message;
+    EXPECT_NE(message.find("\"New files go to\""), std::string::npos) << message;
+    EXPECT_EQ(Queue(alice_).Entries().size(), 1u);
+    EXPECT_EQ(Keys(window.List()), std::vector<std::string>{"DB1"});
+}
+
 TEST_F(QueueWindow, ADroppedFolderIsRefusedWithAMessageAndNothingChanges) {
     const fs::path book = Book(L"kept.pdb");
     Add(alice_, book);

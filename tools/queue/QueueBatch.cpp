@@ -2,12 +2,30 @@
 
 #include <algorithm>
 
+#include "app/PathRules.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/SourcePath.h"
 
 namespace queuetool {
+
+namespace {
+
+// Two files of one name for one card folder: the later copy would replace
+// the earlier one on the card, so the user is told how to keep both.
+std::wstring PathTaken(const std::wstring& what, const QueueFile::Added& entry) {
+    const QueueEntry& holder = *entry.pathTakenBy;
+    std::wstring text = entry.key.empty() ? L"Not queued: " + what
+                                          : what + L" stays where it is, as " + rtl::WideFromAnsi(entry.key);
+    return text + L": in " + rtl::WideFromAnsi(app::rules::CardFolderOf(entry.cardPath)) + L" its card path " +
+           rtl::WideFromAnsi(entry.cardPath) + L" is that of " + rtl::WideFromAnsi(holder.key) + L" (" +
+           rtl::WideFromAnsi(holder.source) +
+           L"), and one copy would replace the other on the card. To send both, give this one another card "
+           L"folder (add --to DIR, or \"New files go to\" in the queue window), or rename one of them.";
+}
+
+}  // namespace
 
 size_t BatchOutcome::Count(FileOutcome::Kind kind) const {
     return static_cast<size_t>(
@@ -55,11 +73,18 @@ BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vect
         const QueueFile::Added& entry = added[next];
         const std::wstring key = rtl::WideFromAnsi(entry.key), what = shown[next++];
         file.key = entry.key;
-        if (entry.isNew) {
+        if (entry.pathTakenBy) {
+            file.kind = FileOutcome::Kind::kRefused;
+            file.text = PathTaken(what, entry);
+        } else if (entry.isNew) {
             file.text = L"Queued " + what + L" as " + key + L" for " + name;
         } else {
             file.kind = FileOutcome::Kind::kQueuedAlready;
             file.text = L"Already queued " + what + L" as " + key + L" for " + name;
+            if (entry.folderWas)
+                file.text += L"; its card folder is now " +
+                             rtl::WideFromAnsi(app::rules::CardFolderOf(entry.cardPath)) + L" (it was " +
+                             rtl::WideFromAnsi(*entry.folderWas) + L")";
         }
     }
     if (outcome.Count(FileOutcome::Kind::kRefused) < outcome.files.size())

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "app/PathRules.h"
 #include "app/Settings.h"
@@ -35,6 +36,10 @@ constexpr DWORD kHeldMilliseconds = 300;
 
 }  // namespace
 
+const char* const kUnreadableNow =
+    "The file cannot be read now: another program holds it open, or you may not read it. The HotSync will log an "
+    "error for it and keep it queued; close that program (or get access to the file) before the HotSync.";
+
 std::vector<QueueEntry> QueueEntries(rtl::TIniFile& ini) {
     std::map<uint32_t, QueueEntry> byPosition;  // the first key of a position is the one a reader finds
     for (auto& [key, value] : ini.ReadSectionValues(queue::kSection)) {
@@ -56,10 +61,7 @@ std::vector<std::string> SourceWarnings(const std::string& source, std::optional
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return {"This is a folder, not a file: the HotSync cannot copy it and will keep it queued."};
     size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (!rtl::OpenableForReading(source))
-        return {"The file cannot be read now: another program holds it open, or you may not read it. The HotSync "
-                "will log an error for it and keep it queued; close that program (or get access to the file) "
-                "before the HotSync."};
+    if (!rtl::OpenableForReading(source)) return {kUnreadableNow};
     return {};
 }
 
@@ -174,22 +176,97 @@ QueueSetup QueueFile::Setup() {
 
 namespace {
 
-// The entry's card folder as the HotSync chooses it: its own, its type's,
-// or the setup directory.
-void ChooseFolder(rtl::TIniFile& ini, const std::string& defaultDirectory, const std::string& name,
-                  PreviewEntry& line) {
+// A file's card folder as the HotSync chooses it: its own, else its type's,
+// else the setup directory; as stored, with why no card can take it.
+struct EntryFolder {
+    std::string directory;
+    app::rules::FolderSource source;
+    std::string problem;
+};
+EntryFolder FolderFor(rtl::TIniFile& ini, const std::string& defaultDirectory, const std::string& name,
+                      const std::optional<std::string>& own) {
     const std::string type = app::rules::FileType(name);
     const auto byType = type.empty() ? std::nullopt : ini.ReadValue(folders::kSection, type);
-    const app::rules::FolderChoice choice =
-        app::rules::ChooseFolder(ini.ReadValue(ownFolder::kSection, line.entry.key), byType, defaultDirectory);
-    line.folderSource = choice.source;
-    line.cardDirectory = choice.stored;
-    if (choice.source == app::rules::FolderSource::Default) return;
+    const app::rules::FolderChoice choice = app::rules::ChooseFolder(own, byType, defaultDirectory);
+    if (choice.source == app::rules::FolderSource::Default) return {choice.stored, choice.source, ""};
     const app::rules::CardDirectoryCheck check = app::rules::CheckCardDirectory(choice.stored);
-    if (check.Usable())
-        line.cardDirectory = check.directory;
-    else
-        line.warnings.push_back(check.problem + " The HotSync will not copy the file and keeps it queued.");
+    return {check.Usable() ? check.directory : choice.stored, choice.source, check.problem};
+}
+
+void ChooseFolder(rtl::TIniFile& ini, const std::string& defaultDirectory, const std::string& name,
+                  PreviewEntry& line) {
+    const EntryFolder folder =
+        FolderFor(ini, defaultDirectory, name, ini.ReadValue(ownFolder::kSection, line.entry.key));
+    line.folderSource = folder.source;
+    line.cardDirectory = folder.directory;
+    if (!folder.problem.empty())
+        line.warnings.push_back(folder.problem + " The HotSync will not copy the file and keeps it queued.");
+}
+
+// The setup directory as the run uses it.
+std::string SetupDirectory(rtl::TIniFile& ini) {
+    const std::string stored = ini.ReadString(setup::kSection, setup::kDirectory, setup::kDefaultDirectory);
+    const app::rules::CardDirectoryCheck check = app::rules::CheckSetupDirectory(stored);
+    return check.Usable() ? check.directory : stored;
+}
+
+// The card path of each entry of an edit, so that a file that would replace
+// another one's copy on the card is found with one lookup.
+class CardPaths {
+public:
+    explicit CardPaths(QueueEdit& edit) : ini_(edit.File()), default_(SetupDirectory(ini_)) {
+        for (const QueueEntry& entry : edit.Entries()) Place(entry, Of(entry.source, OwnFolder(entry.key)));
+    }
+    std::optional<std::string> OwnFolder(const std::string& key) { return ini_.ReadValue(ownFolder::kSection, key); }
+    std::string FolderOf(const std::string& source, const std::optional<std::string>& own) {
+        return FolderFor(ini_, default_, app::rules::CardName(source), own).directory;
+    }
+    std::string Of(const std::string& source, const std::optional<std::string>& own) {
+        return app::rules::CardPath(FolderOf(source, own), app::rules::CardName(source));
+    }
+    // The entry other than `key` that has the card path.
+    const QueueEntry* Holder(const std::string& cardPath, const std::string& key) const {
+        const auto found = byPath_.find(rtl::FoldedInCodePage(cardPath));
+        return found == byPath_.end() || found->second.key == key ? nullptr : &found->second;
+    }
+    void Place(const QueueEntry& entry, const std::string& cardPath) {
+        if (const auto was = pathOf_.find(entry.key); was != pathOf_.end()) {
+            const auto held = byPath_.find(was->second);
+            if (held != byPath_.end() && held->second.key == entry.key) byPath_.erase(held);
+        }
+        const std::string folded = rtl::FoldedInCodePage(cardPath);
+        pathOf_[entry.key] = folded;
+        byPath_.emplace(folded, entry);  // of two entries that other programs queued, the first
+    }
+
+private:
+    rtl::TIniFile& ini_;
+    std::string default_;
+    std::unordered_map<std::string, QueueEntry> byPath_;   // folded card path -> entry
+    std::unordered_map<std::string, std::string> pathOf_;  // key -> folded card path
+};
+
+// A file queued already: given a card directory, its entry moves there,
+// unless another entry has the card path it would get there.
+QueueFile::Added Requeue(QueueEdit& edit, CardPaths& paths, const std::string& key,
+                         const std::optional<std::string>& cardDirectory) {
+    QueueFile::Added added{key, false, std::nullopt, std::nullopt, ""};
+    const QueueEntry* entry = edit.Find(key);
+    if (!cardDirectory || !entry) return added;
+    const std::optional<std::string> own = paths.OwnFolder(key);
+    const std::string was = paths.FolderOf(entry->source, own);
+    if (was == *cardDirectory) return added;
+    const std::string cardPath = paths.Of(entry->source, cardDirectory);
+    if (const QueueEntry* holder = paths.Holder(cardPath, key)) {
+        added.pathTakenBy = *holder;
+        added.cardPath = cardPath;
+        return added;
+    }
+    edit.SetOwnFolder(key, cardDirectory);
+    paths.Place(*entry, cardPath);
+    added.folderWas = was;
+    added.cardPath = cardPath;
+    return added;
 }
 
 }  // namespace
@@ -230,9 +307,20 @@ std::vector<QueueFile::Added> QueueFile::AddAll(const std::vector<NewFile>& file
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
         std::vector<Added> added;
         QueueEdit edit(fileName_, settings);
+        CardPaths paths(edit);
         for (const NewFile& file : files) {
-            if (const auto key = edit.KeyOf(file.path)) added.push_back({*key, false});
-            else added.push_back({edit.Add(file.path, file.cardDirectory), true});
+            if (const auto key = edit.KeyOf(file.path)) {
+                added.push_back(Requeue(edit, paths, *key, file.cardDirectory));
+                continue;
+            }
+            const std::string cardPath = paths.Of(file.path, file.cardDirectory);
+            if (const QueueEntry* holder = paths.Holder(cardPath, "")) {
+                added.push_back({"", false, std::nullopt, *holder, cardPath});
+                continue;
+            }
+            const std::string key = edit.Add(file.path, file.cardDirectory);
+            paths.Place({key, 0, file.path}, cardPath);
+            added.push_back({key, true, std::nullopt, std::nullopt, cardPath});
         }
         try {
             if (edit.Commit()) return added;

@@ -118,12 +118,21 @@ public:
         std::optional<std::string> cardDirectory;
     };
     struct Added {
-        std::string key;
+        std::string key;    // empty when the file was refused
         bool isNew = true;  // false: queued already (under any spelling of its path), under `key`
+        // Queued already and now given another card folder: the folder it had.
+        std::optional<std::string> folderWas;
+        // Refused, or not moved: another entry has the card path it would
+        // get (`cardPath`), and one copy would replace the other on the card.
+        std::optional<QueueEntry> pathTakenBy;
+        std::string cardPath;
     };
     // Queues the files in their order under the keys after the highest
     // position, creating the folder and the settings file when needed. A
-    // file queued already, or twice in the batch, keeps its one entry.
+    // file queued already, or twice in the batch, keeps its one entry; with
+    // a card directory that entry moves there. A file whose card path
+    // another entry has (in any letter case, as the card compares) is not
+    // queued, nor moved there.
     // Throws rtl::Exception when the file cannot be written: none is queued.
     std::vector<Added> AddAll(const std::vector<NewFile>& files, const NewSettings& settings);
     Added Add(const std::string& path, const NewSettings& settings,
