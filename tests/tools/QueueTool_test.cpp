@@ -640,6 +640,20 @@ TEST_F(QueueTool, AFileWhoseCardPathIsTakenIsRefusedAndBothCanBeSent) {
     EXPECT_EQ(Read(desktop_.CardFile(1, "/Home/Notes.PDB")), "h");
 }
 
+// add warns about a file that another program holds, as list does: it is
+// queued, and waits until it can be read.
+TEST_F(QueueTool, AddWarnsAboutAFileAnotherProgramHolds) {
+    const std::string held = Book("held.pdb"), free = Book("free.pdb");
+    rtl::UniqueFile holder(
+        CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    const ToolRun run = Queue({"add", "Alice", held, free});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("Queued " + held + " as DB1 for Alice")) << run.output;
+    EXPECT_TRUE(run.Says("warning: " + held + ": The file cannot be read now")) << run.output;
+    EXPECT_FALSE(run.Says(free + ": The file cannot be read now")) << run.output;
+}
+
 // list foresees what the HotSync then meets: a card folder that no card can
 // take installs nothing, and a source that another program holds stays queued.
 TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
@@ -659,7 +673,8 @@ TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
     EXPECT_EQ(Queue({"list", "Alice"}).exitCode, 0u);
 
     rtl::TIniFile(Settings()).WriteString("Setup", "Directory", "/Palm/Launcher");
-    rtl::UniqueFile holder(CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    rtl::UniqueFile holder(
+        CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     list = Queue({"list", "Alice"});
     EXPECT_TRUE(list.Says("The next HotSync copies these files to the card (default folder /Palm/Launcher):"))

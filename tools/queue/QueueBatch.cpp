@@ -5,6 +5,7 @@
 #include "app/PathRules.h"
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
+#include "rtl/FileAccess.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/SourcePath.h"
 
@@ -89,6 +90,10 @@ BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vect
     }
     if (outcome.Count(FileOutcome::Kind::kRefused) < outcome.files.size())
         outcome.warnings = ArrivalWarnings(queue, user);
+    // As list warns: queued, such a file still waits until it can be read.
+    for (size_t i = 0; i < accepted.size(); ++i)
+        if (!added[i].pathTakenBy && !rtl::OpenableForReading(accepted[i].path))
+            outcome.warnings.push_back(shown[i] + L": " + rtl::WideFromAnsi(kUnreadableNow));
     return outcome;
 }
 

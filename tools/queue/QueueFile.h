@@ -64,6 +64,9 @@ struct NewSettings {
     uint32_t mediaType = 0;
 };
 
+// What the HotSync does with a file that cannot be read now, for the user.
+extern const char* const kUnreadableNow;
+
 // Looks at an entry's queued file: its size, or why the HotSync cannot copy
 // it. Once per entry; the warnings about its file come first.
 void CheckQueuedFile(PreviewEntry& line);
