@@ -25,7 +25,7 @@ namespace td = testsupport;
 namespace {
 
 constexpr const char* kCaption = "Tolvane Queue";
-enum Column { kKey, kName, kSize, kFolder, kCardPath, kState };
+enum Column { kKey, kName, kSize, kFolder, kCardPath, kSource, kState };
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -185,6 +185,46 @@ TEST_F(QueueWindow, ADroppedFileWhoseCardPathIsTakenIsRefusedNamingTheOther) {
     EXPECT_NE(message.find("\"New files go to\""), std::string::npos) << message;
     EXPECT_EQ(Queue(alice_).Entries().size(), 1u);
     EXPECT_EQ(Keys(window.List()), std::vector<std::string>{"DB1"});
+}
+
+// All the window's static texts, the line about the user's install among them.
+std::string StaticTexts(HWND window) {
+    std::string texts;
+    for (const HWND child : td::Children(window, "Static")) texts += td::WindowText(child) + "\n";
+    return texts;
+}
+
+// The Palm Desktop moves a user's folder while the window shows it: the
+// window finds the queue in the new folder and queues into it; a folder
+// that is gone is named as missing, where the Palm Desktop's user settings
+// name it, and nothing is created in its place.
+TEST_F(QueueWindow, AUserFolderMovedMeanwhileIsLookedUpAgain) {
+    Add(alice_, Book(L"first.pdb"));
+    OpenWindow window;
+    ASSERT_EQ(Keys(window.List()), std::vector<std::string>{"DB1"});
+    const std::string moved = alice_ + " moved";
+    fs::rename(alice_, moved);
+    for (desktop::User& user : desktop_.Edit().users)
+        if (user.id == 1001) user.folder = fs::path(moved).filename().string();
+    desktop_.Save();
+    td::DropFiles(window.Window(), {Book(L"second.pdb").wstring()});
+    ASSERT_TRUE(td::WaitFor([&] { return Keys(window.List()) == std::vector<std::string>{"DB1", "DB2"}; }))
+        << StaticTexts(window.Window());
+    EXPECT_EQ(Queue(moved).Entries().size(), 2u);
+    EXPECT_FALSE(fs::exists(alice_));
+    EXPECT_EQ(ItemText(window.List(), 1, kSource), (files_ / "second.pdb").string());
+
+    fs::rename(moved, alice_ + " gone");
+    td::DropFiles(window.Window(), {Book(L"third.pdb").wstring()});
+    const std::string message = td::AnswerMessageBox("Tolvane Queue error", "OK");
+    EXPECT_NE(message.find("The folder of the HotSync user Alice, " + moved + "\\, is missing."), std::string::npos)
+        << message;
+    EXPECT_NE(message.find("The Palm Desktop's user settings name it"), std::string::npos) << message;
+    EXPECT_TRUE(td::WaitFor([&] { return StaticTexts(window.Window()).find("is missing") != std::string::npos; }))
+        << StaticTexts(window.Window());
+    EXPECT_EQ(StaticTexts(window.Window()).find("not set up"), std::string::npos);
+    EXPECT_EQ(ItemCount(window.List()), 0);
+    EXPECT_FALSE(fs::exists(moved));
 }
 
 TEST_F(QueueWindow, ADroppedFolderIsRefusedWithAMessageAndNothingChanges) {

@@ -26,12 +26,16 @@ bool IsAbsolute(const std::string& path) {
     return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
-std::string CorePath() {
+std::optional<std::string> AskCorePath() {
     char buffer[kCorePathBufferSize] = {};
     long size = kCorePathBufferSize - 1;
-    if (palm::CmGetCorePath(buffer, &size) != 0)
-        throw rtl::Exception("The Conduit Manager does not say where the HotSync users' folders are.");
+    if (palm::CmGetCorePath(buffer, &size) != 0) return std::nullopt;
     return rtl::BufferText(buffer);
+}
+
+std::string CorePath() {
+    if (auto path = AskCorePath()) return *path;
+    throw rtl::Exception("The Conduit Manager does not say where the HotSync users' folders are.");
 }
 
 // A text that a User Data call leaves in a buffer, or none on failure.
@@ -43,16 +47,27 @@ std::optional<std::string> UserText(Call call) {
     return rtl::BufferText(buffer);
 }
 
+std::optional<std::string> UserFolder(unsigned long id) {
+    auto folder = UserText([&](char* b, short* s) { return palm::UmGetUserDirectory(id, b, s); });
+    if (folder && folder->empty()) folder.reset();
+    return folder;
+}
+
+void SetFolder(DesktopUser& user, const std::string& folder, const std::string& corePath) {
+    user.folder = folder;
+    const std::string full = IsAbsolute(folder) ? folder : rtl::IncludeTrailingBackslash(corePath) + folder;
+    user.userPath = rtl::IncludeTrailingBackslash(full);
+    user.conduitFolder = app::rules::ConduitFolder(user.userPath, kConduitFolderName);
+}
+
 std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
     DesktopUser user;
     if (palm::UmGetUserID(index, &user.id) != 0) return std::nullopt;
     const auto name = UserText([&](char* b, short* s) { return palm::UmGetUserName(user.id, b, s); });
-    const auto folder = UserText([&](char* b, short* s) { return palm::UmGetUserDirectory(user.id, b, s); });
-    if (!name || !folder || folder->empty()) return std::nullopt;
+    const auto folder = UserFolder(user.id);
+    if (!name || !folder) return std::nullopt;
     user.name = *name;
-    user.folder = *folder;
-    user.userPath = rtl::IncludeTrailingBackslash(IsAbsolute(*folder) ? *folder : rtl::IncludeTrailingBackslash(corePath) + *folder);
-    user.conduitFolder = app::rules::ConduitFolder(user.userPath, kConduitFolderName);
+    SetFolder(user, *folder, corePath);
     for (const app::TSlot& slot : app::GetSlots(user.id))
         if (slot.MediaType != 0) {
             user.firstSlotMediaType = slot.MediaType;
@@ -102,6 +117,13 @@ PalmDesktop::PalmDesktop() {
     const short count = palm::UmGetUserCount();
     for (short index = 0; index < count; ++index)
         if (auto user = ReadUser(index, corePath)) users_.push_back(std::move(*user));
+}
+
+void PalmDesktop::LookUpAgain(size_t index) {
+    if (index >= users_.size()) return;
+    const auto folder = UserFolder(users_[index].id);
+    const auto corePath = AskCorePath();
+    if (folder && corePath) SetFolder(users_[index], *folder, *corePath);
 }
 
 ChosenUser ChooseUser(const std::vector<DesktopUser>& users, const std::string& text) {

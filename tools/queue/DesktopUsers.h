@@ -39,6 +39,10 @@ public:
     PalmDesktop& operator=(const PalmDesktop&) = delete;
 
     const std::vector<DesktopUser>& Users() const noexcept { return users_; }
+    // Asks the Palm Desktop again for the folder of the user at `index`: a
+    // user's folder may be renamed or moved while a program shows it. Keeps
+    // what it had when the Palm Desktop does not answer.
+    void LookUpAgain(size_t index);
 
 private:
     palm::BindingScope bindings_;

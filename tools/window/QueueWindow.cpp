@@ -81,7 +81,7 @@ static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row 
 
 // The list's columns; the row texts are kept wide for the list view.
 struct WideRow {
-    std::wstring key, name, size, folder, cardPath, state;
+    std::wstring key, name, size, folder, cardPath, source, state;
 };
 struct ColumnRow {
     const wchar_t* title;
@@ -95,13 +95,16 @@ const ColumnRow kColumns[] = {
     {L"Size", 75, LVCFMT_RIGHT, &WideRow::size},
     {L"Card folder", 150, LVCFMT_LEFT, &WideRow::folder},
     {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath},
+    // Two rows of one name are told apart by where their files are.
+    {L"Desktop file", 220, LVCFMT_LEFT, &WideRow::source},
     {L"State", 200, LVCFMT_LEFT, &WideRow::state},
 };
 
 std::wstring Wide(std::string_view text) { return rtl::WideFromAnsi(text); }
 
 WideRow WideOf(const Row& row) {
-    return {Wide(row.key), Wide(row.name), Wide(row.size), Wide(row.folder), Wide(row.cardPath), Wide(row.state)};
+    return {Wide(row.key),      Wide(row.name),   Wide(row.size), Wide(row.folder),
+            Wide(row.cardPath), Wide(row.source), Wide(row.state)};
 }
 
 // The files that an open dialog with several chosen returns: the folder,
@@ -197,6 +200,7 @@ private:
     void Remember() noexcept;
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
+    const queuetool::DesktopUser* LookUpUser();
 
     queuetool::PalmDesktop desktop_;
     rtl::TableControls controls_{kControls, kDesignedClient};
@@ -378,10 +382,42 @@ void QueueWindow::EditFolders() {
     FillTargets(rtl::TextOf(Control(Ctl::cbTarget)));
 }
 
-void QueueWindow::Reload() {
+// The user's folder is asked for again each time: the Palm Desktop may have
+// renamed or moved it since the window opened.
+const queuetool::DesktopUser* QueueWindow::LookUpUser() {
+    if (userIndex_ < 0) return nullptr;
+    desktop_.LookUpAgain(static_cast<size_t>(userIndex_));
     const queuetool::DesktopUser* user = User();
+    if (user && Wide(user->conduitFolder) != settingsFolder_) {
+        settingsFolder_ = Wide(user->conduitFolder);
+        watch_.Watch(settingsFolder_);
+    }
+    return user;
+}
+
+// Why the queue cannot be shown: the user's folder is missing, or the
+// settings file is held, denied or too large; "" when it can.
+std::string QueueProblem(const queuetool::DesktopUser& user, queuetool::QueueFile& queue) {
+    if (std::string missing = queuetool::MissingUserFolder(user); !missing.empty() && !queue.Exists()) return missing;
+    try {
+        queue.CheckAccess(false);
+    } catch (const rtl::Exception& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+void QueueWindow::Reload() {
+    const queuetool::DesktopUser* user = LookUpUser();
     if (!user) return;
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
+    if (const std::string problem = QueueProblem(*user, queue); !problem.empty()) {
+        preview_ = {};
+        nextUnchecked_ = 0;
+        SetWindowTextW(Control(Ctl::lSummary), Wide(problem).c_str());
+        ShowRows({});
+        return;
+    }
     preview_ = queue.MakePreview(queuetool::QueueFile::FileChecks::Later);
     if (preview_.entries.size() <= kCheckedBeforeShowing)
         for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
@@ -464,7 +500,12 @@ void QueueWindow::FolderChanged() {
 }
 
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
-    const queuetool::DesktopUser* user = User();
+    const queuetool::DesktopUser* user = LookUpUser();
+    // Said in the box and, from now on, in place of the install's line.
+    if (user && !queuetool::MissingUserFolder(*user).empty()) {
+        Reload();
+        throw rtl::Exception(queuetool::MissingUserFolder(*user));
+    }
     if (!user || files.empty()) return;
     std::optional<std::string> folder;
     if (!ChosenFolder(folder)) return;
