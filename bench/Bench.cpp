@@ -1,5 +1,5 @@
-// How long a HotSync run takes over a queue of N files of 4 KB, through the
-// shipped conduit, side by side with
+// How long a HotSync run takes over a queue of N files of 4 KB, with an empty
+// outbox set, through the shipped conduit, side by side with
 //   floor: the same stand-in calls made directly in a loop, no conduit;
 //   pp:    the same walk done the straightforward way, with the private-
 //          profile functions for every read and every key deletion;
@@ -239,10 +239,13 @@ private:
             sources_.push_back(folder + "book" + std::to_string(i) + ".pdb");
             WriteText(sources_.back(), content);
         }
+        outbox_ = desktop_.Folder() + "\\Outbox";
+        CreateDirectoryA(outbox_.c_str(), nullptr);
     }
     std::string Settings(int n) const {
+        // An outbox is set, and empty: what it costs a HotSync that finds nothing in it.
         std::string text = "[Setup]\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\nConduit_Enabled=1\r\n"
-                           "[InstallToSlot]\r\n";
+                           "[Outbox]\r\nFolder=" + outbox_ + "\r\n[InstallToSlot]\r\n";
         for (int i = 1; i <= n; ++i) text += "DB" + std::to_string(i) + "=" + sources_[size_t(i - 1)] + "\r\n";
         return text;
     }
@@ -250,6 +253,7 @@ private:
     DesktopLayout desktop_;
     std::string user_, settingsFolder_;
     std::vector<std::string> sources_;
+    std::string outbox_;
     HMODULE module_ = nullptr;
     OpenConduitFn open_ = nullptr;
     StandIns* standIns_ = nullptr;
