@@ -359,9 +359,16 @@ int KillTest::RunOutbox() {
         CheckOutbox("chosen point");
         k = round < 3 ? k + 1 : step / 2 + 2 + static_cast<unsigned>(random_() % step);
     }
+    // Random moments over a full outbox again: what reached Sent goes back.
+    const auto refill = [&] {
+        for (const auto& [relative, card] : outboxFiles_)
+            MoveFileA((outbox_ + "\\Sent\\" + relative).c_str(), (outbox_ + "\\" + relative).c_str());
+    };
     harness_.Desktop().ClearSwitches();
+    refill();
     unsigned randomDone = 0;
-    for (; randomDone < options_.randomRuns && left() > 0 && !OverBudget(); ++randomDone) {
+    for (; randomDone < options_.randomRuns && !OverBudget(); ++randomDone) {
+        if (left() == 0) refill();
         const double span = msStart_ + msPerFile_ * static_cast<double>(left()) * 1.2;
         const DWORD code = Sync(static_cast<DWORD>(std::uniform_real_distribution<double>(0, span)(random_)));
         if (code == kTerminatedCode) ++tally_.killedAtRandom;

@@ -354,11 +354,51 @@ TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
         child = GetNextDlgTabItem(window.Window(), child, FALSE);
         if (child == first) break;
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "SysListView32", "Button", "Button", "Button", "ComboBox"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "Button", "SysListView32", "Button", "Button", "Button",
+                                               "ComboBox"}));
     for (const char* label : {"HotSync &user:", "&Queued files:", "&New files go to:"})
         EXPECT_NE(td::FindChild(window.Window(), "Static", label), nullptr) << label;
-    for (const char* button : {"&Add files...", "&Remove", "Card &folders..."})
+    for (const char* button : {"&Outbox...", "&Add files...", "&Remove", "Card &folders..."})
         EXPECT_NE(td::FindChild(window.Window(), "Button", button), nullptr) << button;
+}
+
+// The user's outbox on the summary line and its files in the list, each "In
+// the outbox" below the queued entries; "Outbox..." switches it off, and
+// its files leave the list while they stay in the folder.
+TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
+    Add(alice_, Book(L"a.pdb"));
+    const fs::path outbox = fs::path(desktop_.Folder()) / "Outbox";
+    fs::create_directories(outbox / "AUDIO");
+    std::ofstream(outbox / "Atlas.pdb", std::ios::binary) << "atlas";
+    std::ofstream(outbox / "AUDIO" / "Morning.mp3", std::ios::binary) << "morning";
+    rtl::TIniFile(Settings(alice_)).WriteString("Outbox", "Folder", outbox.string());
+    OpenWindow window;
+    const HWND list = window.List();
+    const HWND summary = td::Children(window.Window(), "Static").at(1);
+    EXPECT_NE(td::WindowText(summary).find("Outbox: " + outbox.string() + "."), std::string::npos)
+        << td::WindowText(summary);
+    ASSERT_EQ(Keys(list), (std::vector<std::string>{"DB1", "", ""}));
+    EXPECT_EQ(ItemText(list, 1, kName), "Atlas.pdb");
+    EXPECT_EQ(ItemText(list, 1, kCardPath), "/Palm/Launcher/Atlas.pdb");
+    EXPECT_EQ(ItemText(list, 2, kCardPath), "/AUDIO/Morning.mp3");
+    EXPECT_EQ(ItemText(list, 2, kFolder), "/AUDIO (outbox folder)");
+    EXPECT_EQ(ItemText(list, 2, kState), "In the outbox");
+    EXPECT_NE(window.Status().find("1 file queued, 4 bytes. 2 files in the outbox."), std::string::npos)
+        << window.Status();
+
+    // Its files are not queued: Remove leaves them alone.
+    SelectOnly(list, 1);
+    td::Click(window.Button("&Remove"));
+    EXPECT_EQ(Queue(alice_).Entries().size(), 1u);
+
+    td::Click(window.Button("&Outbox..."));
+    HWND menu = nullptr;
+    ASSERT_TRUE(td::WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
+    for (const UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 1; })) << ItemCount(list);
+    EXPECT_FALSE(rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"));
+    EXPECT_NE(td::WindowText(summary).find("No outbox."), std::string::npos) << td::WindowText(summary);
+    EXPECT_TRUE(fs::exists(outbox / "Atlas.pdb"));
 }
 
 namespace {

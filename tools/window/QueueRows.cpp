@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <windows.h>
+
 #include "rtl/AnsiText.h"
 
 namespace queuewindow {
@@ -31,6 +33,21 @@ std::string Joined(const std::vector<std::string>& texts) {
     std::string all;
     for (const std::string& text : texts) all += (all.empty() ? "" : " ") + text;
     return all;
+}
+
+std::string QueueStatus(const std::vector<Row>& rows) {
+    if (rows.empty()) return "The queue is empty: the next HotSync installs nothing.";
+    const bool checking = std::any_of(rows.begin(), rows.end(), [](const Row& row) { return !row.checked; });
+    if (checking) return Plural(rows.size(), "file", "files") + " queued; looking at the files...";
+    uint64_t total = 0;
+    size_t warned = 0;
+    for (const Row& row : rows) {
+        total += row.bytes;
+        warned += row.warned ? 1 : 0;
+    }
+    std::string text = Plural(rows.size(), "file", "files") + " queued, " + SizeText(total);
+    if (warned) text += "; " + std::to_string(warned) + (warned == 1 ? " needs" : " need") + " attention";
+    return text + ".";
 }
 
 std::string CardWords(const queuetool::Preview& preview, const app::TSlots& slots) {
@@ -81,20 +98,47 @@ std::vector<Row> MakeRows(const queuetool::Preview& preview) {
     return rows;
 }
 
-std::string StatusText(const std::vector<Row>& rows) {
-    if (rows.empty()) return "The queue is empty: the next HotSync installs nothing.";
-    const bool checking = std::any_of(rows.begin(), rows.end(), [](const Row& row) { return !row.checked; });
-    if (checking) return Plural(rows.size(), "file", "files") + " queued; looking at the files...";
-    uint64_t total = 0;
-    size_t warned = 0;
-    for (const Row& row : rows) {
-        total += row.bytes;
-        warned += row.warned ? 1 : 0;
+std::vector<Row> OutboxRows(const queuetool::OutboxView& view) {
+    std::vector<Row> rows;
+    for (const app::outbox::OutboxFile& file : view.files) {
+        if (file.queued) continue;
+        Row row;
+        row.outbox = true;
+        row.source = file.path.empty() ? file.shown : file.path;
+        row.name = FileNameOf(file.shown);
+        const std::wstring wide = rtl::WideFromAnsi(view.folder) + L"\\" + file.relative;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+            row.bytes = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            row.size = SizeText(row.bytes);
+        }
+        row.cardPath = file.cardPath;
+        row.folder = file.cardPath.empty() ? "" : file.cardPath.substr(0, file.cardPath.find_last_of('/'));
+        if (row.folder.empty() && !file.cardPath.empty()) row.folder = "/";
+        if (!row.folder.empty()) row.folder += file.cardFolder ? " (outbox folder)" : " (by type or default)";
+        row.warned = !file.problem.empty();
+        row.state = row.warned ? "In the outbox, stays: " + file.problem + "." : "In the outbox";
+        rows.push_back(std::move(row));
     }
-    std::string text = Plural(rows.size(), "file", "files") + " queued, " + SizeText(total);
-    if (warned) text += "; " + std::to_string(warned) + (warned == 1 ? " needs" : " need") + " attention";
-    return text + ".";
+    return rows;
 }
+
+std::string OutboxSummary(const queuetool::OutboxView& view) {
+    if (view.folder.empty()) return "No outbox.";
+    if (view.missing) return "The outbox " + view.folder + " is missing.";
+    return "Outbox: " + view.folder + ".";
+}
+
+std::string StatusText(const std::vector<Row>& all) {
+    std::vector<Row> rows;
+    for (const Row& row : all)
+        if (!row.outbox) rows.push_back(row);
+    const size_t waiting = all.size() - rows.size();
+    if (!waiting) return QueueStatus(rows);
+    const std::string outbox = " " + Plural(waiting, "file", "files") + " in the outbox.";
+    return (rows.empty() ? std::string("The queue is empty.") : QueueStatus(rows)) + outbox;
+}
+
 
 std::string InstallSummary(const queuetool::Preview& preview, const app::TSlots& slots) {
     if (!preview.settingsFileExists)

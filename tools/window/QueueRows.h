@@ -9,6 +9,7 @@
 
 #include "app/memorycard.h"
 #include "tools/queue/QueueBatch.h"
+#include "tools/queue/OutboxView.h"
 #include "tools/queue/QueueFile.h"
 
 namespace queuewindow {
@@ -24,12 +25,21 @@ struct Row {
     uint64_t bytes = 0;
     bool warned = false;
     bool checked = true;   // false: the file was not looked at yet
+    bool outbox = false;   // a file in the user's outbox, not queued yet: no key
 };
 
 Row MakeRow(const queuetool::PreviewEntry& entry);
 std::vector<Row> MakeRows(const queuetool::Preview& preview);
 
+// The outbox's files that are not queued yet, each "In the outbox" (the
+// next HotSync queues it) or why it stays there.
+std::vector<Row> OutboxRows(const queuetool::OutboxView& view);
+
+// The user's outbox in words, for the line about the card install.
+std::string OutboxSummary(const queuetool::OutboxView& view);
+
 // "3 files queued, 1.2 MB; 1 needs attention" (or "The queue is empty");
+// the outbox's rows are counted apart;
 // while files are still being looked at, only the count.
 std::string StatusText(const std::vector<Row>& rows);
 

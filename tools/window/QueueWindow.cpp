@@ -17,6 +17,7 @@
 #include "tools/queue/DesktopUsers.h"
 #include "tools/window/FolderWatch.h"
 #include "tools/window/FoldersDialog.h"
+#include "tools/window/OutboxMenu.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
 #include "tools/window/Remembered.h"
@@ -43,7 +44,7 @@ constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 
 using rtl::ControlKind;
 enum class Ctl : size_t {
-    lUser, cbUser, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
+    lUser, cbUser, bOutbox, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
 };
 // The first choice of "New files go to": no folder of their own.
 constexpr const wchar_t* kByType = L"Their type's folder, else the default";
@@ -59,6 +60,8 @@ constexpr rtl::ControlDesign kControls[] = {
      .caption = "HotSync &user:", .flags = kWide, .style = SS_CENTERIMAGE},
     {.kind = ControlKind::ComboList, .name = "cbUser", .left = 110, .top = 10, .width = 260, .height = 23,
      .flags = kWide},
+    {.kind = ControlKind::Button, .name = "bOutbox", .left = 640, .top = 9, .width = 110, .height = 25,
+     .anchors = rtl::akTop | rtl::akRight, .caption = "&Outbox...", .flags = kWide},
     {.kind = ControlKind::Label, .name = "lSummary", .left = 10, .top = 42, .width = 740, .height = 34,
      .anchors = kTopStretch, .flags = kWide | rtl::cfWrap, .style = SS_NOPREFIX},
     {.kind = ControlKind::Label, .name = "lQueued", .left = 10, .top = 80, .width = 290, .height = 16,
@@ -209,6 +212,7 @@ private:
     FolderWatch watch_;
     int userIndex_ = -1;
     queuetool::Preview preview_;
+    queuetool::OutboxView outbox_;
     size_t nextUnchecked_ = 0;
     std::wstring lastAction_;  // what the last batch did, kept on the status line
     std::vector<Row> rows_;
@@ -310,7 +314,7 @@ void QueueWindow::FillUsers(const std::wstring& wanted) {
     if (users.empty()) {
         SetWindowTextW(Control(Ctl::lSummary), L"The Palm Desktop has no HotSync users yet. Do a first HotSync, then "
                                           L"open this window again.");
-        for (const Ctl row : {Ctl::bAdd, Ctl::bFolders, Ctl::cbTarget}) EnableWindow(Control(row), FALSE);
+        for (const Ctl row : {Ctl::bAdd, Ctl::bFolders, Ctl::bOutbox, Ctl::cbTarget}) EnableWindow(Control(row), FALSE);
         UpdateButtons();
         return;
     }
@@ -422,8 +426,12 @@ void QueueWindow::Reload() {
     if (preview_.entries.size() <= kCheckedBeforeShowing)
         for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
     nextUnchecked_ = preview_.entries.size() <= kCheckedBeforeShowing ? preview_.entries.size() : 0;
-    SetWindowTextW(Control(Ctl::lSummary), Wide(InstallSummary(preview_, app::GetSlots(user->id))).c_str());
-    ShowRows(MakeRows(preview_));
+    outbox_ = queuetool::ViewOutbox(queue, *user);
+    SetWindowTextW(Control(Ctl::lSummary),
+                   Wide(InstallSummary(preview_, app::GetSlots(user->id)) + " " + OutboxSummary(outbox_)).c_str());
+    std::vector<Row> rows = MakeRows(preview_);
+    for (Row& row : OutboxRows(outbox_)) rows.push_back(std::move(row));
+    ShowRows(std::move(rows));
 }
 
 void QueueWindow::EnsureChecked(int item) {
@@ -451,7 +459,8 @@ void QueueWindow::ShowStatus() {
 
 void QueueWindow::ShowRows(std::vector<Row> rows) {
     std::set<std::string> selected;
-    for (int index : SelectedIndexes()) selected.insert(rows_[index].key);
+    for (int index : SelectedIndexes())
+        if (!rows_[index].outbox) selected.insert(rows_[index].key);
     const int focusedIndex = ListView_GetNextItem(Control(Ctl::lvQueue), -1, LVNI_FOCUSED);
     const std::string focused =
         focusedIndex >= 0 && focusedIndex < static_cast<int>(rows_.size()) ? rows_[focusedIndex].key : "";
@@ -562,7 +571,10 @@ void QueueWindow::AskForFiles() {
 
 void QueueWindow::RemoveSelected() {
     const queuetool::DesktopUser* user = User();
-    const std::vector<int> selected = SelectedIndexes();
+    std::vector<int> selected = SelectedIndexes();
+    // The outbox's files are not queued yet: nothing to take off.
+    selected.erase(std::remove_if(selected.begin(), selected.end(), [&](int index) { return rows_[index].outbox; }),
+                   selected.end());
     if (!user || selected.empty()) return;
     const Row& first = rows_[selected.front()];
     const std::string what = selected.size() == 1
@@ -620,6 +632,9 @@ void QueueWindow::Command(WORD id, WORD code) {
     if (control == Ctl::bAdd && code == BN_CLICKED) AskForFiles();
     if (control == Ctl::bRemove && code == BN_CLICKED) RemoveSelected();
     if (control == Ctl::bFolders && code == BN_CLICKED) EditFolders();
+    if (control == Ctl::bOutbox && code == BN_CLICKED && User() &&
+        OutboxMenu(window_.get(), Control(Ctl::bOutbox), *User(), outbox_))
+        Reload();
     if (control == Ctl::cbUser && code == CBN_SELCHANGE) {
         ChooseUser(static_cast<int>(SendMessageW(Control(Ctl::cbUser), CB_GETCURSEL, 0, 0)));
         Remember();

@@ -1,0 +1,85 @@
+#include "tools/window/OutboxMenu.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "rtl/AnsiText.h"
+#include "tools/queue/QueueFile.h"
+
+namespace queuewindow {
+
+namespace {
+
+enum Choice : UINT { kChoose = 1, kOpen, kOff };
+constexpr const wchar_t* kCaption = L"Tolvane outbox";
+
+struct MenuDeleter {
+    void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
+};
+struct IdListDeleter {
+    void operator()(ITEMIDLIST* list) const noexcept { CoTaskMemFree(list); }
+};
+
+std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user) {
+    const std::wstring title = L"Choose the outbox of " + rtl::WideFromAnsi(user) +
+                               L": files saved into it go to the card at the next HotSync.";
+    BROWSEINFOW browse{};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    const std::unique_ptr<ITEMIDLIST, IdListDeleter> chosen(SHBrowseForFolderW(&browse));
+    wchar_t path[MAX_PATH] = {};
+    if (!chosen || !SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
+    return std::wstring(path);
+}
+
+bool Choose(HWND owner, const queuetool::DesktopUser& user) {
+    const std::optional<std::wstring> folder = BrowseForFolder(owner, user.name);
+    if (!folder) return false;
+    const queuetool::OutboxChoice choice = queuetool::ChooseOutbox(*folder, user, false);
+    if (!choice.folder) {
+        MessageBoxW(owner, (choice.refusal + L"\n\nThe outbox was not changed.").c_str(), kCaption,
+                    MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    queuetool::QueueFile queue(queuetool::SettingsFileOf(user));
+    queue.CheckAccess(true);
+    queuetool::SetOutbox(queue, user, *choice.folder);
+    return true;
+}
+
+}  // namespace
+
+bool OutboxMenu(HWND owner, HWND button, const queuetool::DesktopUser& user, const queuetool::OutboxView& view) {
+    const std::unique_ptr<HMENU__, MenuDeleter> menu(CreatePopupMenu());
+    if (!menu) return false;
+    const UINT usable = view.folder.empty() || view.missing ? MF_GRAYED : 0;
+    AppendMenuW(menu.get(), MF_STRING, kChoose, view.folder.empty() ? L"&Choose a folder..." : L"&Choose another folder...");
+    AppendMenuW(menu.get(), MF_STRING | usable, kOpen, L"&Open in Explorer");
+    AppendMenuW(menu.get(), MF_STRING | (view.folder.empty() ? MF_GRAYED : 0), kOff, L"&Switch the outbox off");
+    RECT bounds{};
+    GetWindowRect(button, &bounds);
+    const UINT picked = static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN,
+                                                         bounds.left, bounds.bottom, 0, owner, nullptr));
+    switch (picked) {
+        case kChoose:
+            return Choose(owner, user);
+        case kOpen:
+            ShellExecuteW(owner, L"open", rtl::WideFromAnsi(view.folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            return false;
+        case kOff: {
+            queuetool::QueueFile queue(queuetool::SettingsFileOf(user));
+            queue.CheckAccess(true);
+            queuetool::SetOutbox(queue, user, "");
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace queuewindow
