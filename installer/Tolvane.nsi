@@ -6,7 +6,13 @@
 ; picks) and registers the conduit. Installing again replaces the files and
 ; registers again without ever unregistering: unregistration deletes every
 ; user's Tolvane folder, queue included. Silent with /S; /D=FOLDER picks
-; the folder.
+; the folder, given last and without quotes as for every Windows installer
+; (a quoted or misplaced one stops Setup, instead of installing elsewhere).
+;
+; Nothing that another user could have put into the Palm Desktop folder runs
+; with administrator rights: Setup and the uninstaller run the registration
+; helper from a copy that they carry, in their own temporary folder, with
+; that folder as the current one.
 ;
 ; Nothing is left half done: before anything is replaced the registration
 ; helper checks that no program holds one of the files; a refused
@@ -16,9 +22,17 @@
 ;
 ; Exit codes of Setup: 0 installed, 1 cancelled by the user, 2 no Palm
 ; Desktop found, 3 registration failed, 4 a file is in use or the folder
-; cannot be written (nothing changed). Of the uninstaller: 0 removed,
-; 1 cancelled, 3 unregistration failed, 4 a file is in use (nothing removed
-; in either case). /KEEPQUEUES keeps every user's Tolvane folder.
+; cannot be written (nothing changed), 5 a /D= option that Windows
+; installers do not read. Of the uninstaller: 0 removed, 1 cancelled,
+; 3 unregistration failed, 4 a file is in use (nothing removed in either
+; case).
+;
+; The silent uninstaller (/S, which Windows' Apps page and package managers
+; run) keeps every user's Tolvane folder, queue and settings, unless
+; /DELETEQUEUES is given; /KEEPQUEUES keeps them on the page too. The
+; registered quiet-uninstall command runs the uninstaller in place (_?=), so
+; that whoever runs it waits for it and gets its real exit code; it then
+; leaves a copy of itself behind to delete the uninstaller once it has ended.
 
 ; A Unicode installer with the system's visual style, aware of the screen's
 ; DPI, for every Windows from XP on; no file keeps its build date, so that two
@@ -41,6 +55,7 @@ SetCompressor /SOLID lzma
 !define EXIT_NO_DESKTOP 2
 !define EXIT_REGISTRATION 3
 !define EXIT_IN_USE 4
+!define EXIT_BAD_OPTION 5
 ; The registration helper's exit code when it cannot load the conduit or the Palm Desktop.
 !define HELPER_CANNOT_LOAD 2
 !define HELPER_IN_USE 4
@@ -50,8 +65,10 @@ Caption "Tolvane ${VERSION} Setup"
 OutFile "${OUTFILE}"
 ; The Palm Desktop lives below Program Files and Add/Remove Programs lists
 ; Tolvane in HKLM: both need an administrator. Setup reads HotSyncPath, and
-; puts the Send To entry, for the account it runs as; a standard user who
-; elevates with another account's password installs as that account (README).
+; puts the Send To entry, for the account it runs as (Windows has no Send To
+; folder for all users); the Start menu entry is for every user. A standard
+; user who elevates with another account's password installs as that
+; account (README).
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
@@ -67,6 +84,7 @@ Var DirIntro     ; the folder page's text: whether the registry named a HotSync 
 Var Reinstall    ; 1 when Tolvane.dll was in the folder before
 Var KeepQueues   ; uninstaller: 1 keeps every user's Tolvane folder
 Var KeepBox
+Var Helper       ; the registration helper's copy in $PLUGINSDIR
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tolvane"
@@ -93,8 +111,34 @@ Choose the folder of the Palm Desktop (where the HotSync Manager is)."
   ${EndIf}
 FunctionEnd
 
+; $0: 1 when the text in $R0 holds "/D=" (in any letter case) anywhere.
+Function FindStrayFolderOption
+  StrCpy $0 0
+  StrLen $2 $R0
+  StrCpy $1 0
+  ${DoWhile} $1 < $2
+    StrCpy $3 $R0 3 $1
+    ${If} $3 == "/D="
+      StrCpy $0 1
+      ${Break}
+    ${EndIf}
+    IntOp $1 $1 + 1
+  ${Loop}
+FunctionEnd
+
 Function .onInit
   StrCpy $Outcome "Completed"
+  ; A /D= that NSIS took (last, unquoted) is no longer among the parameters;
+  ; one that is still there was ignored, and Setup would install elsewhere.
+  ${GetParameters} $R0
+  Call FindStrayFolderOption
+  ${If} $0 == 1
+    MessageBox MB_ICONSTOP "Setup did not start: it reads the folder option /D=FOLDER only as the last option and \
+without quotes, also when the folder has spaces in its name:$\r$\n$\r$\n\
+Tolvane-setup.exe /S /D=C:\Program Files (x86)\Palm Desktop" /SD IDOK
+    SetErrorLevel ${EXIT_BAD_OPTION}
+    Quit
+  ${EndIf}
   StrCpy $DirIntro "Tolvane goes into the Palm Desktop folder, beside the HotSync Manager. Setup found the folder \
 below; choose another if your Palm Desktop lives elsewhere."
   ${If} $INSTDIR == ""
@@ -178,6 +222,21 @@ FunctionEnd
   Abort "Tolvane was not installed (see the lines above)."
 !macroend
 
+; Puts the registration helper that Setup or the uninstaller carries into
+; $PLUGINSDIR, the folder that only this process made, and makes that folder
+; current: the helper runs with administrator rights, so neither it nor a
+; DLL that it loads may come from a folder that others can write.
+!macro CARRIED_HELPER_FUNCTION prefix
+Function ${prefix}CarriedHelper
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "/oname=$PLUGINSDIR\tolvane-register.exe" "${REGISTER_TOOL}"
+  StrCpy $Helper "$PLUGINSDIR\tolvane-register.exe"
+FunctionEnd
+!macroend
+!insertmacro CARRIED_HELPER_FUNCTION ""
+!insertmacro CARRIED_HELPER_FUNCTION "un."
+
 ; Our own files in $INSTDIR, for a first install whose registration failed.
 Function RemoveCopiedFiles
   Delete "$INSTDIR\Tolvane.dll"
@@ -190,9 +249,8 @@ FunctionEnd
 Section "Tolvane"
   ; Nothing changes while the HotSync Manager or another program holds a
   ; file that would be replaced, or while the folder cannot be written.
-  InitPluginsDir
-  File "/oname=$PLUGINSDIR\tolvane-register.exe" "${REGISTER_TOOL}"
-  !insertmacro RUN_HELPER "" "$PLUGINSDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
+  Call CarriedHelper
+  !insertmacro RUN_HELPER "" "$Helper" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
   ${If} $0 != 0
     !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
   ${EndIf}
@@ -217,7 +275,8 @@ into $INSTDIR. Run Setup as an administrator of this computer."
   File "/oname=tolvane-register.exe" "${REGISTER_TOOL}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  !insertmacro RUN_HELPER "" "$INSTDIR\tolvane-register.exe" 'install "$INSTDIR\Tolvane.dll"'
+  SetOutPath "$PLUGINSDIR"
+  !insertmacro RUN_HELPER "" "$Helper" 'install "$INSTDIR\Tolvane.dll"'
   ${If} $0 != 0
     ${If} $Reinstall == 0
       Call RemoveCopiedFiles
@@ -233,29 +292,75 @@ Its new files are in place; run Setup again once the cause is mended. Every user
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "Tolvane"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  ; In place (_?=), so that a package manager waits for the real outcome.
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 
   ; Explorer appends the chosen files to the arguments; the window's program
   ; asks which HotSync user when there are several.
+  SetOutPath "$INSTDIR"
   CreateShortCut "$SENDTO\${SENDTO_LINK}" "$INSTDIR\tolvane-queue-window.exe" "--send-to" \
     "$INSTDIR\tolvane-queue-window.exe" 0 SW_SHOWNORMAL "" "Queue for the card at the next HotSync"
+  ; An entry of an earlier version in this account's own Start menu goes.
+  Delete "$SMPROGRAMS\${MENU_LINK}"
+  SetShellVarContext all
   CreateShortCut "$SMPROGRAMS\${MENU_LINK}" "$INSTDIR\tolvane-queue-window.exe" "" \
     "$INSTDIR\tolvane-queue-window.exe" 0 SW_SHOWNORMAL "" "See and change what the next HotSync puts on the card"
+  SetShellVarContext current
 SectionEnd
 
 ; --- The uninstaller ---------------------------------------------------------
 
+; Started by an uninstaller that ran in place with /REMOVE=ITS_PATH: deletes
+; that file as soon as that uninstaller has ended (a running program cannot
+; be deleted), then this copy and its folder at the next restart.
+Function un.RemoveFinishedUninstaller
+  ${For} $R2 1 240
+    Delete "$R1"
+    ${IfNotThen} ${FileExists} "$R1" ${|} ${Break} ${|}
+    Sleep 250
+  ${Next}
+  Delete /REBOOTOK "$EXEPATH"
+  RMDir /REBOOTOK "$EXEDIR"
+FunctionEnd
+
 Function un.onInit
   StrCpy $Outcome "Completed"
-  StrCpy $KeepQueues 0
   ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVE=" $R1
+  ${IfNot} ${Errors}
+    Call un.RemoveFinishedUninstaller
+    Quit
+  ${EndIf}
+  ; Silent, as a package manager or the Apps page runs it, nothing of a
+  ; user's is deleted unless asked for; the page asks.
+  StrCpy $KeepQueues 0
+  ${If} ${Silent}
+    StrCpy $KeepQueues 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/DELETEQUEUES" $R1
+  ${IfNot} ${Errors}
+    StrCpy $KeepQueues 0
+  ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/KEEPQUEUES" $R1
   ${IfNot} ${Errors}
     StrCpy $KeepQueues 1
   ${EndIf}
+FunctionEnd
+
+; Run in place, the uninstaller cannot delete its own file: a copy of it in
+; a folder of its own does that once this process has ended.
+Function un.RemoveWhenEnded
+  GetTempFileName $R0
+  Delete "$R0"
+  CreateDirectory "$R0"
+  CopyFiles /SILENT "$EXEPATH" "$R0\${UNINSTALLER}"
+  SetOutPath "$R0"
+  Exec '"$R0\${UNINSTALLER}" /REMOVE="$EXEPATH" _?=$R0'
 FunctionEnd
 
 Function un.ConfirmPage
@@ -292,8 +397,8 @@ FunctionEnd
 !macroend
 
 Section "Uninstall"
-  ; The helper itself runs from here, so it is no file to check.
-  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe"'
+  Call un.CarriedHelper
+  !insertmacro RUN_HELPER "un." "$Helper" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe"'
   ${If} $0 != 0
     !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"
   ${EndIf}
@@ -301,7 +406,7 @@ Section "Uninstall"
   ${If} $KeepQueues == 1
     StrCpy $2 "remove-entry"
   ${EndIf}
-  !insertmacro RUN_HELPER "un." "$INSTDIR\tolvane-register.exe" '$2 "$INSTDIR\Tolvane.dll"'
+  !insertmacro RUN_HELPER "un." "$Helper" '$2 "$INSTDIR\Tolvane.dll"'
   ${If} $0 == ${HELPER_CANNOT_LOAD}
   ${AndIfNot} ${FileExists} "$INSTDIR\CONDMGR.DLL"
     ; The Palm Desktop went first: no Conduit Manager holds an entry to remove.
@@ -315,6 +420,9 @@ run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
 
   Delete "$SENDTO\${SENDTO_LINK}"
   Delete "$SMPROGRAMS\${MENU_LINK}"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\${MENU_LINK}"
+  SetShellVarContext current
   Delete "$INSTDIR\Tolvane.dll"
   Delete "$INSTDIR\tolvane-queue.exe"
   Delete "$INSTDIR\tolvane-queue-window.exe"
@@ -322,4 +430,7 @@ run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
   DeleteRegKey HKLM "${UNINST_KEY}"
   ; The folder is the Palm Desktop's: only our own files leave it.
   Delete "$INSTDIR\${UNINSTALLER}"
+  ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    Call un.RemoveWhenEnded
+  ${EndIf}
 SectionEnd

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # The installer under Wine, in silent mode, on a laid-out stand-in desktop:
-# it refuses a machine without a Palm Desktop, registers the conduit, a
-# second install keeps the users' queues and never unregisters, and the
-# uninstaller removes the conduit, our files and the users' Tolvane folders
-# but nothing of the Palm Desktop's. Nothing is ever left half done: a held
+# it refuses a machine without a Palm Desktop and a /D= option that Windows
+# installers ignore, registers the conduit, a second install keeps the
+# users' queues and never unregisters, and the uninstaller removes the
+# conduit and our files but nothing of the Palm Desktop's, the users'
+# Tolvane folders only when asked to. Nothing is ever left half done: a held
 # library stops the installer and the uninstaller before any change, a
 # refused registration or unregistration changes nothing, and "keep the
-# queues" leaves every user's Tolvane folder as it was.
+# queues" leaves every user's Tolvane folder as it was. The registered
+# quiet-uninstall command hands back the real outcome, and the uninstaller
+# never runs the installed copy of the registration helper.
 # Usage: installer-test.sh BIN_DIR   (run by CTest inside scripts/run-tests.sh)
 set -uo pipefail
 bin=$(cd "${1:?bin folder}" && pwd)
@@ -24,6 +27,13 @@ fail() { echo "FAIL: $*"; exit 1; }
 ok() { checks=$((checks + 1)); echo "ok: $*"; }
 hotsync_path() { wine reg query "$core" /v HotSyncPath 2>/dev/null | tr -d '\r' | sed -n 's/.*HotSyncPath *REG_SZ *//p'; }
 setup() { wine "$bin/Tolvane-setup.exe" /S "$@" >/dev/null 2>&1 </dev/null; }
+# Runs a command line exactly as written, as Windows runs a registered
+# command; hands back its exit code.
+run_line() {
+  printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" >"$work/line.bat"
+  timeout 120 wine cmd /c "$(win "$work/line.bat")" >/dev/null 2>&1 </dev/null
+}
+quiet_uninstall_line() { wine reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/.*QuietUninstallString *REG_SZ *//p'; }
 conduits() { (cd "$desk" && wine ./hotsync.exe list 2>/dev/null </dev/null | tr -d '\r'); }
 # The uninstaller waits, and hands back its exit code, only when it runs in
 # place (_?=FOLDER); it then cannot delete itself.
@@ -44,6 +54,7 @@ hold() {
 release() { rm -f "$work/holding"; wait "$holder_pid" 2>/dev/null; holder_pid=""; }
 sendto_link() { find "$WINEPREFIX/drive_c/users" -path '*SendTo*' -name 'Tolvane card queue.lnk' | head -1; }
 menu_link() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Tolvane Queue.lnk' 2>/dev/null | head -1; }
+users_menu_link() { find "$WINEPREFIX/drive_c/users" -path '*Start Menu*' -name 'Tolvane Queue.lnk' 2>/dev/null | head -1; }
 
 previous=$(hotsync_path)
 cleanup() {
@@ -70,6 +81,13 @@ setup "/D=$(win "$work/empty")"; rc=$?
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "a refused install left Tolvane.dll behind"
 ok "no Palm Desktop: exit code 2, nothing installed"
 quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
+
+# A quoted /D=, which Windows installers do not read, stops Setup instead of
+# installing into the folder that the registry names.
+run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S \"/D=$(win "$work/empty")\""; rc=$?
+[ $rc -eq 5 ] || fail "a quoted /D= makes Setup exit with $rc, not 5"
+[ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "Setup installed although /D= was quoted"
+ok "quoted /D=: exit code 5, nothing installed"
 
 # A first install whose registration the Conduit Manager refuses takes its
 # files away again and leaves no entry behind.
@@ -98,7 +116,8 @@ quiet wine reg query "$uninstall_key" /v UninstallString || fail "no Add/Remove 
 grep -qa 'tolvane-queue-window.exe' "$(sendto_link)" || fail "Send To does not start the queue window's program"
 [ -n "$(menu_link)" ] || fail "no Start menu shortcut to the queue window"
 grep -qa 'tolvane-queue-window.exe' "$(menu_link)" || fail "the Start menu shortcut does not start the queue window"
-ok "silent install: files in place, conduit registered, Add/Remove Programs, Send To and Start menu entries"
+[ -z "$(users_menu_link)" ] || fail "the Start menu shortcut is one user's, not every user's: $(users_menu_link)"
+ok "silent install: files in place, conduit registered, Add/Remove Programs, Send To and (every user's) Start menu entries"
 
 # Queues of two users, then a second install over the first.
 (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Alice "$(win "$work/book.pdb")") || fail "queue tool add Alice"
@@ -187,8 +206,42 @@ setup; rc=$?
 tr -d '\r' <"$desk/Bob/Tolvane/Tolvane.ini" | grep -q '^DB1=' || fail "Bob's queue did not survive the kept uninstall and the new install"
 ok "install after the kept uninstall: registered, Bob's queued file still queued"
 
-# Uninstall: the uninstaller runs from a copy of itself and returns at once.
-quiet wine "$desk/Tolvane-uninstall.exe" /S
+# The registered quiet-uninstall command, as a package manager runs it,
+# while the queue window is open: it waits and says that it failed.
+quiet_line=$(quiet_uninstall_line)
+[ -n "$quiet_line" ] || fail "no QuietUninstallString"
+before=$(snapshot)
+wine "$desk/tolvane-queue-window.exe" --user Alice >/dev/null 2>&1 </dev/null &
+host_pid=$!
+for _ in $(seq 1 60); do
+  quiet wine "$desk/tolvane-register.exe" check "$deskw\\tolvane-queue-window.exe"; [ $? -eq 4 ] && break; sleep 0.5
+done
+run_line "$quiet_line"; rc=$?
+kill "$host_pid" 2>/dev/null; wait "$host_pid" 2>/dev/null; host_pid=""
+[ $rc -eq 4 ] || fail "with the queue window open the quiet-uninstall command exits with $rc, not 4"
+same_as_before || fail "with the queue window open the quiet-uninstall command removed something"
+ok "quiet-uninstall command with the queue window open: exit code 4, nothing removed"
+
+# The same command: every user's Tolvane folder stays as it was, it waits
+# for the real outcome, and the uninstaller goes. It never runs the installed
+# registration helper (here a file that runs nowhere), only its own copy.
+user_folders >"$work/folders-before"
+printf 'MZ not a program\r\n' >"$desk/tolvane-register.exe"
+run_line "$quiet_line"; rc=$?
+[ $rc -eq 0 ] || fail "the quiet-uninstall command exits with $rc"
+conduits | grep -q "^tVan " && fail "the quiet-uninstall command left the conduit registered"
+user_folders | cmp -s - "$work/folders-before" || fail "the silent uninstall changed a user's Tolvane folder"
+for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
+for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
+  [ ! -e "$desk/$f" ] || fail "the quiet-uninstall command left $f"
+done
+ok "quiet-uninstall command: exit code 0, every user's Tolvane folder as it was, all our files gone"
+
+# Asked to, the silent uninstaller also deletes every user's Tolvane folder;
+# it runs from a copy of itself and returns at once.
+setup; rc=$?
+[ $rc -eq 0 ] || fail "installing after the quiet uninstall exits with $rc"
+quiet wine "$desk/Tolvane-uninstall.exe" /S /DELETEQUEUES
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
 for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
   [ ! -e "$desk/$f" ] || fail "the uninstaller left $f"
@@ -201,7 +254,7 @@ done
 quiet wine reg query "$uninstall_key" && fail "the Add/Remove Programs entry is still there"
 [ -z "$(sendto_link)" ] || fail "the Send To entry is still there"
 [ -z "$(menu_link)" ] || fail "the Start menu shortcut is still there"
-ok "uninstall: conduit, files, users' Tolvane folders, Send To and Start menu entries gone; the Palm Desktop untouched"
+ok "uninstall /S /DELETEQUEUES: conduit, files, users' Tolvane folders, Send To and Start menu entries gone; the Palm Desktop untouched"
 
 # The Palm Desktop uninstalled first: nothing left to unregister, so the
 # uninstaller removes Tolvane's files all the same.
@@ -212,6 +265,7 @@ uninstall_here; rc=$?
 mv "$work/CONDMGR.DLL" "$desk/CONDMGR.DLL"
 [ $rc -eq 0 ] || fail "without the Palm Desktop's CONDMGR.DLL the uninstaller exits with $rc, not 0"
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$desk/tolvane-queue.exe" ] || fail "without the Palm Desktop the uninstaller left our files"
-rm -f "$desk/Tolvane-uninstall.exe"  # run in place, it cannot delete itself
+for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
+[ ! -e "$desk/Tolvane-uninstall.exe" ] || fail "run in place, the uninstaller was not deleted once it had ended"
 ok "the Palm Desktop gone first: the uninstaller still removes Tolvane"
 echo "$checks checks passed"
