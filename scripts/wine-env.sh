@@ -1,9 +1,16 @@
 # Sourced by the scripts that run Wine: one private prefix per build directory,
-# never ~/.wine, no Mono or Gecko prompts, quiet unless asked.
-# Usage: . scripts/wine-env.sh BUILD_DIR
+# never ~/.wine, no Mono or Gecko prompts, quiet unless asked. The prefix is a
+# 32-bit one, named so: with Debian's wine64 installed, Wine would make a new
+# prefix 64-bit. The installer's test makes a second, 64-bit, prefix (win64).
+# Usage: . scripts/wine-env.sh BUILD_DIR [win64]
 _build=$(cd "${1:?build directory}" && pwd)
-export WINEPREFIX="$_build/wineprefix"
-export WINEARCH=win32
+if [ "${2:-}" = win64 ]; then
+  export WINEPREFIX="$_build/wineprefix64"
+  export WINEARCH=win64
+else
+  export WINEPREFIX="$_build/wineprefix"
+  export WINEARCH=win32
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;${WINEDLLOVERRIDES:-}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -18,3 +25,12 @@ if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wineserver -w
 fi
 unset _build
+# Screen grabs need Wine's own fonts (Debian's fonts-wine): without them a
+# close box is drawn as the letter "r" and dialogs take a stand-in face.
+require_wine_fonts() {
+  local fonts=/usr/share/wine/fonts
+  [ -f "$fonts/marlett.ttf" ] && [ -f "$fonts/tahoma.ttf" ] && return 0
+  echo "Wine's own fonts are missing in $fonts (Debian package fonts-wine): the pictures would not" \
+       "look as on Windows. scripts/install-deps.sh installs it." >&2
+  exit 1
+}

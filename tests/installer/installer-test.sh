@@ -10,10 +10,24 @@
 # queues" leaves every user's Tolvane folder as it was. The registered
 # quiet-uninstall command hands back the real outcome, and the uninstaller
 # never runs the installed copy of the registration helper.
-# Usage: installer-test.sh BIN_DIR   (run by CTest inside scripts/run-tests.sh)
+#
+# With win64, the same installer in a 64-bit Windows prefix of its own, the
+# stand-in Palm Desktop in "C:\Program Files (x86)\Palm Desktop" as on
+# 64-bit Windows: Setup silent and through its pages, /D= with spaces, the
+# Add/Remove Programs entry in the 32-bit registry view only, a queued file
+# that the 32-bit HotSync Manager puts on the card, the uninstaller.
+# Usage: installer-test.sh BIN_DIR [win64]   (run by CTest inside scripts/run-tests.sh)
 set -uo pipefail
 bin=$(cd "${1:?bin folder}" && pwd)
-[ -n "${WINEPREFIX:-}" ] || . "$(dirname "$0")/../../scripts/wine-env.sh" "$bin/.."
+mode=${2:-win32}
+if [ "$mode" = win64 ]; then
+  . "$(dirname "$0")/../../scripts/wine-env.sh" "$bin/.." win64
+  # The prefix's own background processes start now, with nothing of ours
+  # as their output (a pipe they inherited would hold up the caller).
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+else
+  [ -n "${WINEPREFIX:-}" ] || . "$(dirname "$0")/../../scripts/wine-env.sh" "$bin/.."
+fi
 
 core='HKCU\Software\U.S. Robotics\Pilot Desktop\Core'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane'
@@ -63,10 +77,64 @@ cleanup() {
   if [ -n "$previous" ]; then quiet wine reg add "$core" /v HotSyncPath /d "$previous" /f
   else quiet wine reg delete "$core" /v HotSyncPath /f; fi
   rm -rf "$work"
+  [ "$mode" = win32 ] || wineserver -k
 }
 trap cleanup EXIT
 
 quiet wine reg delete "$uninstall_key" /f  # left by an earlier run that failed
+
+if [ "$mode" = win64 ]; then
+  setup_caption="Tolvane $(sed -n 's/^project(Tolvane VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt") Setup"
+  deskw='C:\Program Files (x86)\Palm Desktop'
+  desk="$WINEPREFIX/drive_c/Program Files (x86)/Palm Desktop"
+  rm -rf "$desk"
+  quiet wine reg delete "$uninstall_key" /reg:32 /f
+  quiet wine "$bin/desktop-setup.exe" "$deskw" || fail "desktop-setup"
+  [ "$(hotsync_path)" = "$deskw\\hotsync.exe" ] || fail "the stand-in desktop is not registered: $(hotsync_path)"
+  printf 'a book\n' >"$work/a book.pdb"
+
+  setup; rc=$?
+  [ $rc -eq 0 ] || fail "silent install into $deskw exits with $rc"
+  for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
+    [ -f "$desk/$f" ] || fail "the install did not put $f into $deskw"
+  done
+  conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the conduit is registered from the wrong file: $(conduits)"
+  quiet wine reg query "$uninstall_key" /reg:32 /v QuietUninstallString || fail "no Add/Remove Programs entry in the 32-bit view"
+  quiet wine reg query "$uninstall_key" /reg:64 && fail "an Add/Remove Programs entry in the 64-bit view"
+  ok "64-bit Windows: silent install into $deskw, conduit registered, Add/Remove Programs in the 32-bit view only"
+
+  run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S /D=$deskw"; rc=$?
+  [ $rc -eq 0 ] || fail "Setup with /D=$deskw given last and unquoted exits with $rc"
+  ok "64-bit Windows: /D= with spaces, last and unquoted, installs there"
+
+  (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Alice "$(win "$work/a book.pdb")") || fail "queue tool add Alice"
+  (cd "$desk" && quiet wine ./hotsync.exe sync Alice) || fail "the HotSync failed"
+  cmp -s "$desk/Cards/Volume1/Palm/Launcher/a book.pdb" "$work/a book.pdb" || fail "the HotSync did not put \"a book.pdb\" on the card"
+  ok "64-bit Windows: a queued file arrives on the card at the 32-bit HotSync Manager's HotSync"
+
+  # Setup as a person runs it: its folder page, then the progress page.
+  wine "$bin/Tolvane-setup.exe" >/dev/null 2>&1 </dev/null &
+  setup_pid=$!
+  quiet wine "$bin/press_button.exe" "$setup_caption: Installation Folder" "&Install" || fail "no folder page with Install"
+  quiet wine "$bin/press_button.exe" "$setup_caption: Completed" "&Close" || fail "the progress page did not end with Completed and Close"
+  wait "$setup_pid"; rc=$?
+  [ $rc -eq 0 ] || fail "Setup through its pages exits with $rc"
+  ok "64-bit Windows: Setup through its pages installs"
+
+  run_line "$(quiet_uninstall_line)"; rc=$?
+  [ $rc -eq 0 ] || fail "the quiet-uninstall command exits with $rc"
+  for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
+  for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
+    [ ! -e "$desk/$f" ] || fail "the uninstaller left $f"
+  done
+  conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
+  quiet wine reg query "$uninstall_key" /reg:32 && fail "the Add/Remove Programs entry is still there"
+  [ -f "$desk/Alice/Tolvane/Tolvane.ini" ] || fail "the silent uninstall deleted Alice's Tolvane folder"
+  ok "64-bit Windows: the uninstaller removes every installed file and the entry; Alice's settings stay"
+  echo "$checks checks passed"
+  exit 0
+fi
+
 quiet wine "$bin/desktop-setup.exe" "$(win "$desk")" || fail "desktop-setup"
 deskw=$(win "$desk")
 printf 'a book\n' >"$work/book.pdb"
