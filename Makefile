@@ -8,7 +8,7 @@ TEST  := $(BUILD)/test
 CMAKE_COMMON := -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps ship build test demo bench fuzz killtest soak clean
+.PHONY: all deps ship build test demo bench fuzz killtest soak release release-check clean
 
 all: build
 
@@ -53,5 +53,14 @@ killtest: build
 soak: build
 	@scripts/run-soak.sh $(TEST)
 
+# A release from the committed tree: dist/ holds the installer, a zip of the
+# shipped files and SHA256SUMS. release-check makes it twice, in two clones
+# of the commit, and compares the two.
+release: deps
+	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/release.sh
+
+release-check: deps
+	@scripts/release-check.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist
