@@ -16,7 +16,7 @@ wineserver -p 60
 trap 'wineserver -k || true' EXIT
 bin="$build/bin"
 demo="$build/demo"
-desk="$demo/PalmDesktop"
+desk="$demo/Palm Desktop"  # a folder name with a space, as the Palm Desktop's own
 rm -rf "$demo"
 mkdir -p "$demo/Books"
 win() { winepath -w "$1" 2>/dev/null; }

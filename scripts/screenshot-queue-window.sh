@@ -24,6 +24,7 @@ done
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   . "$1/wine-env.sh" "$2"
+  require_wine_fonts
   desk="$WINEPREFIX/drive_c/queue-shot"
   rm -rf "$desk"
   wine "$2/bin/desktop-setup.exe" "C:\\queue-shot" >/dev/null 2>&1 </dev/null

@@ -18,6 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   . "$1/wine-env.sh" "$2"
+  require_wine_fonts
   shots="$2/shots"
   mkdir -p "$shots"
   rm -f "$shots/rect" "$shots/done"
