@@ -25,7 +25,7 @@ namespace td = testsupport;
 namespace {
 
 constexpr const char* kCaption = "Tolvane Queue";
-enum Column { kKey, kName, kSize, kFolder, kCardPath, kSource, kState };
+enum Column { kKey, kName, kSize, kFolder, kCardPath, kState, kSource };
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -223,6 +223,7 @@ TEST_F(QueueWindow, AUserFolderMovedMeanwhileIsLookedUpAgain) {
     EXPECT_TRUE(td::WaitFor([&] { return StaticTexts(window.Window()).find("is missing") != std::string::npos; }))
         << StaticTexts(window.Window());
     EXPECT_EQ(StaticTexts(window.Window()).find("not set up"), std::string::npos);
+    EXPECT_NE(window.Status().find("The queue cannot be shown"), std::string::npos) << window.Status();
     EXPECT_EQ(ItemCount(window.List()), 0);
     EXPECT_FALSE(fs::exists(moved));
 }

@@ -92,16 +92,19 @@ struct ColumnRow {
     int format;
     std::wstring WideRow::*text;
 };
-const ColumnRow kColumns[] = {
+constexpr ColumnRow kColumns[] = {
     {L"Key", 60, LVCFMT_LEFT, &WideRow::key},
     {L"File name", 150, LVCFMT_LEFT, &WideRow::name},
     {L"Size", 75, LVCFMT_RIGHT, &WideRow::size},
     {L"Card folder", 150, LVCFMT_LEFT, &WideRow::folder},
     {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath},
-    // Two rows of one name are told apart by where their files are.
-    {L"Desktop file", 220, LVCFMT_LEFT, &WideRow::source},
     {L"State", 200, LVCFMT_LEFT, &WideRow::state},
+    // Two rows of one name are told apart by where their files are (the
+    // row's tip shows it too).
+    {L"Desktop file", 260, LVCFMT_LEFT, &WideRow::source},
 };
+constexpr int kStateColumn = 5;
+static_assert(kColumns[kStateColumn].text == &WideRow::state);
 
 std::wstring Wide(std::string_view text) { return rtl::WideFromAnsi(text); }
 
@@ -214,7 +217,8 @@ private:
     queuetool::Preview preview_;
     queuetool::OutboxView outbox_;
     size_t nextUnchecked_ = 0;
-    std::wstring lastAction_;  // what the last batch did, kept on the status line
+    std::wstring lastAction_;
+    bool queueProblem_ = false;  // the queue could not be read: the summary line says why  // what the last batch did, kept on the status line
     std::vector<Row> rows_;
     std::vector<WideRow> wideRows_;
     std::wstring settingsFolder_;
@@ -288,16 +292,17 @@ void QueueWindow::Layout() {
     FitStateColumn();
 }
 
-// The state column takes the rest of the list's width, so that a warning
-// can be read without scrolling; a tip shows what still does not fit.
+// The state column takes the rest of the list's visible width, so that a
+// warning can be read without scrolling; a tip shows what still does not
+// fit, and the desktop file's column follows beyond it.
 void QueueWindow::FitStateColumn() {
     const HWND list = Control(Ctl::lvQueue);
     RECT client{};
     GetClientRect(list, &client);
-    int others = 0;
-    for (int i = 0; i + 1 < static_cast<int>(std::size(kColumns)); ++i) others += ListView_GetColumnWidth(list, i);
-    const int last = static_cast<int>(std::size(kColumns)) - 1;
-    ListView_SetColumnWidth(list, last, std::max(kColumns[last].width, static_cast<int>(client.right) - others));
+    int before = 0;
+    for (int i = 0; i < kStateColumn; ++i) before += ListView_GetColumnWidth(list, i);
+    ListView_SetColumnWidth(list, kStateColumn,
+                            std::max(kColumns[kStateColumn].width, static_cast<int>(client.right) - before));
 }
 
 void QueueWindow::FillUsers(const std::wstring& wanted) {
@@ -415,7 +420,9 @@ void QueueWindow::Reload() {
     const queuetool::DesktopUser* user = LookUpUser();
     if (!user) return;
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
+    queueProblem_ = false;
     if (const std::string problem = QueueProblem(*user, queue); !problem.empty()) {
+        queueProblem_ = true;
         preview_ = {};
         nextUnchecked_ = 0;
         SetWindowTextW(Control(Ctl::lSummary), Wide(problem).c_str());
@@ -453,7 +460,9 @@ void QueueWindow::DoIdleWork() {
 }
 
 void QueueWindow::ShowStatus() {
-    const std::wstring status = Wide(StatusText(rows_)) + (lastAction_.empty() ? L"" : L" " + lastAction_);
+    const std::wstring queue =
+        queueProblem_ ? L"The queue cannot be shown: the line above says why." : Wide(StatusText(rows_));
+    const std::wstring status = queue + (lastAction_.empty() ? L"" : L" " + lastAction_);
     SetWindowTextW(Control(Ctl::sbStatus), status.c_str());
 }
 
@@ -605,7 +614,7 @@ LRESULT QueueWindow::Notify(LPARAM lParam) {
         case LVN_GETINFOTIPW: {
             const auto tip = Notification<NMLVGETINFOTIPW>(lParam);
             EnsureChecked(tip.iItem);
-            CopyText(RowText(tip.iItem, &WideRow::name) + L": " + RowText(tip.iItem, &WideRow::state), tip.pszText,
+            CopyText(RowText(tip.iItem, &WideRow::source) + L": " + RowText(tip.iItem, &WideRow::state), tip.pszText,
                      tip.cchTextMax);
             return 0;
         }
