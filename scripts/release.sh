@@ -31,7 +31,10 @@ mkdir -p "$dist/files"
 shipped=(Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe)
 for file in "${shipped[@]}"; do cp "$build/$file" "$dist/files/"; done
 cp "$build/Tolvane-setup.exe" "$dist/Tolvane-$version-setup.exe"
-(cd "$dist/files" && cmake -E tar cf "../Tolvane-$version.zip" --format=zip --mtime="@$SOURCE_DATE_EPOCH" "${shipped[@]}")
+# Each file in the zip with the commit's time and one mode, and nothing
+# else of the build machine's (-X: no extra fields; TZ: the zip's local time).
+(cd "$dist/files" && chmod 0644 "${shipped[@]}" && TZ=UTC touch -d "@$SOURCE_DATE_EPOCH" "${shipped[@]}" \
+  && TZ=UTC zip -X -D -q "../Tolvane-$version.zip" "${shipped[@]}")
 rm -rf "$dist/files"
 (cd "$dist" && sha256sum "Tolvane-$version-setup.exe" "Tolvane-$version.zip" >SHA256SUMS)
 echo "release $version in $dist/:"
