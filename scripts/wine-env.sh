@@ -17,6 +17,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
 fi
+# Wine's own fonts (Debian's fonts-wine, /usr/share/wine/fonts) make frames,
+# close boxes and dialogs look as on Windows; Debian's Wine looks for them
+# elsewhere, so they are linked into the prefix's Fonts folder, which Wine
+# reads first.
+_fonts=/usr/share/wine/fonts
+if [ -f "$_fonts/marlett.ttf" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  ln -sf "$_fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
+unset _fonts
 # Wine leaves the frames of its windows to a window manager, and Xvfb has
 # none: every hidden window would wait two seconds for one to answer, and
 # screen grabs would show no title bars. Let Wine draw its own frames.
@@ -29,7 +39,7 @@ unset _build
 # close box is drawn as the letter "r" and dialogs take a stand-in face.
 require_wine_fonts() {
   local fonts=/usr/share/wine/fonts
-  [ -f "$fonts/marlett.ttf" ] && [ -f "$fonts/tahoma.ttf" ] && return 0
+  [ -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ] && [ -f "$WINEPREFIX/drive_c/windows/Fonts/tahoma.ttf" ] && return 0
   echo "Wine's own fonts are missing in $fonts (Debian package fonts-wine): the pictures would not" \
        "look as on Windows. scripts/install-deps.sh installs it." >&2
   exit 1
