@@ -47,6 +47,16 @@ run_line() {
   printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" >"$work/line.bat"
   timeout 120 wine cmd /c "$(win "$work/line.bat")" >/dev/null 2>&1 </dev/null
 }
+# The same with a TEMP folder whose name has letters outside the ANSI code
+# page: Setup and the uninstaller unpack themselves and the registration
+# helper there. The batch file finds the folder by a pattern, since a batch
+# file cannot spell such a name.
+foreign_temp="$WINEPREFIX/drive_c/tolvane-temp-Временная"
+run_line_in_foreign_temp() {
+  mkdir -p "$foreign_temp"
+  printf '@for /d %%%%d in (C:\\tolvane-temp-*) do @set TEMP=%%%%d\r\n@set TMP=%%TEMP%%\r\n@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$1" >"$work/line.bat"
+  timeout 120 wine cmd /c "$(win "$work/line.bat")" >/dev/null 2>&1 </dev/null
+}
 quiet_uninstall_line() { wine reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/.*QuietUninstallString *REG_SZ *//p'; }
 conduits() { (cd "$desk" && wine ./hotsync.exe list 2>/dev/null </dev/null | tr -d '\r'); }
 # The uninstaller waits, and hands back its exit code, only when it runs in
@@ -76,7 +86,7 @@ cleanup() {
   [ -z "$host_pid" ] || kill "$host_pid" 2>/dev/null
   if [ -n "$previous" ]; then quiet wine reg add "$core" /v HotSyncPath /d "$previous" /f
   else quiet wine reg delete "$core" /v HotSyncPath /f; fi
-  rm -rf "$work"
+  rm -rf "$work" "$foreign_temp"
   [ "$mode" = win32 ] || wineserver -k
 }
 trap cleanup EXIT
@@ -192,13 +202,13 @@ ok "silent install: files in place, conduit registered, Add/Remove Programs, Sen
 (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Bob "$(win "$work/book.pdb")") || fail "queue tool add Bob"
 cp "$desk/Alice/Tolvane/Tolvane.ini" "$work/alice-before.ini"
 : >"$desk/calls.log"
-setup; rc=$?
-[ $rc -eq 0 ] || fail "the second install exits with $rc"
+run_line_in_foreign_temp "\"$(win "$bin/Tolvane-setup.exe")\" /S"; rc=$?
+[ $rc -eq 0 ] || fail "the second install, with a TEMP folder named in Cyrillic letters, exits with $rc"
 cmp -s "$desk/Alice/Tolvane/Tolvane.ini" "$work/alice-before.ini" || fail "the second install changed Alice's queue"
 [ -f "$desk/Bob/Tolvane/Tolvane.ini" ] || fail "the second install deleted Bob's queue"
 ! grep -q 'CmGetCreatorDirectory\|UmGetUserDirectory' "$desk/calls.log" || fail "the second install unregistered (it looked up the users' folders)"
 conduits | grep -q "^tVan " || fail "after the second install the conduit is not registered"
-ok "second install: registered again, both users' queues kept, no unregistration"
+ok "second install (TEMP folder named in Cyrillic letters): registered again, both users' queues kept, no unregistration"
 
 # A Conduit Manager that refuses the registration: the installer says so
 # with exit code 3 instead of waiting for a click, and the queues stay.
@@ -262,13 +272,13 @@ ok "uninstaller with the library held (exit 4) or refused (exit 3): nothing remo
 # Keep the queues: the files and the entry go, every user's folder stays.
 user_folders() { (cd "$desk" && find Alice/Tolvane Bob/Tolvane -print0 | sort -z | xargs -0 ls -ld --time-style=+%s | awk '{print $1, $5, $6, $7}'; find Alice/Tolvane Bob/Tolvane -type f -print0 | sort -z | xargs -0 md5sum); }
 user_folders >"$work/folders-before"
-quiet wine "$desk/Tolvane-uninstall.exe" /S /KEEPQUEUES
+run_line_in_foreign_temp "\"$(win "$desk/Tolvane-uninstall.exe")\" /S /KEEPQUEUES"
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$desk/Tolvane-uninstall.exe" ] || fail "uninstalling with /KEEPQUEUES left our files"
 conduits | grep -q "^tVan " && fail "uninstalling with /KEEPQUEUES left the conduit registered"
 [ -s "$work/folders-before" ] || fail "no user's Tolvane folder to keep"
 user_folders | cmp -s - "$work/folders-before" || fail "uninstalling with /KEEPQUEUES changed a user's Tolvane folder"
-ok "uninstall with /KEEPQUEUES: conduit and files gone, every user's Tolvane folder as it was"
+ok "uninstall with /KEEPQUEUES (TEMP folder named in Cyrillic letters): conduit and files gone, every user's Tolvane folder as it was"
 setup; rc=$?
 [ $rc -eq 0 ] && conduits | grep -q "^tVan " || fail "installing after a kept uninstall failed ($rc)"
 tr -d '\r' <"$desk/Bob/Tolvane/Tolvane.ini" | grep -q '^DB1=' || fail "Bob's queue did not survive the kept uninstall and the new install"
