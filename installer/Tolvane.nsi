@@ -39,6 +39,7 @@
 ; builds of one commit are alike byte for byte.
 Unicode true
 XPStyle on
+InstallColors /windows
 ManifestSupportedOS all
 ManifestDPIAware true
 SetDateSave off
