@@ -152,10 +152,9 @@ std::vector<OutboxFile> Scan(const std::string& folder, const std::string& keepO
     return files;
 }
 
-void Plan(std::vector<OutboxFile>& files, const std::set<std::string>& queued, const TopFolder& topFolder) {
-    // Two files of one card path in one HotSync: the second would replace
-    // the first on the card after both had moved into Sent. It waits.
-    std::map<std::string, const OutboxFile*> going;
+void Plan(std::vector<OutboxFile>& files, const std::set<std::string>& queued, const TakenPaths& taken,
+          const TopFolder& topFolder) {
+    TakenPaths going = taken;
     for (OutboxFile& file : files) {
         if (!file.problem.empty()) continue;
         file.queued = queued.count(rtl::FoldedInCodePage(file.path)) > 0;
@@ -164,13 +163,13 @@ void Plan(std::vector<OutboxFile>& files, const std::set<std::string>& queued, c
         const std::string folder = file.cardFolder ? *file.cardFolder : topFolder(name);
         file.problem = CardPathProblem(folder, name);
         if (!file.problem.empty()) continue;
-        const std::string cardPath = (folder == "/" ? "" : folder) + "/" + name;
-        const auto [first, isNew] = going.emplace(rtl::FoldedInCodePage(cardPath), &file);
+        const std::string cardPath = rules::CardPath(folder, name);
+        const auto [first, isNew] = going.emplace(rtl::FoldedInCodePage(cardPath), file.shown);
         if (isNew)
             file.cardPath = cardPath;
         else
-            file.problem = "it would replace " + first->second->shown + " at " + cardPath +
-                           " on the card; it goes at the next HotSync";
+            file.problem = "its card path " + cardPath + " is taken by " + first->second +
+                           ", which it would replace on the card; it waits until that file is on the card";
     }
 }
 
@@ -184,7 +183,7 @@ std::string TopFolderOf(rtl::TIniFile& ini, const std::string& cardName, const s
 }
 
 std::string CardPathProblem(std::string_view cardFolder, std::string_view name) {
-    const size_t length = cardFolder.size() + 1 + name.size();
+    const size_t length = rules::CardPath(cardFolder, name).size();
     if (length <= kLongestCardPath) return "";
     return rtl::Format("its card path would be %u characters long, and a card takes at most %u",
                        static_cast<unsigned>(length), static_cast<unsigned>(kLongestCardPath));

@@ -8,6 +8,7 @@
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -52,9 +53,14 @@ std::vector<OutboxFile> Scan(const std::string& folder, const std::string& keepO
 // What the next HotSync does with each file of a scan: one whose path (as
 // rtl::FoldedInCodePage folds it) is in `queued` is left to its entry; one
 // at the top goes into topFolder(its name) (its type's folder, else the
-// default); each that can go gets its card path, unless that is too long.
+// default); each that can go gets its card path, unless that is too long or
+// taken: by a queued file (`taken`: folded card path -> that file, as the
+// log names it) or by an outbox file before it, which the file would
+// replace on the card. Such a file waits for a later HotSync.
 using TopFolder = std::function<std::string(const std::string& cardName)>;
-void Plan(std::vector<OutboxFile>& files, const std::set<std::string>& queued, const TopFolder& topFolder);
+using TakenPaths = std::map<std::string, std::string>;
+void Plan(std::vector<OutboxFile>& files, const std::set<std::string>& queued, const TakenPaths& taken,
+          const TopFolder& topFolder);
 
 // The card folder of a file at the outbox's top, as the walk chooses it for
 // a queued file without a folder of its own: its type's ([Folders]), else

@@ -297,13 +297,20 @@ void TdmConduit::QueueOutbox(rtl::TIniFile& ini) {
     }
     {
         std::set<std::string> queued;
+        outbox::TakenPaths taken;
         uint32_t highest = 0;
-        for (const auto& [key, value] : ini.ReadSectionValues(queue::kSection))
-            if (const auto n = rules::QueuePosition(key)) {
-                highest = std::max(highest, *n);
-                queued.insert(rtl::FoldedInCodePage(value));
-            }
-        outbox::Plan(files, queued,
+        {
+            const rtl::TIniFile::OneLook look(ini);
+            for (const auto& [key, value] : ini.ReadSectionValues(queue::kSection))
+                if (const auto n = rules::QueuePosition(key)) {
+                    highest = std::max(highest, *n);
+                    queued.insert(rtl::FoldedInCodePage(value));
+                    const TCardFolder folder = FolderOf(ini, key, value);
+                    const std::string name = rules::CardName(value);
+                    taken.emplace(rtl::FoldedInCodePage(rules::CardPath(folder.directory, name)), name + " (" + key + ")");
+                }
+        }
+        outbox::Plan(files, queued, taken,
                      [&](const std::string& name) { return outbox::TopFolderOf(ini, name, FCardDirectory); });
         std::vector<rtl::IniChange> changes;
         for (outbox::OutboxFile& file : files) {

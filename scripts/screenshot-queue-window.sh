@@ -6,13 +6,15 @@
 # shows each kind of card folder, ready entries and a warning. The real
 # window is started as the Start menu starts it, under a virtual X server,
 # and grabbed.
-# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal]]
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal|outbox]]
 #   BUILD_DIR is the test build (e.g. build/test); the picture goes to
 #   OUTPUT.png, by default BUILD_DIR/queue-window.png. With folders, the
 #   "Card folders..." dialog is opened and its "Suggested" button pressed,
 #   and the picture is of that dialog. With folder-refusal, another program
 #   has written a type rule whose folder no card can take, OK is pressed in
-#   the dialog, and the picture is of the message that names it.
+#   the dialog, and the picture is of the message that names it. With
+#   outbox, Alice has an outbox holding a book, a song in its AUDIO folder
+#   and a book whose name has no ANSI form, and the picture is of the window.
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 out=$(realpath -m "${2:-$build/queue-window.png}")
@@ -42,6 +44,13 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "C:\\queue-shot\\Books\\Notes.prc" "C:\\queue-shot\\Books\\Morning song.mp3"
   queue add --to /DCIM/Trip Alice "C:\\queue-shot\\Books\\Harbour.jpg"
   rm "$books/Old letters.pdb"
+  if [ "$4" = outbox ]; then
+    queue outbox Alice --create "C:\\queue-shot\\Outbox"
+    mkdir -p "$desk/Outbox/AUDIO"
+    head -c 52000 /dev/zero >"$desk/Outbox/Islands.pdb"
+    head -c 2800000 /dev/zero >"$desk/Outbox/AUDIO/Evening news.mp3"
+    head -c 9000 /dev/zero >"$desk/Outbox/Книга.pdb"
+  fi
   if [ "$4" = folder-refusal ]; then
     sed -i "s|^\\[Folders\\]\r\$|&\ntxt=/Notes/./Old\r|" "$desk/Alice/Tolvane/Tolvane.ini"
   fi

@@ -141,6 +141,10 @@ TEST_F(Outbox, WhatCannotGoIsNamedAndNothingElseChanges) {
          std::string(60, 'n') + ".pdb",
          "[22 warning] " + std::string(60, 'n') +
              ".pdb stays in the outbox: its card path would be 266 characters long, and a card takes at most 255."},
+        {"a card path that a queued file takes", "[InstallToSlot]\r\nDB1=" + harness_.Source("a.pdb") + "\r\n",
+         "a.pdb",
+         "[22 warning] a.pdb stays in the outbox: its card path /Palm/Launcher/a.pdb is taken by a.pdb (DB1), which "
+         "it would replace on the card; it waits until that file is on the card."},
         {"a queue at its last key", "[InstallToSlot]\r\nDB2147483647=" + harness_.Source("last.pdb") + "\r\n", "a.pdb",
          "[22 warning] a.pdb stays in the outbox: the queue has reached its last key."},
     };

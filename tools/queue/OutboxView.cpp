@@ -39,18 +39,22 @@ bool Holds(const std::string& folder, const std::string& inner) {
 
 }  // namespace
 
-OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user) {
+OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user, const Preview& preview) {
     OutboxView view;
     view.folder = app::outbox::FolderOf(queue.Value(outboxKeys::kSection, outboxKeys::kFolder));
     if (view.folder.empty()) return view;
     view.missing = GetFileAttributesA(view.folder.c_str()) == INVALID_FILE_ATTRIBUTES;
     view.files = app::outbox::Scan(view.folder, user.conduitFolder);
     std::set<std::string> queued;
-    for (const QueueEntry& entry : queue.Entries()) queued.insert(rtl::FoldedInCodePage(entry.source));
-    const std::string setupDirectory = queue.Setup().cardDirectory;
+    app::outbox::TakenPaths taken;
+    for (const PreviewEntry& line : preview.entries) {
+        queued.insert(rtl::FoldedInCodePage(line.entry.source));
+        taken.emplace(rtl::FoldedInCodePage(line.cardPath),
+                      app::rules::CardName(line.entry.source) + " (" + line.entry.key + ")");
+    }
     rtl::TIniFile ini(queue.FileName());
-    app::outbox::Plan(view.files, queued, [&](const std::string& name) {
-        return app::outbox::TopFolderOf(ini, name, setupDirectory);
+    app::outbox::Plan(view.files, queued, taken, [&](const std::string& name) {
+        return app::outbox::TopFolderOf(ini, name, preview.cardDirectory);
     });
     return view;
 }

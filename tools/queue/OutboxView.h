@@ -19,7 +19,8 @@ struct OutboxView {
     std::vector<app::outbox::OutboxFile> files;
 };
 
-OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user);
+// `preview` is the queue's (QueueFile::MakePreview; files need not be checked).
+OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user, const Preview& preview);
 
 // Whether a queued path lies in the outbox: the queue tools mark such entries.
 bool FromOutbox(const OutboxView& view, const std::string& source);

@@ -222,7 +222,7 @@ int List(const Invocation& call, Report& report) {
     QueueFile queue(SettingsFileOf(*user));
     queue.CheckAccess(false);
     const Preview preview = queue.MakePreview();
-    const OutboxView outbox = ViewOutbox(queue, *user);
+    const OutboxView outbox = ViewOutbox(queue, *user, preview);
     report.out << L"Queue of " << W(user->name) << L" in " << W(queue.FileName()) << L"\n";
     PrintStateNotes(preview, *user, report);
     if (preview.entries.empty()) {
@@ -268,7 +268,7 @@ int Outbox(const Invocation& call, Report& report) {
     queue.CheckAccess(call.off || call.args.size() > 1);
     const std::wstring name = W(user->name);
     if (call.off) {
-        const OutboxView before = ViewOutbox(queue, *user);
+        const OutboxView before = ViewOutbox(queue, *user, queue.MakePreview(QueueFile::FileChecks::Later));
         SetOutbox(queue, *user, "");
         report.out << name << L" has no outbox now";
         if (!before.folder.empty()) report.out << L"; the files in " << W(before.folder) << L" stay where they are";
@@ -285,7 +285,7 @@ int Outbox(const Invocation& call, Report& report) {
         report.out << L"The outbox of " << name << L" is now " << W(*choice.folder) << L": files saved there go to "
                    << L"the card at the next HotSync, then move into " << W(*choice.folder) << L"\\Sent.\n";
     }
-    const OutboxView view = ViewOutbox(queue, *user);
+    const OutboxView view = ViewOutbox(queue, *user, queue.MakePreview(QueueFile::FileChecks::Later));
     if (view.folder.empty()) {
         report.out << name << L" has no outbox. Set one with: tolvane-queue outbox " << name << L" FOLDER\n";
         return kOk;

@@ -424,6 +424,7 @@ void QueueWindow::Reload() {
     if (const std::string problem = QueueProblem(*user, queue); !problem.empty()) {
         queueProblem_ = true;
         preview_ = {};
+        outbox_ = {};
         nextUnchecked_ = 0;
         SetWindowTextW(Control(Ctl::lSummary), Wide(problem).c_str());
         ShowRows({});
@@ -433,7 +434,7 @@ void QueueWindow::Reload() {
     if (preview_.entries.size() <= kCheckedBeforeShowing)
         for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
     nextUnchecked_ = preview_.entries.size() <= kCheckedBeforeShowing ? preview_.entries.size() : 0;
-    outbox_ = queuetool::ViewOutbox(queue, *user);
+    outbox_ = queuetool::ViewOutbox(queue, *user, preview_);
     SetWindowTextW(Control(Ctl::lSummary),
                    Wide(InstallSummary(preview_, app::GetSlots(user->id)) + " " + OutboxSummary(outbox_)).c_str());
     std::vector<Row> rows = MakeRows(preview_);
