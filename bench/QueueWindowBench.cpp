@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "desktop/DesktopLayout.h"
 #include "rtl/WinHandles.h"
 
@@ -25,17 +26,9 @@ using desktop::DesktopLayout;
 
 constexpr int kSizes[] = {100, 10000};
 
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
+using bench::Now;
 
-void Fail(const std::string& what) {
-    std::fprintf(stderr, "queue window bench: %s\n", what.c_str());
-    std::exit(1);
-}
+[[noreturn]] void Fail(const std::string& what) { bench::Fail("queue window bench", what); }
 
 // N small files and a settings file that queues them, written at once.
 void LayOutQueue(const std::string& userFolder, const std::string& books, int count) {

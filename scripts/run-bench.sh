@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the HotSync run's benchmark and the queue window's in the build's own
-# Wine prefix and stops that prefix's wineserver afterwards, then draws the
-# HotSync benchmark's medians into doc/benchmark.png (gnuplot). Extra
-# arguments go to the benchmark (the number of rounds, 5 by default).
+# Runs the HotSync run's benchmark, the queue window's and the queue
+# batches' in the build's own Wine prefix and stops that prefix's wineserver
+# afterwards, then draws the HotSync benchmark's medians into
+# doc/benchmark.png (gnuplot). Extra arguments go to each benchmark (the
+# number of rounds, 5 by default).
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 shift
@@ -21,5 +22,7 @@ if [ $rc -eq 0 ]; then
 fi
 # The queue window's start needs an X server for its window.
 xvfb-run -a -s "-screen 0 1280x1024x24" wine "$build/bin/queue_window_bench.exe" "$@" || rc=$?
+# The queue programs' batches: their ratios are the last lines.
+wine "$build/bin/queue_batch_bench.exe" "$@" || rc=$?
 wineserver -k || true
 exit $rc

@@ -2,8 +2,9 @@
 # The soak test: one host process loads, runs, configures and unloads the
 # shipped conduit SOAK_CYCLES times (1000 by default) under the build's own
 # Wine prefix and a virtual X server, and ends with the line
-#   soak_growth handles=H gdi=G user=U private_kb=P modules=M
-# Options go to soak_test (see tests/soak/Soak.cpp), e.g. --self-test.
+#   soak_growth handles=H gdi=G user=U private_kb=P heap_kb=K modules=M tls=T palm_loads=L
+# Options go to soak_test (see tests/soak/Soak.cpp), e.g. --self-test or
+# --self-test-give-back.
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 shift

@@ -179,14 +179,14 @@ std::int64_t PrivateKb(const Sample& growth) { return growth.privateBytes / 1024
 std::string GrowthFigures(const Sample& growth) {
     std::ostringstream text;
     text << "handles=" << growth.handles << " gdi=" << growth.gdi << " user=" << growth.User()
-         << " private_kb=" << PrivateKb(growth) << " modules=" << growth.modules;
+         << " private_kb=" << PrivateKb(growth) << " heap_kb=" << growth.heapBytes / 1024
+         << " modules=" << growth.modules << " tls=" << growth.tlsSlots;
     return text.str();
 }
 
 std::string DetailedFigures(const Sample& growth) {
     std::ostringstream text;
-    text << GrowthFigures(growth) << " (windows=" << growth.windows << " classes=" << growth.classes
-         << " heap_kb=" << growth.heapBytes / 1024 << " tls=" << growth.tlsSlots << ")";
+    text << GrowthFigures(growth) << " (windows=" << growth.windows << " classes=" << growth.classes << ")";
     return text.str();
 }
 

@@ -39,7 +39,7 @@ Sample TakeSample(const std::set<HINSTANCE>& instances);
 // Later minus earlier, field by field.
 Sample Growth(const Sample& earlier, const Sample& later);
 
-// "handles=H gdi=G user=U private_kb=P modules=M"
+// "handles=H gdi=G user=U private_kb=P heap_kb=K modules=M tls=T"
 std::string GrowthFigures(const Sample& growth);
 // The same with the parts of the user and memory figures.
 std::string DetailedFigures(const Sample& growth);

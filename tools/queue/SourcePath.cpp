@@ -34,10 +34,31 @@ std::wstring Grown(const std::wstring& path, Call call) {
     return path;
 }
 
-std::wstring FullLong(const std::wstring& path) {
+// The file's own name as its folder spells it, in place of the last part of
+// a full path, and its attributes; the path as it is when there is no such
+// file.
+std::wstring WithNameOnDisk(const std::wstring& full, DWORD& attributes) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(full.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return full;
+    FindClose(search);
+    attributes = found.dwFileAttributes;
+    const size_t separator = full.find_last_of(L"\\/");
+    return full.substr(0, separator + 1) + found.cFileName;
+}
+
+// GetLongPathName looks up every folder of the path, twice (for the size,
+// then the text): a dozen trips to the file system per file, which a batch
+// of a thousand files feels. Only a short name holds a "~", so a path
+// without one needs only its file's name as the disk spells it. A search
+// pattern's characters are no part of a file name: such a path goes the
+// long way, and is refused there.
+// `attributes` are the file's when the search found it, else left as they are.
+std::wstring FullLong(const std::wstring& path, DWORD& attributes) {
     const std::wstring full = Grown(path, [](const wchar_t* p, wchar_t* out, DWORD size) {
         return GetFullPathNameW(p, size, out, nullptr);
     });
+    if (full.find_first_of(L"~*?<>\"") == std::wstring::npos) return WithNameOnDisk(full, attributes);
     return Grown(full, [](const wchar_t* p, wchar_t* out, DWORD size) { return GetLongPathNameW(p, out, size); });
 }
 
@@ -77,13 +98,14 @@ SourcePath JudgeSource(const std::wstring& given) {
         return Refused(given, L"\"" + given + L"\" is a device name that Windows reserves in every folder (CON, PRN, "
                                               L"AUX, NUL, COM1 to COM9, LPT1 to LPT9), not a file; it was not "
                                               L"queued.");
-    const std::wstring full = FullLong(given);
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    const std::wstring full = FullLong(given, attributes);
     if (StartsWith(full, L"\\\\.\\") || StartsWith(full, L"\\\\?\\"))
         return Refused(full, L"\"" + given + L"\" names a Windows device or a path that the Palm Desktop cannot "
                                              L"open; give the file's ordinary path.");
     // Before asking for the file: beyond the limit Windows would call it missing.
     if (full.size() > kLongestPath) return TooLong(full, full.size());
-    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) attributes = GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return Refused(full, L"No such file: " + full);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Refused(full, full + L" is a folder; queue the files in it instead.");
     std::optional<std::string> ansi = rtl::AnsiFromWide(full);
@@ -122,7 +144,8 @@ bool PlainFullLongPath(std::string_view path) {
 // the window store full long paths, which need no call to Windows.
 std::string FullLongPath(const std::string& path) {
     if (PlainFullLongPath(path)) return path;
-    const std::optional<std::string> ansi = rtl::AnsiFromWide(FullLong(rtl::WideFromAnsi(path)));
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    const std::optional<std::string> ansi = rtl::AnsiFromWide(FullLong(rtl::WideFromAnsi(path), attributes));
     return ansi.value_or(path);
 }
 
