@@ -108,5 +108,6 @@ say "   Two books arrived at the first HotSync, the missing one waited in the qu
 say "   once it was back; music and a picture went each into its own card folder; two files"
 say "   saved into Alice's outbox arrived and moved into its Sent folder. Uninstall:"
 say "   Tolvane-uninstall.exe in the Palm Desktop folder (or Add/Remove Programs); it unregisters"
-say "   the conduit and deletes every user's Tolvane folder."
+say "   the conduit, and its page asks whether every user's Tolvane folder goes too (silent, /S"
+say "   keeps them; /S /DELETEQUEUES deletes them)."
 DEMO
