@@ -1,5 +1,6 @@
 ; The Tolvane installer. Built by installer/CMakeLists.txt, which defines
-; VERSION, OUTFILE, DLL, QUEUE_TOOL, QUEUE_WINDOW, REGISTER_TOOL and LICENSE_NOTE.
+; VERSION, OUTFILE, DLL, QUEUE_TOOL, QUEUE_WINDOW, REGISTER_TOOL, LICENSE_NOTE
+; and ICON.
 ;
 ; Installs Tolvane.dll and its tools into the Palm Desktop folder (the
 ; folder of the HotSync Manager that the registry names, or one the user
@@ -64,6 +65,8 @@ SetCompressor /SOLID lzma
 Name "Tolvane"
 Caption "Tolvane ${VERSION} Setup"
 OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 ; The Palm Desktop lives below Program Files and Add/Remove Programs lists
 ; Tolvane in HKLM: both need an administrator. Setup reads HotSyncPath, and
 ; puts the Send To entry, for the account it runs as (Windows has no Send To
@@ -291,6 +294,7 @@ Its new files are in place; run Setup again once the cause is mended. Every user
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Tolvane (HotSync card install conduit)"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "Tolvane"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\tolvane-queue-window.exe,0"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   ; In place (_?=), so that a package manager waits for the real outcome.
