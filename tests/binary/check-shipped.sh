@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Reads every file that the installer ships, as a careful user's tools would,
 # and fails on each one that was not built for shipping: an import that
-# Windows XP SP3 lacks, debug data, a link time stamp, no version resource
+# Windows XP SP3 lacks, debug data, a link time stamp, a path of the build
+# machine (two builds in two folders would differ), no version resource
 # of this version, no manifest naming Windows 10 (the queue window's also
 # Common Controls 6; no program asks for administrator rights), or more than a
 # few dozen trap instructions (the test build's undefined-behaviour checks
 # end the program without a word). The installer, whose stub comes made, is
 # checked for its version resource and manifest.
-# Usage: check-shipped.sh SHIP_DIR VERSION ALLOW_LIST
+# Usage: check-shipped.sh SHIP_DIR VERSION ALLOW_LIST SOURCE_DIR
 set -euo pipefail
 ship=${1:?ship build folder}
 version=${2:?version}
 allow=${3:?allow-list}
+source=${4:?source tree}
 here=$(cd "$(dirname "$0")" && pwd)
 objdump=i686-w64-mingw32-objdump
 windres=i686-w64-mingw32-windres
@@ -35,13 +37,16 @@ fail() { echo "$file: $*"; failures=$((failures + 1)); }
 resources() { { "$windres" -i "$1" -O rc 2>/dev/null || true; } | tr -d '"'; }
 
 check_built() {
-  local unexpected stamp header traps
+  local unexpected stamp header traps paths debug
   unexpected=$("$here/list-imports.sh" "$path" | sort -u | comm -23 - <(grep -v '^#' "$allow" | sort -u))
   [ -z "$unexpected" ] || fail "imports what Windows XP SP3 lacks (or nobody checked): $(tr '\n' ' ' <<<"$unexpected")"
-  ! "$objdump" -h "$path" | grep -q ' \.debug' || fail "carries debug sections"
+  debug=$("$objdump" -h "$path" | grep -c ' \.debug' || true)
+  [ "$debug" -eq 0 ] || fail "carries $debug debug sections"
   header=$(od -An -tu4 -j 60 -N 4 "$path" | tr -d ' ')
   stamp=$(od -An -tu4 -j $((header + 8)) -N 4 "$path" | tr -d ' ')
   [ "$stamp" = 0 ] || fail "carries a link time stamp ($stamp)"
+  paths=$({ strings -a "$path"; strings -a -el "$path"; } | grep -cF -e "$source" -e "$ship" || true)
+  [ "$paths" -eq 0 ] || fail "names a folder of the build machine ($paths times)"
   traps=$("$objdump" -d "$path" | grep -c $'\tud2' || true)
   [ "$traps" -le $max_traps ] || fail "has $traps trap instructions (at most $max_traps)"
 }
