@@ -381,6 +381,7 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     ASSERT_EQ(Keys(list), (std::vector<std::string>{"DB1", "", ""}));
     EXPECT_EQ(ItemText(list, 1, kName), "Atlas.pdb");
     EXPECT_EQ(ItemText(list, 1, kCardPath), "/Palm/Launcher/Atlas.pdb");
+    EXPECT_EQ(ItemText(list, 1, kFolder), "/Palm/Launcher (default)");
     EXPECT_EQ(ItemText(list, 2, kCardPath), "/AUDIO/Morning.mp3");
     EXPECT_EQ(ItemText(list, 2, kFolder), "/AUDIO (outbox folder)");
     EXPECT_EQ(ItemText(list, 2, kState), "In the outbox");

@@ -98,7 +98,7 @@ std::vector<Row> MakeRows(const queuetool::Preview& preview) {
     return rows;
 }
 
-std::vector<Row> OutboxRows(const queuetool::OutboxView& view) {
+std::vector<Row> OutboxRows(const queuetool::OutboxView& view, const std::string& defaultDirectory) {
     std::vector<Row> rows;
     for (const app::outbox::OutboxFile& file : view.files) {
         if (file.queued) continue;
@@ -107,6 +107,7 @@ std::vector<Row> OutboxRows(const queuetool::OutboxView& view) {
         row.source = file.path.empty() ? file.shown : file.path;
         row.name = FileNameOf(file.shown);
         const std::wstring wide = rtl::WideFromAnsi(view.folder) + L"\\" + file.relative;
+        row.wideSource = wide;
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
             row.bytes = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -115,7 +116,10 @@ std::vector<Row> OutboxRows(const queuetool::OutboxView& view) {
         row.cardPath = file.cardPath;
         row.folder = file.cardPath.empty() ? "" : file.cardPath.substr(0, file.cardPath.find_last_of('/'));
         if (row.folder.empty() && !file.cardPath.empty()) row.folder = "/";
-        if (!row.folder.empty()) row.folder += file.cardFolder ? " (outbox folder)" : " (by type or default)";
+        if (!row.folder.empty())
+            row.folder += file.cardFolder              ? " (outbox folder)"
+                          : row.folder == defaultDirectory ? " (default)"
+                                                           : " (by type)";
         row.warned = !file.problem.empty();
         row.state = row.warned ? "In the outbox, stays: " + file.problem + "." : "In the outbox";
         rows.push_back(std::move(row));

@@ -26,14 +26,16 @@ struct Row {
     bool warned = false;
     bool checked = true;   // false: the file was not looked at yet
     bool outbox = false;   // a file in the user's outbox, not queued yet: no key
+    std::wstring wideSource;  // an outbox file's full path exactly, for a name without an ANSI form
 };
 
 Row MakeRow(const queuetool::PreviewEntry& entry);
 std::vector<Row> MakeRows(const queuetool::Preview& preview);
 
 // The outbox's files that are not queued yet, each "In the outbox" (the
-// next HotSync queues it) or why it stays there.
-std::vector<Row> OutboxRows(const queuetool::OutboxView& view);
+// next HotSync queues it) or why it stays there; `defaultDirectory` tells a
+// file at the top that goes by its type from one that goes to the default.
+std::vector<Row> OutboxRows(const queuetool::OutboxView& view, const std::string& defaultDirectory);
 
 // The user's outbox in words, for the line about the card install.
 std::string OutboxSummary(const queuetool::OutboxView& view);

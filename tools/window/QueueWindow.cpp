@@ -109,8 +109,14 @@ static_assert(kColumns[kStateColumn].text == &WideRow::state);
 std::wstring Wide(std::string_view text) { return rtl::WideFromAnsi(text); }
 
 WideRow WideOf(const Row& row) {
-    return {Wide(row.key),      Wide(row.name),   Wide(row.size), Wide(row.folder),
-            Wide(row.cardPath), Wide(row.source), Wide(row.state)};
+    WideRow wide{Wide(row.key),      Wide(row.name),   Wide(row.size), Wide(row.folder),
+                 Wide(row.cardPath), Wide(row.source), Wide(row.state)};
+    // An outbox file may have a name that the ANSI code page cannot spell.
+    if (!row.wideSource.empty()) {
+        wide.source = row.wideSource;
+        wide.name = row.wideSource.substr(row.wideSource.find_last_of(L'\\') + 1);
+    }
+    return wide;
 }
 
 // The files that an open dialog with several chosen returns: the folder,
@@ -438,7 +444,7 @@ void QueueWindow::Reload() {
     SetWindowTextW(Control(Ctl::lSummary),
                    Wide(InstallSummary(preview_, app::GetSlots(user->id)) + " " + OutboxSummary(outbox_)).c_str());
     std::vector<Row> rows = MakeRows(preview_);
-    for (Row& row : OutboxRows(outbox_)) rows.push_back(std::move(row));
+    for (Row& row : OutboxRows(outbox_, preview_.cardDirectory)) rows.push_back(std::move(row));
     ShowRows(std::move(rows));
 }
 
