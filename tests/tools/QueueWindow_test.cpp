@@ -11,6 +11,7 @@
 
 #include "desktop/DesktopLayout.h"
 #include "rtl/IniFiles.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/tools/ToolRun.h"
@@ -226,6 +227,24 @@ TEST_F(QueueWindow, AUserFolderMovedMeanwhileIsLookedUpAgain) {
     EXPECT_NE(window.Status().find("The queue cannot be shown"), std::string::npos) << window.Status();
     EXPECT_EQ(ItemCount(window.List()), 0);
     EXPECT_FALSE(fs::exists(moved));
+}
+
+// A settings file of 4 GiB and more, with a valid queue at its start: the
+// window says why it shows no queue, and a drop is refused, the file unchanged.
+TEST_F(QueueWindow, ASettingsFileTooLargeToReadIsNamedAndADropIsRefused) {
+    Add(alice_, Book(L"first.pdb"));
+    const std::string head = Read(Settings(alice_));
+    const uint64_t size = (4ull << 30) + 16;
+    td::WriteSparse(Settings(alice_), head, size);
+    OpenWindow window;
+    EXPECT_NE(StaticTexts(window.Window()).find("is too large to be a settings file"), std::string::npos)
+        << StaticTexts(window.Window());
+    EXPECT_EQ(ItemCount(window.List()), 0);
+    td::DropFiles(window.Window(), {Book(L"second.pdb").wstring()});
+    const std::string message = td::AnswerMessageBox("Tolvane Queue error", "OK");
+    EXPECT_NE(message.find(Settings(alice_) + " is too large to be a settings file"), std::string::npos) << message;
+    EXPECT_EQ(td::FileSize(Settings(alice_)), size);
+    EXPECT_EQ(td::ReadHead(Settings(alice_), head.size()), head);
 }
 
 TEST_F(QueueWindow, ADroppedFolderIsRefusedWithAMessageAndNothingChanges) {
