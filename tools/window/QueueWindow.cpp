@@ -213,6 +213,7 @@ private:
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
     const queuetool::DesktopUser* LookUpUser();
+    const queuetool::DesktopUser* UserToChange();
 
     queuetool::PalmDesktop desktop_;
     rtl::TableControls controls_{kControls, kDesignedClient};
@@ -386,7 +387,7 @@ bool QueueWindow::ChosenFolder(std::optional<std::string>& folder) {
 // The rules are written only as changed in the dialog, so that a rule that
 // another program wrote meanwhile stays.
 void QueueWindow::EditFolders() {
-    const queuetool::DesktopUser* user = User();
+    const queuetool::DesktopUser* user = UserToChange();
     if (!user) return;
     queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
     const auto changes = EditTypeFolders(window_.get(), queue.TypeFolders(), preview_.cardDirectory);
@@ -406,6 +407,18 @@ const queuetool::DesktopUser* QueueWindow::LookUpUser() {
     if (user && Wide(user->conduitFolder) != settingsFolder_) {
         settingsFolder_ = Wide(user->conduitFolder);
         watch_.Watch(settingsFolder_);
+    }
+    return user;
+}
+
+// The user whose settings are to change, looked up again; a user folder
+// that is gone is said in the error box and, from now on, in place of the
+// install's line, rather than "Cannot create the folder".
+const queuetool::DesktopUser* QueueWindow::UserToChange() {
+    const queuetool::DesktopUser* user = LookUpUser();
+    if (user && !queuetool::MissingUserFolder(*user).empty()) {
+        Reload();
+        throw rtl::Exception(queuetool::MissingUserFolder(*user));
     }
     return user;
 }
@@ -525,12 +538,7 @@ void QueueWindow::FolderChanged() {
 }
 
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
-    const queuetool::DesktopUser* user = LookUpUser();
-    // Said in the box and, from now on, in place of the install's line.
-    if (user && !queuetool::MissingUserFolder(*user).empty()) {
-        Reload();
-        throw rtl::Exception(queuetool::MissingUserFolder(*user));
-    }
+    const queuetool::DesktopUser* user = UserToChange();
     if (!user || files.empty()) return;
     std::optional<std::string> folder;
     if (!ChosenFolder(folder)) return;
