@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CardFolders.h"
+#include "app/Outbox.h"
 #include "app/PathRules.h"
 #include "app/uConduit.h"
 #include "palm/kivHslog.h"
@@ -179,6 +180,38 @@ TEST(DataModule, TheCardFolderRules) {
     EXPECT_EQ(app::rules::DirectoryLevels("/DCIM/Trip/Day 1"),
               (std::vector<std::string>{"/DCIM", "/DCIM/Trip", "/DCIM/Trip/Day 1"}));
     EXPECT_TRUE(app::rules::DirectoryLevels("/").empty());
+}
+
+// Which queued paths are the outbox's, and the name a file gets in Sent.
+TEST(DataModule, TheOutboxRules) {
+    const struct {
+        const char* path;
+        std::optional<std::string> inside;
+    } paths[] = {
+        {"C:\\Out\\a.pdb", "a.pdb"},
+        {"c:\\OUT\\AUDIO\\b.mp3", "AUDIO\\b.mp3"},
+        {"C:\\Out\\Sent\\a.pdb", std::nullopt},        // sent already
+        {"C:\\Out\\sent\\AUDIO\\b.mp3", std::nullopt},
+        {"C:\\Out\\Sentimental\\c.pdb", "Sentimental\\c.pdb"},
+        {"C:\\Outbox2\\a.pdb", std::nullopt},            // another folder of a longer name
+        {"C:\\Out", std::nullopt},
+        {"C:\\Out\\", std::nullopt},
+    };
+    for (const auto& p : paths) EXPECT_EQ(app::outbox::Inside("C:\\Out", p.path), p.inside) << p.path;
+    EXPECT_EQ(app::outbox::Inside("", "C:\\Out\\a.pdb"), std::nullopt);
+
+    const struct {
+        const char* name;
+        unsigned n;
+        const char* sent;
+    } names[] = {
+        {"Atlas.pdb", 1, "Atlas.pdb"},    {"Atlas.pdb", 2, "Atlas (2).pdb"}, {"a.tar.gz", 3, "a.tar (3).gz"},
+        {"README", 2, "README (2)"},      {".profile", 2, ".profile (2)"},   {"end.", 2, "end (2)."},
+    };
+    for (const auto& n : names) EXPECT_EQ(app::outbox::SentName(n.name, n.n), n.sent) << n.name;
+
+    EXPECT_EQ(app::outbox::CardPathProblem("/Palm/Launcher", std::string(240, 'n')), "");
+    EXPECT_NE(app::outbox::CardPathProblem("/Palm/Launcher", std::string(241, 'n')), "");
 }
 
 class CardVolumeTest : public testing::Test {
