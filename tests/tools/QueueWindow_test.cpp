@@ -407,6 +407,11 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     EXPECT_NE(window.Status().find("1 file queued, 4 bytes. 2 files in the outbox."), std::string::npos)
         << window.Status();
 
+    // A file saved into the outbox meanwhile shows without a refresh.
+    std::ofstream(outbox / "Late.mp3", std::ios::binary) << "late";
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 4; })) << ItemCount(list);
+    EXPECT_EQ(ItemText(list, 3, kName), "Late.mp3");
+
     // Its files are not queued: Remove leaves them alone.
     SelectOnly(list, 1);
     td::Click(window.Button("&Remove"));

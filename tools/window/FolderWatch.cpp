@@ -16,12 +16,13 @@ std::wstring Parent(const std::wstring& folder) {
 
 }  // namespace
 
-void FolderWatch::Watch(const std::wstring& folder) {
+void FolderWatch::Watch(const std::wstring& folder, bool subtree) {
     handle_.reset();
     watched_.clear();
+    subtree_ = subtree;
     // The parent's own changes include a child folder coming into being.
     for (std::wstring candidate = folder; !candidate.empty(); candidate = Parent(candidate)) {
-        HANDLE handle = FindFirstChangeNotificationW(candidate.c_str(), FALSE, kChanges);
+        HANDLE handle = FindFirstChangeNotificationW(candidate.c_str(), subtree, kChanges);
         if (handle != INVALID_HANDLE_VALUE) {
             handle_.reset(handle);
             watched_ = candidate;
@@ -31,7 +32,7 @@ void FolderWatch::Watch(const std::wstring& folder) {
 }
 
 void FolderWatch::Rearm() {
-    if (Event() && !FindNextChangeNotification(handle_.get())) Watch(watched_);
+    if (Event() && !FindNextChangeNotification(handle_.get())) Watch(watched_, subtree_);
 }
 
 }  // namespace queuewindow

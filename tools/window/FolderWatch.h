@@ -13,8 +13,9 @@ namespace queuewindow {
 class FolderWatch {
 public:
     // Watches the nearest folder of `folder` that exists (a user's Tolvane
-    // folder appears with the first queued file). Nothing when none does.
-    void Watch(const std::wstring& folder);
+    // folder appears with the first queued file), with `subtree` its
+    // folders too. Nothing when none does, or for "".
+    void Watch(const std::wstring& folder, bool subtree = false);
     // Signalled after a change; nullptr while nothing is watched.
     HANDLE Event() const noexcept { return handle_.get() == INVALID_HANDLE_VALUE ? nullptr : handle_.get(); }
     // After a change: wait for the next one.
@@ -29,6 +30,7 @@ private:
     };
     rtl::UniqueHandle<HANDLE, Traits> handle_;
     std::wstring watched_;
+    bool subtree_ = false;
 };
 
 }  // namespace queuewindow

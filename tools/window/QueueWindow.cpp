@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "rtl/Controls.h"
 #include "rtl/SysUtils.h"
@@ -179,7 +180,16 @@ public:
     QueueWindow& operator=(const QueueWindow&) = delete;
 
     HWND Handle() const noexcept { return window_.get(); }
-    HANDLE WatchEvent() const noexcept { return watch_.Event(); }
+    // The settings folder's change event first, then the outbox's; none
+    // for a folder not watched.
+    std::vector<HANDLE> WatchEvents() const {
+        std::vector<HANDLE> events;
+        for (const FolderWatch* watch : {&watch_, &outboxWatch_})
+            if (watch->Event()) events.push_back(watch->Event());
+        return events;
+    }
+    void OutboxChanged();
+    HANDLE SettingsEvent() const noexcept { return watch_.Event(); }
     bool HasIdleWork() const noexcept { return nextUnchecked_ < preview_.entries.size(); }
     void DoIdleWork();
     void FolderChanged();
@@ -220,6 +230,7 @@ private:
     rtl::UniqueHWnd window_;
     rtl::UniqueGdiObject font_;
     FolderWatch watch_;
+    FolderWatch outboxWatch_;  // a file saved into the outbox shows at once
     int userIndex_ = -1;
     queuetool::Preview preview_;
     queuetool::OutboxView outbox_;
@@ -444,6 +455,7 @@ void QueueWindow::Reload() {
         queueProblem_ = true;
         preview_ = {};
         outbox_ = {};
+        outboxWatch_.Watch(L"");
         nextUnchecked_ = 0;
         SetWindowTextW(Control(Ctl::lSummary), Wide(problem).c_str());
         ShowRows({});
@@ -454,6 +466,8 @@ void QueueWindow::Reload() {
         for (queuetool::PreviewEntry& entry : preview_.entries) queuetool::CheckQueuedFile(entry);
     nextUnchecked_ = preview_.entries.size() <= kCheckedBeforeShowing ? preview_.entries.size() : 0;
     outbox_ = queuetool::ViewOutbox(queue, *user, preview_);
+    const std::wstring outboxFolder = outbox_.missing ? L"" : Wide(outbox_.folder);
+    if (outboxWatch_.Folder() != outboxFolder) outboxWatch_.Watch(outboxFolder, true);
     SetWindowTextW(Control(Ctl::lSummary),
                    Wide(InstallSummary(preview_, app::GetSlots(user->id)) + " " + OutboxSummary(outbox_)).c_str());
     std::vector<Row> rows = MakeRows(preview_);
@@ -534,6 +548,11 @@ void QueueWindow::FolderChanged() {
         watch_.Watch(settingsFolder_);
     else
         watch_.Rearm();
+    SetTimer(window_.get(), kReloadTimer, kReloadDelayMs, nullptr);
+}
+
+void QueueWindow::OutboxChanged() {
+    outboxWatch_.Rearm();
     SetTimer(window_.get(), kReloadTimer, kReloadDelayMs, nullptr);
 }
 
@@ -714,11 +733,14 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
 
 void RunLoop(QueueWindow& window) {
     for (;;) {
-        HANDLE event = window.WatchEvent();
-        const DWORD count = event ? 1 : 0;
+        const std::vector<HANDLE> events = window.WatchEvents();
+        const DWORD count = static_cast<DWORD>(events.size());
         const DWORD timeout = window.HasIdleWork() ? 0 : INFINITE;
-        const DWORD woke = MsgWaitForMultipleObjectsEx(count, &event, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (count && woke == WAIT_OBJECT_0) window.FolderChanged();
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(count, events.data(), timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // The settings folder's event comes first when it is watched.
+        if (woke < WAIT_OBJECT_0 + count)
+            (events[woke - WAIT_OBJECT_0] == window.SettingsEvent() ? window.FolderChanged() : window.OutboxChanged());
         if (woke == WAIT_TIMEOUT) window.DoIdleWork();
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
