@@ -16,6 +16,7 @@
 #include "tests/support/WindowDriver.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/queue/QueueFile.h"
+#include "app/QueueLock.h"
 #include "tools/window/QueueWindow.h"
 #include "tools/window/Remembered.h"
 
@@ -170,6 +171,45 @@ TEST_F(QueueWindow, DroppedFilesAreQueuedAndListedWithTheirCardPaths) {
     ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("1 already queued") != std::string::npos; }))
         << window.Status();
     EXPECT_EQ(Queue(alice_).Entries().size(), 2u);
+}
+
+// A drop of a thousand files while another program holds the queue: the
+// window answers a message within half a second all the while, says on its
+// status line what it is doing, and queues every file once the queue is
+// free. Each ping is answered or not; a busy machine may let one ping of
+// an idle window miss, a window that waits for the queue misses them all.
+TEST_F(QueueWindow, ADropOfAThousandFilesKeepsTheWindowAnswering) {
+    std::vector<std::wstring> books;
+    for (int i = 0; i < 1000; ++i) books.push_back(Book(L"book" + std::to_wstring(i) + L".pdb").wstring());
+    OpenWindow window;
+    int missedInARow = 0, mostMissedInARow = 0, pings = 0;
+    const auto ping = [&] {
+        DWORD_PTR answer = 0;
+        const bool answered =
+            SendMessageTimeoutW(window.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer) != 0;
+        missedInARow = answered ? 0 : missedInARow + 1;
+        mostMissedInARow = std::max(mostMissedInARow, missedInARow);
+        ++pings;
+    };
+    std::string progress;
+    {
+        const app::QueueLock held(Settings(alice_));
+        td::DropFiles(window.Window(), books);
+        // Held until the window has said what it waits for, and for a while.
+        for (int i = 0; i < 20 || (progress.empty() && i < 200); ++i) {
+            ping();
+            if (window.Status().find("Queuing 1000 files for Alice") != std::string::npos) progress = window.Status();
+            Sleep(100);
+        }
+    }
+    ASSERT_TRUE(td::WaitFor([&] {
+        ping();
+        return ItemCount(window.List()) == 1000;
+    })) << window.Status();
+    EXPECT_LE(mostMissedInARow, 1) << "of " << pings << " pings";
+    EXPECT_NE(progress.find("all looked at, writing the queue"), std::string::npos) << progress;
+    EXPECT_NE(window.Status().find("Queued 1000 files for Alice"), std::string::npos) << window.Status();
+    EXPECT_EQ(Queue(alice_).Entries().size(), 1000u);
 }
 
 // A second file of one name for one card folder would replace the first

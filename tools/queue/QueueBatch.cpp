@@ -36,7 +36,8 @@ size_t BatchOutcome::Count(FileOutcome::Kind kind) const {
 // Every file is judged first; the accepted ones are then queued in one
 // pass over the settings file.
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
-                      const std::optional<std::string>& cardDirectory) {
+                      const std::optional<std::string>& cardDirectory,
+                      const std::function<void(size_t judged)>& judged) {
     if (const std::string missing = MissingUserFolder(user); !missing.empty()) throw rtl::Exception(missing);
     queue.CheckAccess(true);
     BatchOutcome outcome;
@@ -51,6 +52,7 @@ BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vect
         } else {
             outcome.files.push_back({file, FileOutcome::Kind::kRefused, {}, std::move(source.refusal)});
         }
+        if (judged) judged(outcome.files.size());
     }
     std::vector<QueueFile::Added> added;
     try {

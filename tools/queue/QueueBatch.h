@@ -3,6 +3,7 @@
 // that one bad file keeps none of the others off the queue, and each gets
 // a sentence for the user that says what became of it.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,8 +40,11 @@ struct BatchOutcome {
 // or the settings file is held or denied
 // (QueueFile::CheckAccess).
 // With a card directory (already checked), each file gets it as its own folder.
+// `judged`, when given, hears how many files have been judged so far, after
+// each (a window shows it while it waits).
 BatchOutcome AddFiles(QueueFile& queue, const DesktopUser& user, const std::vector<std::wstring>& given,
-                      const std::optional<std::string>& cardDirectory = std::nullopt);
+                      const std::optional<std::string>& cardDirectory = std::nullopt,
+                      const std::function<void(size_t judged)>& judged = {});
 
 // The same warnings for a queue as it is (what `add` says after queuing).
 std::vector<std::wstring> ArrivalWarnings(QueueFile& queue, const DesktopUser& user);

@@ -6,7 +6,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,6 +24,7 @@
 #include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
 #include "tools/window/Remembered.h"
+#include "tools/window/Worker.h"
 #include "rtl/AnsiText.h"
 #include "app/PathRules.h"
 
@@ -41,6 +44,12 @@ constexpr size_t kRefusalsShown = 12;
 // no message waiting, so that it answers the user meanwhile.
 constexpr size_t kCheckedBeforeShowing = 500;
 constexpr size_t kCheckedPerChunk = 100;
+// Work on many files runs on a thread of its own (Worker.h); after half a
+// second of it the status line says how far it is and the pointer shows
+// that the window is working, refreshed a few times a second.
+constexpr UINT kWorkDone = WM_APP + 1;
+constexpr UINT_PTR kBusyTimer = 2;
+constexpr UINT kBusyDelayMs = 500, kProgressMs = 250;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 
 using rtl::ControlKind;
@@ -210,7 +219,12 @@ private:
     std::wstring RowText(int item, std::wstring WideRow::*text) const;
     void Command(WORD id, WORD code);
     void AddFiles(const std::vector<std::wstring>& files);
-    void ReportBatch(const queuetool::BatchOutcome& outcome);
+    void ShowBatch(const queuetool::BatchOutcome& outcome, const std::string& userName, int userIndex);
+    void ReportBatch(const queuetool::BatchOutcome& outcome, const std::string& userName);
+    void StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then);
+    void WorkDone(LPARAM done);
+    void ShowBusy();
+    void RefreshCursor() const noexcept;
     void AskForFiles();
     void FillTargets(const std::wstring& shown);
     bool ChosenFolder(std::optional<std::string>& folder);
@@ -240,6 +254,15 @@ private:
     std::vector<Row> rows_;
     std::vector<WideRow> wideRows_;
     std::wstring settingsFolder_;
+    // The work that runs, what the window does once it is done, and what it
+    // says meanwhile.
+    std::function<void()> whenDone_;
+    std::wstring busyText_;
+    std::atomic<size_t> judged_{0};  // files of the running batch judged so far
+    size_t batchSize_ = 0;           // files of the running batch; 0 for other work
+    bool busyShown_ = false;
+    std::vector<std::wstring> pendingFiles_;  // dropped while a batch ran: queued next
+    Worker worker_;  // last: it is gone, its thread ended, before the rest
 };
 
 const queuetool::DesktopUser* QueueWindow::User() const noexcept {
@@ -496,7 +519,13 @@ void QueueWindow::DoIdleWork() {
 void QueueWindow::ShowStatus() {
     const std::wstring queue =
         queueProblem_ ? L"The queue cannot be shown: the line above says why." : Wide(StatusText(rows_));
-    const std::wstring status = queue + (lastAction_.empty() ? L"" : L" " + lastAction_);
+    std::wstring status = queue + (lastAction_.empty() ? L"" : L" " + lastAction_);
+    if (busyShown_) {
+        const size_t judged = judged_;
+        status = busyText_ + (batchSize_ == 0          ? L"..."
+                              : judged < batchSize_ ? L": " + std::to_wstring(judged) + L" looked at..."
+                                                    : L": all looked at, writing the queue...");
+    }
     SetWindowTextW(Control(Ctl::sbStatus), status.c_str());
 }
 
@@ -539,7 +568,7 @@ void QueueWindow::Select(const std::set<std::string>& keys, const std::string& f
 }
 
 void QueueWindow::UpdateButtons() {
-    EnableWindow(Control(Ctl::bRemove), ListView_GetSelectedCount(Control(Ctl::lvQueue)) > 0);
+    EnableWindow(Control(Ctl::bRemove), ListView_GetSelectedCount(Control(Ctl::lvQueue)) > 0 && !worker_.Busy());
 }
 
 void QueueWindow::FolderChanged() {
@@ -556,13 +585,35 @@ void QueueWindow::OutboxChanged() {
     SetTimer(window_.get(), kReloadTimer, kReloadDelayMs, nullptr);
 }
 
+// The files are judged and queued on the worker's thread: a thousand of
+// them, or a queue that another program holds for a while, never keep the
+// window from answering. Files dropped meanwhile are queued next.
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
+    if (worker_.Busy()) {
+        pendingFiles_.insert(pendingFiles_.end(), files.begin(), files.end());
+        return;
+    }
     const queuetool::DesktopUser* user = UserToChange();
     if (!user || files.empty()) return;
     std::optional<std::string> folder;
     if (!ChosenFolder(folder)) return;
-    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
-    const queuetool::BatchOutcome outcome = queuetool::AddFiles(queue, *user, files, folder);
+    const queuetool::DesktopUser who = *user;
+    const int userIndex = userIndex_;
+    const auto outcome = std::make_shared<queuetool::BatchOutcome>();
+    judged_ = 0;
+    batchSize_ = files.size();
+    StartWork(
+        L"Queuing " + std::to_wstring(files.size()) + L" files for " + Wide(who.name),
+        [this, who, files, folder, outcome] {
+            queuetool::QueueFile queue(queuetool::SettingsFileOf(who));
+            *outcome = queuetool::AddFiles(queue, who, files, folder, [this](size_t judged) { judged_ = judged; });
+        },
+        [this, outcome, name = who.name, userIndex] { ShowBatch(*outcome, name, userIndex); });
+}
+
+// The new entries become the selection, unless another user was chosen
+// while they were queued.
+void QueueWindow::ShowBatch(const queuetool::BatchOutcome& outcome, const std::string& userName, int userIndex) {
     std::set<std::string> added;
     std::string first;
     for (const queuetool::FileOutcome& file : outcome.files)
@@ -570,19 +621,21 @@ void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
             added.insert(file.key);
             if (first.empty()) first = file.key;
         }
-    rows_.clear();  // the new entries become the selection
-    Reload();
-    Select(added, first);
-    for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
-        if (rows_[i].key == first) ListView_EnsureVisible(Control(Ctl::lvQueue), i, FALSE);
+    if (userIndex == userIndex_) {
+        rows_.clear();
+        Reload();
+        Select(added, first);
+        for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
+            if (rows_[i].key == first) ListView_EnsureVisible(Control(Ctl::lvQueue), i, FALSE);
+    }
     UpdateButtons();
-    ReportBatch(outcome);
+    ReportBatch(outcome, userName);
 }
 
 // The one-line outcome stays on the status line; refusals and the reasons
 // why queued files will wait are shown at once, each file by name.
-void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome) {
-    lastAction_ = BatchLine(outcome, User()->name);
+void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome, const std::string& userName) {
+    lastAction_ = BatchLine(outcome, userName);
     ShowStatus();
     std::wstring details;
     size_t refused = 0;
@@ -596,6 +649,51 @@ void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome) {
     if (details.empty()) return;
     MessageBoxW(window_.get(), (lastAction_ + L"\n" + details).c_str(), refused ? kRefusedCaption : kWaitCaption,
                 MB_OK | MB_ICONWARNING);
+}
+
+void QueueWindow::StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then) {
+    worker_.Start(window_.get(), kWorkDone, std::move(work));
+    whenDone_ = std::move(then);
+    busyText_ = std::move(busyText);
+    SetTimer(window_.get(), kBusyTimer, kBusyDelayMs, nullptr);
+    UpdateButtons();
+}
+
+void QueueWindow::WorkDone(LPARAM done) {
+    KillTimer(window_.get(), kBusyTimer);
+    busyShown_ = false;
+    batchSize_ = 0;
+    RefreshCursor();
+    std::function<void()> then = std::move(whenDone_);
+    whenDone_ = nullptr;
+    try {
+        worker_.Finish(done);
+    } catch (...) {
+        ShowStatus();
+        UpdateButtons();
+        throw;  // the window's catch-all says what it was
+    }
+    then();
+    ShowStatus();
+    UpdateButtons();
+    if (!pendingFiles_.empty()) AddFiles(std::exchange(pendingFiles_, {}));
+}
+
+void QueueWindow::ShowBusy() {
+    busyShown_ = true;
+    SetTimer(window_.get(), kBusyTimer, kProgressMs, nullptr);
+    ShowStatus();
+    RefreshCursor();
+}
+
+// The pointer over the window takes its shape from WM_SETCURSOR, which
+// comes only when the mouse moves: asked for now.
+void QueueWindow::RefreshCursor() const noexcept {
+    POINT point{};
+    if (!GetCursorPos(&point)) return;
+    const HWND under = WindowFromPoint(point);
+    if (under && (under == window_.get() || IsChild(window_.get(), under)))
+        SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
 void QueueWindow::AskForFiles() {
@@ -613,6 +711,7 @@ void QueueWindow::AskForFiles() {
 }
 
 void QueueWindow::RemoveSelected() {
+    if (worker_.Busy()) return;
     const queuetool::DesktopUser* user = User();
     std::vector<int> selected = SelectedIndexes();
     // The outbox's files are not queued yet: nothing to take off.
@@ -627,11 +726,12 @@ void QueueWindow::RemoveSelected() {
                                  "?\n\nThe files stay on this computer; the next HotSync will not copy them.";
     if (MessageBoxW(window_.get(), Wide(question).c_str(), kRemoveCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
     std::vector<std::string> keys;
     for (int index : selected) keys.push_back(rows_[index].key);
-    queue.RemoveAll(keys);  // one that a HotSync took meanwhile is simply gone
-    Reload();
+    // One that a HotSync took meanwhile is simply gone.
+    StartWork(L"Taking " + std::to_wstring(keys.size()) + L" entries off the queue of " + Wide(user->name),
+              [keys, settings = queuetool::SettingsFileOf(*user)] { queuetool::QueueFile(settings).RemoveAll(keys); },
+              [this] { Reload(); });
 }
 
 LRESULT QueueWindow::Notify(LPARAM lParam) {
@@ -720,7 +820,18 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
                 KillTimer(window, kReloadTimer);
                 Reload();
             }
+            if (wParam == kBusyTimer && worker_.Busy()) ShowBusy();
             return 0;
+        case kWorkDone:
+            WorkDone(lParam);
+            return 0;
+        case WM_SETCURSOR:
+            // Working, and still answering: the pointer of work in the background.
+            if (busyShown_ && LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursor(nullptr, IDC_APPSTARTING));
+                return TRUE;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_CLOSE:
             Remember();
             window_.reset();
