@@ -80,10 +80,19 @@ bool ReplaceContent(const std::string& path, const std::string& content, UniqueF
     // written; neither Windows nor Wine renames over a file that is open,
     // so it ends right before the rename (the window the header names).
     held.reset();
-    const bool moved =
-        MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!moved) DeleteFileA(temp.c_str());
-    return moved;
+    // A reader that has the file open at this moment (a HotSync, another
+    // queue program) keeps the rename out for as long as its read takes.
+    constexpr int kAttempts = 50;
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) ||
+            attempt == kAttempts)
+            break;
+        Sleep(attempt < 10 ? 1 : 10);
+    }
+    DeleteFileA(temp.c_str());
+    return false;
 }
 
 std::wstring Wide(std::string_view text, UINT codePage) {

@@ -162,14 +162,22 @@ TEST_F(QueueFileTest, ABatchArrivesAndLeavesAllAtOnce) {
     std::thread reader([&] {
         while (!done) seen.insert(rtl::TIniFile(settings).ReadSection("InstallToSlot").size());
     });
-    const auto added = queue.AddAll(files, {});
+    std::vector<QueueFile::Added> added;
     std::vector<std::string> keys;
-    for (size_t i = 0; i < 300; i += 2) keys.push_back(added[i].key);
-    keys.push_back("db1");
-    keys.push_back("DB999");
-    const std::vector<bool> removed = queue.RemoveAll(keys);
+    std::vector<bool> removed;
+    std::string failure;
+    try {
+        added = queue.AddAll(files, {});
+        for (size_t i = 0; i < 300; i += 2) keys.push_back(added[i].key);
+        keys.push_back("db1");
+        keys.push_back("DB999");
+        removed = queue.RemoveAll(keys);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
     done = true;
     reader.join();
+    ASSERT_EQ(failure, "");
 
     ASSERT_EQ(added.size(), files.size());
     for (size_t i = 0; i < 300; ++i) {

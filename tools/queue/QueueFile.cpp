@@ -339,16 +339,22 @@ QueueFile::Added QueueFile::Add(const std::string& path, const NewSettings& sett
     return AddAll({{path, cardDirectory}}, settings).front();
 }
 
+// Written again, as AddAll's batch is, when a HotSync held the file at the
+// moment of the write.
 std::vector<bool> QueueFile::RemoveAll(const std::vector<std::string>& keys) {
-    QueueEdit edit(fileName_, {});
-    std::vector<bool> removed;
-    for (const std::string& key : keys) removed.push_back(edit.Remove(key));
-    try {
-        edit.Commit();
-    } catch (const rtl::EIniFileException&) {
-        throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
+    for (int attempt = 0;; ++attempt) {
+        QueueEdit edit(fileName_, {});
+        std::vector<bool> removed;
+        for (const std::string& key : keys) removed.push_back(edit.Remove(key));
+        try {
+            edit.Commit();
+            return removed;
+        } catch (const rtl::EIniFileException&) {
+            if (attempt + 1 == kWriteAttempts)
+                throw rtl::Exception("Cannot change " + fileName_ + "; is it read-only or open in another program?");
+        }
+        Sleep(kRetryMilliseconds);
     }
-    return removed;
 }
 
 bool QueueFile::Remove(std::string_view key) { return RemoveAll({std::string(key)}).front(); }
