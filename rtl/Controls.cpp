@@ -1,10 +1,12 @@
 #include "rtl/Controls.h"
 
+#include <cstring>
 #include <exception>
 #include <iterator>
 
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
+#include "rtl/Diagnostics.h"
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
 
@@ -198,11 +200,16 @@ std::wstring TextOf(HWND control) {
 
 namespace {
 
-// The one catch-all of every window procedure.
+// The one catch-all of every window procedure: what it caught goes to the
+// debug output, named by the window's class, before the window answers it.
 LRESULT Dispatch(MessageHandler* handler, HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         return handler->HandleMessage(window, message, wParam, lParam);
     } catch (...) {
+        char where[96] = "the window ";
+        const int used = static_cast<int>(std::strlen(where));
+        GetClassNameA(window, where + used, static_cast<int>(sizeof where) - used);
+        ReportCaught(where);
         handler->Failed(window);
     }
     return 0;
