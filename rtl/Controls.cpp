@@ -95,6 +95,32 @@ RECT Scaled(const RECT& r, int dpi) noexcept {
 
 SIZE Scaled(SIZE size, int dpi) noexcept { return SIZE{Scaled(size.cx, dpi), Scaled(size.cy, dpi)}; }
 
+RECT Unscaled(const RECT& r, int dpi) noexcept {
+    const auto back = [dpi](LONG v) { return MulDiv(v, kDesignDpi, dpi); };
+    return RECT{back(r.left), back(r.top), back(r.right), back(r.bottom)};
+}
+
+int DpiOf(HWND window) noexcept {
+    // Looked up, never imported: Windows XP has none of them.
+    using ThreadContextFn = HANDLE(WINAPI*)();
+    using AwarenessFn = int(WINAPI*)(HANDLE);
+    using WindowDpiFn = UINT(WINAPI*)(HWND);
+    constexpr int kPerMonitorAware = 2;
+    const HMODULE user = GetModuleHandleW(L"user32.dll");
+    const auto threadContext =
+        reinterpret_cast<ThreadContextFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<AwarenessFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    const auto windowDpi =
+        reinterpret_cast<WindowDpiFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    if (window && threadContext && awareness && windowDpi && awareness(threadContext()) == kPerMonitorAware)
+        if (const UINT dpi = windowDpi(window)) return static_cast<int>(dpi);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDesignDpi;
+}
+
 bool IsFocusable(ControlKind kind) noexcept { return Traits(kind).focusable; }
 bool IsCombo(ControlKind kind) noexcept { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
 bool IsCheckable(ControlKind kind) noexcept {

@@ -98,6 +98,19 @@ constexpr int kDesignDpi = 96;
 int Scaled(int designPixels, int dpi) noexcept;
 RECT Scaled(const RECT& designPixels, int dpi) noexcept;
 SIZE Scaled(SIZE designPixels, int dpi) noexcept;
+// Pixels at `dpi` in design pixels (96 DPI).
+RECT Unscaled(const RECT& pixels, int dpi) noexcept;
+
+// The DPI a window of the calling thread lays itself out for: the window's
+// own where the thread is per-monitor aware (Windows 10 1607 and later), else
+// the screen's as the thread sees it. A DPI-unaware thread on Windows sees 96
+// and Windows scales its windows; Windows XP and Wine give the screen's real
+// DPI, for which the window scales itself. Without a window: the screen's.
+int DpiOf(HWND window) noexcept;
+// Sent to a top-level window of a per-monitor aware thread when it moves to a
+// monitor of another DPI (not in the Windows XP headers): LOWORD(wParam) is
+// the new DPI, lParam the suggested window RECT.
+constexpr UINT kWmDpiChanged = 0x02E0;
 
 // The kind's properties that its form needs.
 bool IsFocusable(ControlKind kind) noexcept;

@@ -70,10 +70,40 @@ BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
 RECT MonitorOf(HWND owner) noexcept {
     MONITORINFO info{};
     info.cbSize = sizeof info;
+    POINT pointer{0, 0};
+    GetCursorPos(&pointer);
     const HMONITOR monitor = owner ? MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY)
-                                   : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+                                   : MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY);
     if (GetMonitorInfoA(monitor, &info)) return info.rcMonitor;
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// Whether the user reads the screen in a high-contrast theme, whose colours
+// no form may replace.
+bool HighContrast() noexcept {
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// Black on a light background, white on a dark one.
+COLORREF ContrastingText(COLORREF background) noexcept {
+    const int luminance = 299 * GetRValue(background) + 587 * GetGValue(background) + 114 * GetBValue(background);
+    return luminance >= 128 * 1000 ? RGB(0, 0, 0) : RGB(255, 255, 255);
+}
+
+// A picture drawn for 96 DPI, at `dpi`.
+void DrawScaled(HDC dc, int left, int top, const TBitmap& picture, int dpi) {
+    if (dpi == kDesignDpi) {
+        BitBlt(dc, left, top, picture.Width(), picture.Height(), picture.Canvas(), 0, 0, SRCCOPY);
+        return;
+    }
+    const int mode = SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, left, top, Scaled(picture.Width(), dpi), Scaled(picture.Height(), dpi), picture.Canvas(), 0, 0,
+               picture.Width(), picture.Height(), SRCCOPY);
+    SetStretchBltMode(dc, mode);
 }
 
 }  // namespace
@@ -134,6 +164,8 @@ RECT TControl::AbsoluteBounds() const noexcept {
     return r;
 }
 
+RECT TControl::WindowBounds() const noexcept { return Scaled(AbsoluteBounds(), form_.dpi_); }
+
 bool TControl::Showing() const noexcept { return visible_ && (!parent_ || parent_->Showing()); }
 bool TControl::EffectivelyEnabled() const noexcept { return enabled_ && (!parent_ || parent_->EffectivelyEnabled()); }
 
@@ -159,7 +191,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::ApplyBounds() {
-    if (handle_) MoveControl(handle_, kind_, AbsoluteBounds(), kDesignDpi);
+    if (handle_) MoveControl(handle_, kind_, WindowBounds(), form_.dpi_);
     for (TControl* c : Children()) c->ApplyBounds();
 }
 
@@ -185,13 +217,17 @@ void TControl::SetCaption(std::string caption) {
 }
 
 // A label never cuts its text off: it grows to the right to fit it, as
-// designers' labels do, and never shrinks below its designed width.
+// designers' labels do, and never shrinks below its designed width. Its
+// bounds stay in design pixels: the text's width is taken back to 96 DPI,
+// rounded up, with a pixel for the rounding of both edges.
 void TControl::FitLabel(HFONT font) {
     const ScreenDC screen;
     const SelectedObject selected(screen.get(), font);
     RECT text{0, 0, 0, 0};
     DrawTextA(screen.get(), caption_.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
-    bounds_.right = bounds_.left + std::max(text.right, designBounds_.right - designBounds_.left);
+    const int dpi = form_.dpi_;
+    const int width = dpi == kDesignDpi ? text.right : (text.right * kDesignDpi + dpi - 1) / dpi + 1;
+    bounds_.right = bounds_.left + std::max<LONG>(width, designBounds_.right - designBounds_.left);
 }
 
 void TControl::SetVisible(bool visible) {
@@ -296,9 +332,9 @@ void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
     if (IsTabStop()) state |= WS_TABSTOP;
     if (groupStart) state |= WS_GROUP;
     handle_ = CreateControl(form, design_,
-                            ControlWindow{.id = id, .bounds = AbsoluteBounds(),
+                            ControlWindow{.id = id, .bounds = WindowBounds(),
                                           .text = HoldsText(kind_) ? std::string_view() : caption_,
-                                          .state = state, .dpi = kDesignDpi},
+                                          .state = state, .dpi = form_.dpi_},
                             font);
     if (IsCheckable(kind_)) ApplyChecked();
     if (IsCombo(kind_)) {
@@ -365,7 +401,7 @@ void TForm::SetClientSize(int width, int height) {
     const SIZE old = clientSize_;
     clientSize_ = SIZE{width, height};
     if (handle_) {
-        RECT r{0, 0, width, height};
+        RECT r{0, 0, Scaled(width, dpi_), Scaled(height, dpi_)};
         AdjustWindowRectEx(&r, GetWindowLongA(handle_, GWL_STYLE), FALSE, GetWindowLongA(handle_, GWL_EXSTYLE));
         SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     }
@@ -447,6 +483,7 @@ TModalResult TForm::ShowModal() {
     header.dwExtendedStyle = WS_EX_DLGMODALFRAME;
     std::memcpy(buffer, &header, sizeof header);  // menu, class and title follow as empty words
     const HWND owner = ModalOwnerWindow();
+    dpi_ = DpiOf(owner);
     bool finished = true;
     {
         // Destroyed before this returns; WM_DESTROY hands our controls their
@@ -502,7 +539,7 @@ LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 void TForm::InitWindow(HWND window) {
     handle_ = window;
     SetWindowTextA(window, caption_.c_str());
-    RECT frame{0, 0, clientSize_.cx, clientSize_.cy};
+    RECT frame{0, 0, Scaled(clientSize_.cx, dpi_), Scaled(clientSize_.cy, dpi_)};
     AdjustWindowRectEx(&frame, GetWindowLongA(window, GWL_STYLE), FALSE, GetWindowLongA(window, GWL_EXSTYLE));
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT area{};
@@ -511,8 +548,10 @@ void TForm::InitWindow(HWND window) {
     else GetWindowRect(owner, &area);
     SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    shown_->font = MakeFont(fontName_, fontSize_, fontUnit_);
-    if (colour_ != clDefault) shown_->background.reset(CreateSolidBrush(colour_));
+    shown_->font = fontName_.empty() ? UniqueHFont(static_cast<HFONT>(MessageFont(dpi_).release()))
+                                     : MakeFont(fontName_, fontSize_, fontUnit_, dpi_);
+    // In high contrast the user's colours are the only ones that can be read.
+    if (colour_ != clDefault && !HighContrast()) shown_->background.reset(CreateSolidBrush(colour_));
     CreateControls();
     if (const TControl* def = FindByFlag(cfDefault))
         SendMessageA(window, DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(def->handle_)), 0);
@@ -582,29 +621,34 @@ void TForm::EscapePressed() {
 
 INT_PTR TForm::ControlColour(HDC dc, HWND window) {
     const TControl* control = ControlOfHandle(window);
-    if (!control || control->kind_ == ControlKind::Button) return FALSE;
+    // Without a colour of its own (high contrast included) every control
+    // keeps the user's.
+    if (!control || control->kind_ == ControlKind::Button || !shown_->background) return FALSE;
     if (control->IsTransparent()) {
         SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, ContrastingText(colour_));
         if (HBRUSH brush = TransparentBackground(*control, dc)) return reinterpret_cast<INT_PTR>(brush);
     }
     if (!shown_->background) return FALSE;
     SetBkColor(dc, colour_);
+    SetTextColor(dc, ContrastingText(colour_));
     return reinterpret_cast<INT_PTR>(shown_->background.get());
 }
 
-COLORREF TForm::BackgroundColour() const noexcept { return colour_ == clDefault ? GetSysColor(COLOR_BTNFACE) : colour_; }
+COLORREF TForm::BackgroundColour() const noexcept {
+    return shown_ && shown_->background ? colour_ : GetSysColor(COLOR_BTNFACE);
+}
 
 // A transparent label over a picture shows the picture through its
 // background: a pattern brush of what lies below the label, aligned to it.
 HBRUSH TForm::TransparentBackground(const TControl& label, HDC dc) {
-    const RECT lr = label.AbsoluteBounds();
+    const RECT lr = label.WindowBounds();
     auto bitmap = std::make_unique<TBitmap>(std::max(1L, lr.right - lr.left), std::max(1L, lr.bottom - lr.top),
                                             BackgroundColour());
     for (const TControl* c : controls_) {
         if (c->kind_ != ControlKind::Image || !c->picture_ || !c->Showing()) continue;
-        const RECT pr = c->AbsoluteBounds();
-        BitBlt(bitmap->Canvas(), pr.left - lr.left, pr.top - lr.top, c->picture_->Width(), c->picture_->Height(),
-               c->picture_->Canvas(), 0, 0, SRCCOPY);
+        const RECT pr = c->WindowBounds();
+        DrawScaled(bitmap->Canvas(), pr.left - lr.left, pr.top - lr.top, *c->picture_, dpi_);
     }
     UniqueHBrush brush(CreatePatternBrush(bitmap->Handle()));
     if (!brush) return nullptr;
@@ -620,9 +664,7 @@ void TForm::DrawPicture(const DRAWITEMSTRUCT& item) {
     if (!control) return;
     if (shown_->background) FillRect(item.hDC, &item.rcItem, shown_->background.get());
     else FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-    if (const auto& picture = control->picture_)
-        BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, picture->Width(), picture->Height(), picture->Canvas(), 0,
-               0, SRCCOPY);
+    if (const auto& picture = control->picture_) DrawScaled(item.hDC, item.rcItem.left, item.rcItem.top, *picture, dpi_);
 }
 
 void TForm::WindowDestroyed() noexcept {

@@ -58,11 +58,13 @@ struct FormDesign {
     const char* name = "";
     const char* caption = "";
     int clientWidth = 0, clientHeight = 0;  // a fixed size: a dialog frame with a system menu only
-    const char* fontName = "MS Sans Serif";
+    const char* fontName = "MS Sans Serif";  // "": the font of message boxes
     int fontSize = 10;
     FontUnit fontUnit = FontUnit::Pixels;
     COLORREF colour = clDefault;
-    bool centred = true;  // centred on the screen, else on the owner
+    // Centred on the monitor of the owner (of the mouse pointer without an
+    // owner), else on the owner itself.
+    bool centred = true;
     std::span<const ControlDesign> controls;
 };
 
@@ -138,8 +140,10 @@ private:
     friend class TForm;
     // Throws "Control <name> cannot <operation>" unless the kind supports it.
     void Require(bool supported, const char* operation) const;
-    // Position in the form's client area.
+    // Position in the form's client area, in design pixels and in the
+    // window's pixels.
     RECT AbsoluteBounds() const noexcept;
+    RECT WindowBounds() const noexcept;
     void CreateHandle(HWND form, int id, HFONT font, bool groupStart);
     void SaveState() noexcept;  // reads the window's state back before it goes
     void FitLabel(HFONT font);
@@ -241,6 +245,7 @@ private:
     TModalResult modalResult_ = mrNone;
     std::exception_ptr failure_;
     Shown* shown_ = nullptr;
+    int dpi_ = kDesignDpi;  // of the window while shown
 };
 
 // The top-level window that a modal window of the calling thread should be

@@ -58,12 +58,13 @@ void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour)
 
 }  // namespace draw
 
-UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit) {
-    int height = -size;  // negative: the character height, without internal leading
-    if (unit == FontUnit::Points) {
+UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit, int dpi) {
+    if (dpi <= 0) {
         const ScreenDC screen;
-        height = -MulDiv(size, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+        dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     }
+    // Negative: the character height, without internal leading.
+    const int height = -MulDiv(size, dpi, unit == FontUnit::Points ? 72 : 96);
     UniqueHFont font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str()));
     if (!font) throw Exception("Unable to create the font " + name);

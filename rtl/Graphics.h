@@ -81,8 +81,8 @@ void FilledPolygon(HDC dc, std::initializer_list<POINT> points, COLORREF colour)
 
 enum class FontUnit { Pixels, Points };
 
-// A font by name; Pixels gives the character height in pixels (independent of
-// the screen's resolution), Points a size scaled to the screen.
-UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit);
+// A font by name for `dpi` (the screen's when 0); Pixels gives the character
+// height in pixels at 96 DPI, Points a size in points.
+UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit, int dpi = 0);
 
 }  // namespace rtl

@@ -5,7 +5,9 @@
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# The screen is as large as a 200% display's, so that the windows shown at
+# 192 DPI have the room they would have there.
+exec xvfb-run -a -s "-screen 0 2560x1600x24" bash -c '
   . "$1/wine-env.sh" "$2"
   wineserver -p 60
   # Start the prefix'"'"'s background processes now, with nothing of ours as their

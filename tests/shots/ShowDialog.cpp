@@ -1,8 +1,12 @@
-// Shows one of the conduit's dialogs for a screen grab, then closes it.
+// Shows one of the product's windows for a screen grab or a layout check,
+// then closes it.
 //   show_dialog NAME RECT_FILE DONE_FILE
-// Once the dialog is painted, its screen rectangle is written to RECT_FILE as
-// an ImageMagick geometry (WxH+X+Y); the dialog is cancelled when DONE_FILE
+// Once the window is painted, its screen rectangle is written to RECT_FILE as
+// an ImageMagick geometry (WxH+X+Y); the window is cancelled when DONE_FILE
 // appears, or after a minute.
+//   show_dialog check NAME
+// Prints each problem of the window's layout (tests/support/LayoutCheck.h),
+// one a line, and exits with 1 when there is any.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,8 +18,13 @@
 #include "conduit/kivHotSyncAction.h"
 #include "desktop/DesktopLayout.h"
 #include "desktop/HostRecords.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
+#include "tools/queue/QueueFile.h"
+#include "tools/window/QueueWindow.h"
+#include "tools/window/Remembered.h"
+#include "tools/window/SendTo.h"
 
 namespace {
 
@@ -60,11 +69,54 @@ void ShowSetupDialog(const char* directory = "/Palm/Launcher") {
     FreeLibrary(module);
 }
 
+// A stand-in desktop with two HotSync users; Alice has files queued for
+// each kind of card folder: the default, her type rule's, their own.
+struct ToolDesktop {
+    ToolDesktop() : desktop(desktop::DesktopLayout::TempFolder("shot")) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, queuewindow::kRememberedKey);
+        alice = desktop.AddUser(1001, "Alice", "Alice");
+        desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
+        desktop.AddUser(1002, "Bob", "Bob");
+        desktop.AddSlot(1002, 1, desktop::FourCC("sdig"), "SD card");
+        const std::string books = desktop.Folder() + "\\Books\\";
+        CreateDirectoryA(books.c_str(), nullptr);
+        queuetool::QueueFile queue(alice + "\\Tolvane\\Tolvane.ini");
+        const queuetool::NewSettings settings{desktop::FourCC("sdig")};
+        queue.SetTypeFolders({{"mp3", "/AUDIO"}}, settings);
+        for (const char* name : {"Pocket Atlas.pdb", "Morning song.mp3", "Harbour.jpg"}) {
+            files.push_back(books + name);
+            if (FILE* file = std::fopen(files.back().c_str(), "wb")) std::fclose(file);
+        }
+        queue.Add(files[0], settings);
+        queue.Add(files[1], settings);
+        queue.Add(files[2], settings, "/DCIM/Trip");
+    }
+    ~ToolDesktop() { RegDeleteKeyW(HKEY_CURRENT_USER, queuewindow::kRememberedKey); }
+    desktop::DesktopLayout desktop;
+    std::string alice;
+    std::vector<std::string> files;
+};
+
+void ShowQueueWindow() {
+    const ToolDesktop tools;
+    queuewindow::WindowOptions options;
+    options.user = L"Alice";
+    queuewindow::RunQueueWindow(options);
+}
+
+void ShowChooser() {
+    const ToolDesktop tools;
+    queuewindow::SendTo({L"C:\\Books\\a.pdb", L"C:\\Books\\b.pdb"});
+}
+
 const std::map<std::string, std::function<void()>> kDialogs = {
     {"action", [] { ShowActionDialog(false); }},
     {"action-buttons", [] { ShowActionDialog(true); }},
     {"setup", [] { ShowSetupDialog(); }},
     {"setup-refusal", [] { ShowSetupDialog("Palm\\Launcher"); }},
+    {"chooser", ShowChooser},
+    {"queue", ShowQueueWindow},
+    {"folders", ShowQueueWindow},
 };
 
 const std::map<std::string, std::string> kCaptions = {
@@ -72,7 +124,47 @@ const std::map<std::string, std::string> kCaptions = {
     {"action-buttons", "Change HotSync Action"},
     {"setup", "Tolvane Conduit"},
     {"setup-refusal", "Tolvane Conduit"},
+    {"chooser", "Tolvane Queue: HotSync user"},
+    {"queue", "Tolvane Queue"},
+    {"folders", "Tolvane Queue"},
 };
+
+// The window that NAME shows once it is up: the card folders dialog is
+// opened from the queue window, with the suggested folders in its list.
+HWND ShownWindow(const std::string& name) {
+    const HWND window = drv::WaitForWindow(kCaptions.at(name));
+    if (name != "folders") return window;
+    drv::Click(drv::Child(window, "Button", "Card &folders..."));
+    const HWND dialog = drv::WaitForWindow("Card folders by file type");
+    drv::Click(drv::Child(dialog, "Button", "&Suggested"));
+    Sleep(300);
+    return dialog;
+}
+
+// Closes what NAME showed.
+void CloseShown(const std::string& name, HWND window) {
+    drv::Close(window);
+    drv::WaitUntilGone(window);
+    if (name != "folders") return;
+    const HWND queue = drv::WaitForWindow(kCaptions.at(name));
+    drv::Close(queue);
+    drv::WaitUntilGone(queue);
+}
+
+int Check(const std::string& name) {
+    std::vector<std::string> problems;
+    drv::ModalWatcher watcher([&] {
+        const HWND window = ShownWindow(name);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        problems = drv::LayoutProblems(window);
+        CloseShown(name, window);
+    });
+    kDialogs.at(name)();
+    const std::string failure = watcher.Join();
+    if (!failure.empty()) problems.push_back("show_dialog: " + failure);
+    for (const std::string& problem : problems) std::printf("%s: %s\n", name.c_str(), problem.c_str());
+    return problems.empty() ? 0 : 1;
+}
 
 // The screen rectangle of the windows, together.
 void WriteRect(std::initializer_list<HWND> windows, const std::string& path) {
@@ -93,13 +185,16 @@ void WriteRect(std::initializer_list<HWND> windows, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "check" && kDialogs.count(argv[2])) return Check(argv[2]);
     if (argc != 4 || !kDialogs.count(argv[1])) {
-        std::fprintf(stderr, "usage: show_dialog action|action-buttons|setup|setup-refusal RECT_FILE DONE_FILE\n");
+        std::fprintf(stderr,
+                     "usage: show_dialog action|action-buttons|setup|setup-refusal|chooser|queue|folders RECT_FILE "
+                     "DONE_FILE\n       show_dialog check NAME\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];
     drv::ModalWatcher watcher([&] {
-        const HWND window = drv::WaitForWindow(kCaptions.at(name));
+        const HWND window = ShownWindow(name);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         Sleep(500);  // let the dialog's thread paint
         // The refusal: OK with a directory no card can take, and its message over the dialog.
@@ -115,8 +210,7 @@ int main(int argc, char** argv) {
         drv::WaitFor([&] { return GetFileAttributesA(doneFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
                      drv::Millis(60000));
         if (box) drv::AnswerMessageBox("Tolvane", "OK");
-        drv::Close(window);
-        drv::WaitUntilGone(window);
+        CloseShown(name, window);
     });
     kDialogs.at(name)();
     const std::string failure = watcher.Join();

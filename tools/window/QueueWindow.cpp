@@ -154,11 +154,11 @@ std::vector<std::wstring> DroppedFiles(HDROP drop) {
 }
 
 // The first start: the default size, in the middle of the work area.
-RECT CentredBounds() {
-    RECT area{0, 0, kDefaultWidth, kDefaultHeight};
+RECT CentredBounds(int dpi) {
+    RECT area{0, 0, rtl::Scaled(kDefaultWidth, dpi), rtl::Scaled(kDefaultHeight, dpi)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    const int width = std::min<int>(kDefaultWidth, area.right - area.left);
-    const int height = std::min<int>(kDefaultHeight, area.bottom - area.top);
+    const int width = std::min<int>(rtl::Scaled(kDefaultWidth, dpi), area.right - area.left);
+    const int height = std::min<int>(rtl::Scaled(kDefaultHeight, dpi), area.bottom - area.top);
     const int left = area.left + (area.right - area.left - width) / 2;
     const int top = area.top + (area.bottom - area.top - height) / 2;
     return {left, top, left + width, top + height};
@@ -234,6 +234,7 @@ private:
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void UpdateButtons();
     void Remember() noexcept;
+    void ScaleTo(int dpi, const RECT* suggested);
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
     const queuetool::DesktopUser* LookUpUser();
@@ -242,6 +243,7 @@ private:
     queuetool::PalmDesktop desktop_;
     rtl::TableControls controls_{kControls, kDesignedClient};
     rtl::UniqueHWnd window_;
+    int dpi_ = rtl::DpiOf(nullptr);  // what the window is laid out for
     rtl::UniqueGdiObject font_;
     FolderWatch watch_;
     FolderWatch outboxWatch_;  // a file saved into the outbox shows at once
@@ -284,19 +286,26 @@ HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcep
 
 }  // namespace
 
-QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont()) {
+QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(dpi_)) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     rtl::RegisterBoundClass(kClassName, ProgramIcon(instance, SM_CXICON, SM_CYICON),
                             ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
 
     const Remembered remembered = LoadRemembered();
-    const auto bounds = VisibleBounds(remembered.bounds).value_or(CentredBounds());
+    // Kept at 96 DPI: the same size on any screen.
+    const auto kept = remembered.bounds ? std::optional<RECT>(rtl::Scaled(*remembered.bounds, dpi_)) : std::nullopt;
+    const auto bounds = VisibleBounds(kept).value_or(CentredBounds(dpi_));
     const HWND window = CreateWindowExW(
         WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kClassName, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
         bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
         instance, static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The queue window could not be created.");
     window_.reset(window);
+    // On a monitor of its own DPI (per-monitor aware on Windows 10 and later).
+    if (const int dpi = rtl::DpiOf(window); dpi != dpi_) {
+        dpi_ = dpi;
+        font_ = rtl::MessageFont(dpi_);
+    }
     CreateControls();
     FillUsers(options.user.empty() ? remembered.lastUser : options.user);
     ShowWindow(window, remembered.maximized ? SW_SHOWMAXIMIZED : options.showCommand);
@@ -305,14 +314,14 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(
 }
 
 void QueueWindow::CreateControls() {
-    controls_.Create(window_.get(), static_cast<HFONT>(font_.get()), rtl::kDesignDpi);
+    controls_.Create(window_.get(), static_cast<HFONT>(font_.get()), dpi_);
     const HWND list = Control(Ctl::lvQueue);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = kColumns[i].format;
-        column.cx = kColumns[i].width;
+        column.cx = rtl::Scaled(kColumns[i].width, dpi_);
         column.pszText = const_cast<wchar_t*>(kColumns[i].title);
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
@@ -329,7 +338,7 @@ void QueueWindow::Layout() {
     GetWindowRect(status, &statusBounds);
     // The designed bottom edge sits above the status line, whatever its height.
     const SIZE actual{client.right, client.bottom - (statusBounds.bottom - statusBounds.top)};
-    controls_.Place(actual, rtl::kDesignDpi, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
+    controls_.Place(actual, dpi_, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
     FitStateColumn();
 }
 
@@ -343,7 +352,7 @@ void QueueWindow::FitStateColumn() {
     int before = 0;
     for (int i = 0; i < kStateColumn; ++i) before += ListView_GetColumnWidth(list, i);
     ListView_SetColumnWidth(list, kStateColumn,
-                            std::max(kColumns[kStateColumn].width, static_cast<int>(client.right) - before));
+                            std::max(rtl::Scaled(kColumns[kStateColumn].width, dpi_), static_cast<int>(client.right) - before));
 }
 
 void QueueWindow::FillUsers(const std::wstring& wanted) {
@@ -784,12 +793,30 @@ void QueueWindow::Command(WORD id, WORD code) {
     }
 }
 
+// Fonts, controls and columns for another DPI (the window moved to another
+// monitor, or was made on one whose DPI differs from the system's); columns
+// the user widened keep their share.
+void QueueWindow::ScaleTo(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    const int old = dpi_;
+    dpi_ = dpi;
+    font_ = rtl::MessageFont(dpi_);
+    controls_.SetFont(static_cast<HFONT>(font_.get()));
+    const HWND list = Control(Ctl::lvQueue);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        ListView_SetColumnWidth(list, i, MulDiv(ListView_GetColumnWidth(list, i), dpi_, old));
+    if (suggested)
+        SetWindowPos(window_.get(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+}
+
 void QueueWindow::Remember() noexcept {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     if (!GetWindowPlacement(window_.get(), &placement)) return;
     Remembered remembered;
-    remembered.bounds = placement.rcNormalPosition;
+    remembered.bounds = rtl::Unscaled(placement.rcNormalPosition, dpi_);
     remembered.maximized = placement.showCmd == SW_SHOWMAXIMIZED;
     if (const queuetool::DesktopUser* user = User()) remembered.lastUser = Wide(user->name);
     SaveRemembered(remembered);
@@ -803,7 +830,10 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             Layout();
             return 0;
         case WM_GETMINMAXINFO:
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {420, 300};
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {rtl::Scaled(420, dpi_), rtl::Scaled(300, dpi_)};
+            return 0;
+        case rtl::kWmDpiChanged:
+            ScaleTo(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_NOTIFY:
             return Notify(lParam);

@@ -33,8 +33,10 @@ constexpr rtl::ControlDesign kChooserControls[] = {
      .caption = "Cancel", .tabOrder = 2, .flags = rtl::cfCancel, .modalResult = rtl::mrCancel},
 };
 static_assert(std::size(kChooserControls) == static_cast<size_t>(ChooserControl::Count), "one row per control");
-constexpr rtl::FormDesign kChooserDesign = {.name = "fChooseUser", .caption = "Tolvane Queue: HotSync user", .clientWidth = 320,
-                                            .clientHeight = 104, .controls = kChooserControls};
+// In the font of message boxes, on the monitor where the user just chose "Send To".
+constexpr rtl::FormDesign kChooserDesign = {.name = "fChooseUser", .caption = "Tolvane Queue: HotSync user",
+                                            .clientWidth = 320, .clientHeight = 104, .fontName = "",
+                                            .controls = kChooserControls};
 
 std::string FilesWord(size_t count) { return count == 1 ? "1 file" : std::to_string(count) + " files"; }
 
