@@ -274,6 +274,17 @@ void RegisterBoundClass(const wchar_t* className, HICON icon, HICON smallIcon) {
     RegisterClassExW(&windowClass);  // fails harmlessly when it is registered already
 }
 
+void FocusKeeper::Activated(HWND window, WPARAM wParam, HWND first) noexcept {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) kept_ = focus;
+        return;
+    }
+    if (HIWORD(wParam)) return;  // activated while minimized: nothing to focus yet
+    const HWND target = kept_ && IsWindow(kept_) && IsWindowVisible(kept_) && IsWindowEnabled(kept_) ? kept_ : first;
+    SetFocus(target ? target : window);
+}
+
 void ShowCurrentError(HWND window, const wchar_t* caption) noexcept {
     std::string text = "An unexpected error occurred.";
     try {
@@ -292,6 +303,10 @@ void ShowCurrentError(HWND window, const wchar_t* caption) noexcept {
 }
 
 // --- The modal loop ------------------------------------------------------------
+
+void EndModal(HWND window) noexcept {
+    if (window) PostMessageW(window, WM_NULL, 0, 0);
+}
 
 namespace detail {
 

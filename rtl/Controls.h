@@ -189,16 +189,35 @@ INT_PTR CALLBACK BoundDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 // registering it again does no harm.
 void RegisterBoundClass(const wchar_t* className, HICON icon = nullptr, HICON smallIcon = nullptr);
 
+// The focus of a top-level window that is not a dialog (a dialog keeps its
+// own): the control that had it gets it back when the window is activated
+// again, after Alt+Tab and after every message box it owned, instead of the
+// window itself, where the keys reach no control.
+class FocusKeeper {
+public:
+    // For WM_ACTIVATE, instead of DefWindowProc's; `first` takes the focus
+    // when none was kept.
+    void Activated(HWND window, WPARAM wParam, HWND first) noexcept;
+
+private:
+    HWND kept_ = nullptr;
+};
+
 // For Failed: the exception's message in a box owned by the window.
 void ShowCurrentError(HWND window, const wchar_t* caption) noexcept;
 
 // The one loop of modal windows: the calling thread's messages until
-// `done()` says so, keys through the dialog manager of `window`. The owner
+// `done()` says so or the window is gone (destroyed with its owner, say),
+// keys through the dialog manager of `window`. The owner
 // is disabled meanwhile and enabled again before this returns (before the
 // window goes, so that Windows activates the owner). A WM_QUIT ends the
 // loop and is posted again for the caller's own loop; returns false then.
+// Whatever makes `done()` true calls EndModal, which wakes the loop also when
+// that happened in a message sent from another thread (GetMessage handles
+// those without returning).
 template <class Done>
 bool RunModal(HWND window, HWND owner, Done done);
+void EndModal(HWND window) noexcept;
 
 namespace detail {
 class OwnerDisabled {
@@ -219,7 +238,7 @@ bool PumpOne(HWND window) noexcept;
 template <class Done>
 bool RunModal(HWND window, HWND owner, Done done) {
     const detail::OwnerDisabled disabled(owner);
-    while (!done())
+    while (!done() && IsWindow(window))
         if (!detail::PumpOne(window)) return false;
     return true;
 }

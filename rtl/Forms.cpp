@@ -416,7 +416,10 @@ void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
     }
 }
 
-void TForm::SetModalResult(TModalResult result) { modalResult_ = result; }
+void TForm::SetModalResult(TModalResult result) {
+    modalResult_ = result;
+    if (result != mrNone) EndModal(handle_);
+}
 
 TControl* TForm::ControlOfHandle(HWND handle) const noexcept {
     for (TControl* c : controls_)
@@ -494,6 +497,7 @@ TModalResult TForm::ShowModal() {
         const DWORD error = GetLastError();
         if (!window && !failure_) throw Exception(Format("Unable to show form %s (error %lu)", Name().c_str(), error));
         if (window) finished = RunModal(window.get(), owner, [this] { return modalResult_ != mrNone; });
+        if (!IsWindow(window.get())) window.release();  // gone with its owner
     }
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
     // A WM_QUIT ends the loop without a result: the user did not confirm.
@@ -504,6 +508,7 @@ TModalResult TForm::ShowModal() {
 void TForm::Failed(HWND) noexcept {
     if (!failure_) failure_ = std::current_exception();  // the first failure is the one to report
     modalResult_ = mrCancel;
+    EndModal(handle_);
 }
 
 LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -529,6 +534,8 @@ LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
         DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_DESTROY:
+        // Destroyed without a result (with its owner): the user did not confirm.
+        if (modalResult_ == mrNone) modalResult_ = mrCancel;
         WindowDestroyed();
         return FALSE;
     default:

@@ -121,7 +121,7 @@ std::wstring ListText(HWND list, int item, int column) {
     return text;
 }
 
-void CheckList(std::vector<std::string>& problems, HWND list, bool lastColumnMayCut) {
+void CheckList(std::vector<std::string>& problems, HWND list, const std::vector<std::wstring>& mayCut) {
     const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     const int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
     const int items = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
@@ -136,7 +136,7 @@ void CheckList(std::vector<std::string>& problems, HWND list, bool lastColumnMay
         SIZE needed = Extent(list, title, false);
         needed.cx += kHeaderMargin;
         Fits(problems, list, "the title of column " + std::to_string(column), needed, room);
-        if (lastColumnMayCut && column + 1 == columns) continue;
+        if (column + 1 == columns || std::find(mayCut.begin(), mayCut.end(), title) != mayCut.end()) continue;
         for (int item = 0; item < items; ++item) {
             SIZE cell = Extent(list, ListText(list, item, column), false);
             cell.cx += kCellMargin;
@@ -155,7 +155,7 @@ bool LiesBeneathOthers(HWND control) {
 
 }  // namespace
 
-std::vector<std::string> LayoutProblems(HWND window, bool lastColumnMayCut) {
+std::vector<std::string> LayoutProblems(HWND window, const std::vector<std::wstring>& mayCut) {
     std::vector<std::string> problems;
     RECT client{};
     GetClientRect(window, &client);
@@ -171,7 +171,7 @@ std::vector<std::string> LayoutProblems(HWND window, bool lastColumnMayCut) {
         if (kind == "Static") CheckStatic(problems, control);
         if (kind == "Button") CheckButton(problems, control);
         if (kind == "ComboBox") CheckCombo(problems, control);
-        if (kind == "SysListView32") CheckList(problems, control, lastColumnMayCut);
+        if (kind == "SysListView32") CheckList(problems, control, mayCut);
         if (kind == "msctls_statusbar32" || LiesBeneathOthers(control)) continue;
         for (const auto& [other, bounds] : placed) {
             RECT common{};

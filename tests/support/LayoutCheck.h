@@ -11,9 +11,10 @@
 
 namespace testsupport {
 
-// One line per problem, naming the control by its class and text; none when
-// the window is laid out well. `lastColumnMayCut`: a list's last column
-// fills the rest of the list and tells the rest in a tip.
-std::vector<std::string> LayoutProblems(HWND window, bool lastColumnMayCut = true);
+// One line per problem, naming the control by its class, text and font;
+// none when the window is laid out well. The cells of a list's last column
+// (which fills the rest of the list and tells the rest in a tip) and of the
+// columns titled in `mayCut` (full paths, say) may end in "...".
+std::vector<std::string> LayoutProblems(HWND window, const std::vector<std::wstring>& mayCut = {});
 
 }  // namespace testsupport

@@ -320,6 +320,9 @@ TEST_F(QueueWindow, RemovingAsksAndRemovesOnlyTheChosenEntry) {
     const std::string question = td::AnswerMessageBox("Remove from the queue", "No");
     EXPECT_NE(question.find("Remove the entry DB2 (b.pdb) from the queue of Alice?"), std::string::npos) << question;
     EXPECT_EQ(Queue(alice_).Entries().size(), 3u);
+    // The keys reach the list again, not the window behind it.
+    EXPECT_TRUE(td::WaitFor([&] { return td::FocusedWindow(window.Window()) == list; }))
+        << td::ClassName(td::FocusedWindow(window.Window()));
 
     td::Click(window.Button("&Remove"));
     td::AnswerMessageBox("Remove from the queue", "Yes");
@@ -657,4 +660,35 @@ TEST_F(QueueWindow, SendToWithTwoUsersQueuesForTheChosenUser) {
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(Queue(bob_).Entries().size(), 2u);
     EXPECT_FALSE(fs::exists(Settings(alice_)));
+}
+
+namespace {
+
+BOOL CALLBACK CountQueueWindows(HWND window, LPARAM count) {
+    if (IsWindowVisible(window) && td::WindowText(window) == kCaption) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+}  // namespace
+
+// A second start (the Start menu again, a file opened with the program, Send
+// To) hands its files to the window that is open, which queues them for the
+// user it shows, and opens no window of its own.
+TEST_F(QueueWindow, ASecondStartHandsItsFilesToTheOpenWindow) {
+    OpenWindow window;
+    const HWND list = window.List();
+    ASSERT_EQ(ItemCount(list), 0);
+    const std::string program = desktop_.Folder() + "\\tolvane-queue-window.exe";
+    const tooltest::ToolRun second = tooltest::RunTool(program, {Book(L"second.pdb").string()});
+    EXPECT_EQ(second.exitCode, 0u) << second.output;
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 1; }));
+    // Send To asks no user while the window shows one.
+    const tooltest::ToolRun sent = tooltest::RunTool(program, {"--send-to", Book(L"third.pdb").string()});
+    EXPECT_EQ(sent.exitCode, 0u) << sent.output;
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 2; }));
+    EXPECT_EQ(Queue(alice_).Entries().size(), 2u);
+    EXPECT_FALSE(fs::exists(Settings(bob_)));
+    int windows = 0;
+    EnumWindows(&CountQueueWindows, reinterpret_cast<LPARAM>(&windows));
+    EXPECT_EQ(windows, 1);
 }

@@ -70,6 +70,10 @@ private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void Failed(HWND window) noexcept override { rtl::ShowCurrentError(window, kFoldersCaption); }
     void Create();
+    void Finish() noexcept {
+        done_ = true;
+        rtl::EndModal(window_.get());
+    }
     void ScaleTo(int dpi, const RECT& suggested);
     void Command(WORD id, WORD code);
     void ShowRules(std::optional<size_t> selected);
@@ -88,6 +92,7 @@ private:
     TypeRules rules_;
     std::string defaultDirectory_;
     int dpi_;  // the owner's
+    rtl::FocusKeeper focus_;
     rtl::UniqueGdiObject font_;
     rtl::TableControls controls_{kControls, kClient};
     rtl::UniqueHWnd window_;
@@ -255,7 +260,7 @@ void FoldersDialog::Confirm() {
         return;
     }
     accepted_ = true;
-    done_ = true;
+    Finish();
 }
 
 void FoldersDialog::Refuse(const std::wstring& problem) const {
@@ -271,7 +276,7 @@ void FoldersDialog::Command(WORD id, WORD code) {
         case Ctl::bRemove: RemoveSelected(); break;
         case Ctl::bSuggested: Suggest(); break;
         case Ctl::bOK: Confirm(); break;
-        case Ctl::bCancel: done_ = true; break;
+        case Ctl::bCancel: Finish(); break;
         default: break;
     }
 }
@@ -290,10 +295,13 @@ LRESULT FoldersDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, L
         }
         case WM_CLOSE:
         case WM_DESTROY:
-            done_ = true;
+            Finish();
             return 0;
         case rtl::kWmDpiChanged:
             ScaleTo(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            focus_.Activated(window, wParam, Control(Ctl::lvRules));
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "rtl/Controls.h"
@@ -20,6 +21,7 @@
 #include "tools/queue/DesktopUsers.h"
 #include "tools/window/FolderWatch.h"
 #include "tools/window/FoldersDialog.h"
+#include "tools/window/OneWindow.h"
 #include "tools/window/OutboxMenu.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
@@ -32,7 +34,6 @@ namespace queuewindow {
 
 namespace {
 
-constexpr const wchar_t* kClassName = L"TolvaneQueueWindow";
 constexpr int kExitFailed = 3;
 // A HotSync writes the file several times in a row; the list is read once
 // they have settled.
@@ -51,6 +52,8 @@ constexpr UINT kWorkDone = WM_APP + 1;
 constexpr UINT_PTR kBusyTimer = 2;
 constexpr UINT kBusyDelayMs = 500, kProgressMs = 250;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
+// Posted to itself when another start handed the window files.
+constexpr UINT kWmTakeHanded = WM_APP + 1;
 
 using rtl::ControlKind;
 enum class Ctl : size_t {
@@ -210,6 +213,7 @@ private:
     void Layout();
     void FitStateColumn();
     void FillUsers(const std::wstring& wanted);
+    void TakeHanded();
     void ChooseUser(int index);
     void Reload();
     void EnsureChecked(int item);
@@ -244,6 +248,8 @@ private:
     rtl::TableControls controls_{kControls, kDesignedClient};
     rtl::UniqueHWnd window_;
     int dpi_ = rtl::DpiOf(nullptr);  // what the window is laid out for
+    rtl::FocusKeeper focus_;
+    std::vector<Handed> handed_;  // by later starts, taken once their message has returned
     rtl::UniqueGdiObject font_;
     FolderWatch watch_;
     FolderWatch outboxWatch_;  // a file saved into the outbox shows at once
@@ -288,7 +294,7 @@ HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcep
 
 QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(dpi_)) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    rtl::RegisterBoundClass(kClassName, ProgramIcon(instance, SM_CXICON, SM_CYICON),
+    rtl::RegisterBoundClass(kWindowClass, ProgramIcon(instance, SM_CXICON, SM_CYICON),
                             ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
 
     const Remembered remembered = LoadRemembered();
@@ -296,7 +302,7 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(
     const auto kept = remembered.bounds ? std::optional<RECT>(rtl::Scaled(*remembered.bounds, dpi_)) : std::nullopt;
     const auto bounds = VisibleBounds(kept).value_or(CentredBounds(dpi_));
     const HWND window = CreateWindowExW(
-        WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kClassName, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+        WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
         bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
         instance, static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The queue window could not be created.");
@@ -375,6 +381,25 @@ void QueueWindow::FillUsers(const std::wstring& wanted) {
     }
     SendMessageW(combo, CB_SETCURSEL, chosen, 0);
     ChooseUser(chosen);
+}
+
+// Another start's files: the window comes forward, shows the user it was
+// asked for, if any, and queues them.
+void QueueWindow::TakeHanded() {
+    const HWND window = window_.get();
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    for (Handed handed : std::exchange(handed_, {})) {
+        const auto& users = desktop_.Users();
+        for (int i = 0; !handed.user.empty() && i < static_cast<int>(users.size()); ++i)
+            if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Wide(users[i].name).c_str(), -1,
+                               handed.user.c_str(), -1) == CSTR_EQUAL &&
+                i != userIndex_) {
+                SendMessageW(Control(Ctl::cbUser), CB_SETCURSEL, i, 0);
+                ChooseUser(i);
+            }
+        if (!handed.files.empty()) AddFiles(handed.files);
+    }
 }
 
 void QueueWindow::ChooseUser(int index) {
@@ -835,6 +860,21 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
         case rtl::kWmDpiChanged:
             ScaleTo(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_ACTIVATE:
+            focus_.Activated(window, wParam, Control(Ctl::lvQueue));
+            return 0;
+        case WM_COPYDATA:
+            if (auto handed = ReadHanded(*reinterpret_cast<const COPYDATASTRUCT*>(lParam))) {
+                // Taken later: the sender waits until this returns, and
+                // adding may ask the user.
+                handed_.push_back(std::move(*handed));
+                PostMessageW(window, kWmTakeHanded, 0, 0);
+                return TRUE;
+            }
+            return FALSE;
+        case kWmTakeHanded:
+            TakeHanded();
+            return 0;
         case WM_NOTIFY:
             return Notify(lParam);
         case WM_COMMAND:
@@ -897,6 +937,8 @@ void RunLoop(QueueWindow& window) {
 
 int RunQueueWindow(const WindowOptions& options) noexcept {
     try {
+        const SessionLock lock;
+        if (!lock.First() && HandToRunningWindow(Handed{options.user, options.filesToAdd})) return 0;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
         QueueWindow window(options);

@@ -15,6 +15,7 @@
 namespace queuewindow {
 
 constexpr const wchar_t* kWindowCaption = L"Tolvane Queue";
+constexpr const wchar_t* kWindowClass = L"TolvaneQueueWindow";
 // The captions of its message boxes, each its own so that one is told from another.
 constexpr const wchar_t* kRemoveCaption = L"Remove from the queue";
 constexpr const wchar_t* kRefusedCaption = L"Files not queued";

@@ -11,6 +11,7 @@
 #include "rtl/AnsiText.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/window/QueueRows.h"
+#include "tools/window/OneWindow.h"
 #include "tools/window/QueueWindow.h"
 #include "tools/window/Remembered.h"
 
@@ -60,6 +61,8 @@ std::optional<size_t> AskForUser(const std::vector<queuetool::DesktopUser>& user
 }
 
 int Queue(const std::vector<std::wstring>& files) {
+    // An open queue window takes them for the user it shows.
+    if (HandToRunningWindow(Handed{L"", files})) return kQueued;
     const queuetool::PalmDesktop desktop;
     const auto& users = desktop.Users();
     if (users.empty()) throw rtl::Exception("The Palm Desktop has no HotSync users yet; do a first HotSync.");
