@@ -156,8 +156,9 @@ int Check(const std::string& name) {
     drv::ModalWatcher watcher([&] {
         const HWND window = ShownWindow(name);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        // A desktop file's full path may be longer than any column.
-        problems = drv::LayoutProblems(window, {L"Desktop file"});
+        // The state takes the rest of the list, a tip tells what it cuts; a
+        // desktop file's full path may be longer than any column.
+        problems = drv::LayoutProblems(window, {L"State", L"Desktop file"});
         CloseShown(name, window);
     });
     kDialogs.at(name)();
