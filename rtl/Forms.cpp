@@ -8,6 +8,7 @@
 #include "rtl/Forms.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -93,6 +94,15 @@ COLORREF ContrastingText(COLORREF background) noexcept {
     return luminance >= 128 * 1000 ? RGB(0, 0, 0) : RGB(255, 255, 255);
 }
 
+// The extent of one line of text in `font`, measured in a DC of our own:
+// Wine does not always take a font into the screen's DC of another thread's
+// making.
+void MeasureText(HFONT font, const std::string& text, RECT& extent) {
+    const UniqueHdc dc(CreateCompatibleDC(nullptr));
+    const SelectedObject selected(dc.get(), font);
+    DrawTextA(dc.get(), text.c_str(), -1, &extent, DT_CALCRECT | DT_SINGLELINE);
+}
+
 // A picture drawn for 96 DPI, at `dpi`.
 void DrawScaled(HDC dc, int left, int top, const TBitmap& picture, int dpi) {
     if (dpi == kDesignDpi) {
@@ -164,7 +174,11 @@ RECT TControl::AbsoluteBounds() const noexcept {
     return r;
 }
 
-RECT TControl::WindowBounds() const noexcept { return Scaled(AbsoluteBounds(), form_.dpi_); }
+RECT TControl::WindowBounds() const noexcept {
+    RECT r = Scaled(AbsoluteBounds(), form_.dpi_);
+    r.bottom = std::max(r.bottom, r.top + textHeight_);
+    return r;
+}
 
 bool TControl::Showing() const noexcept { return visible_ && (!parent_ || parent_->Showing()); }
 bool TControl::EffectivelyEnabled() const noexcept { return enabled_ && (!parent_ || parent_->EffectivelyEnabled()); }
@@ -221,13 +235,27 @@ void TControl::SetCaption(std::string caption) {
 // bounds stay in design pixels: the text's width is taken back to 96 DPI,
 // rounded up, with a pixel for the rounding of both edges.
 void TControl::FitLabel(HFONT font) {
-    const ScreenDC screen;
-    const SelectedObject selected(screen.get(), font);
     RECT text{0, 0, 0, 0};
-    DrawTextA(screen.get(), caption_.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+    MeasureText(font, caption_, text);
     const int dpi = form_.dpi_;
     const int width = dpi == kDesignDpi ? text.right : (text.right * kDesignDpi + dpi - 1) / dpi + 1;
     bounds_.right = bounds_.left + std::max<LONG>(width, designBounds_.right - designBounds_.left);
+}
+
+// A check box or radio button scaled from its design is never lower than its
+// text: a font that exists only in some sizes (MS Sans Serif) may not grow
+// in proportion. At 96 DPI the design is kept as it is.
+void TControl::FitTextHeight(HFONT font) {
+    textHeight_ = 0;
+    if (form_.dpi_ == kDesignDpi) return;
+    RECT text{0, 0, 0, 0};
+    MeasureText(font, caption_, text);
+    // A bitmap font may be realized with more leading when drawn than when
+    // measured here: its character height and a third, at the least; with
+    // room for the focus rectangle drawn around the text.
+    LOGFONTA logical{};
+    GetObjectA(font, sizeof logical, &logical);
+    textHeight_ = std::max<int>(text.bottom, MulDiv(std::abs(logical.lfHeight), 4, 3)) + 2;
 }
 
 void TControl::SetVisible(bool visible) {
@@ -326,6 +354,7 @@ void TControl::Click() {
 
 void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
     if (kind_ == ControlKind::Label) FitLabel(font);
+    if (IsCheckable(kind_)) FitTextHeight(font);
     DWORD state = 0;
     if (Showing()) state |= WS_VISIBLE;
     if (!EffectivelyEnabled()) state |= WS_DISABLED;

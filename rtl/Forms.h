@@ -147,6 +147,7 @@ private:
     void CreateHandle(HWND form, int id, HFONT font, bool groupStart);
     void SaveState() noexcept;  // reads the window's state back before it goes
     void FitLabel(HFONT font);
+    void FitTextHeight(HFONT font);
     void ApplyBounds();
     void ApplyShowing();
     void ApplyEnabled();
@@ -171,6 +172,7 @@ private:
     mutable int itemIndex_ = -1;
     std::shared_ptr<const TBitmap> picture_;
     HWND handle_ = nullptr;
+    int textHeight_ = 0;  // the least height of the window, in its pixels
 };
 
 class TForm : public TComponent, private MessageHandler {
