@@ -53,7 +53,7 @@ constexpr UINT_PTR kBusyTimer = 2;
 constexpr UINT kBusyDelayMs = 500, kProgressMs = 250;
 constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 // Posted to itself when another start handed the window files.
-constexpr UINT kWmTakeHanded = WM_APP + 1;
+constexpr UINT kWmTakeHanded = WM_APP + 2;
 
 using rtl::ControlKind;
 enum class Ctl : size_t {
