@@ -111,15 +111,6 @@ void CheckCombo(std::vector<std::string>& problems, HWND control) {
     Fits(problems, control, "its text", needed, room);
 }
 
-std::wstring ListText(HWND list, int item, int column) {
-    wchar_t text[1024] = {};
-    LVITEMW request{};
-    request.iSubItem = column;
-    request.pszText = text;
-    request.cchTextMax = static_cast<int>(std::size(text));
-    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&request));
-    return text;
-}
 
 void CheckList(std::vector<std::string>& problems, HWND list, const std::vector<std::wstring>& mayCut) {
     const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
@@ -180,6 +171,16 @@ std::vector<std::string> LayoutProblems(HWND window, const std::vector<std::wstr
         placed.emplace_back(control, r);
     }
     return problems;
+}
+
+std::wstring ListText(HWND list, int item, int column) {
+    wchar_t text[1024] = {};
+    LVITEMW request{};
+    request.iSubItem = column;
+    request.pszText = text;
+    request.cchTextMax = static_cast<int>(std::size(text));
+    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&request));
+    return text;
 }
 
 }  // namespace testsupport

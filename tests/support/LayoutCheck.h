@@ -17,4 +17,7 @@ namespace testsupport {
 // columns titled in `mayCut` (full paths, say) may end in "...".
 std::vector<std::string> LayoutProblems(HWND window, const std::vector<std::wstring>& mayCut = {});
 
+// The text of one cell of a list view, as the list shows it.
+std::wstring ListText(HWND list, int item, int column);
+
 }  // namespace testsupport

@@ -11,6 +11,7 @@
 
 #include "desktop/DesktopLayout.h"
 #include "rtl/IniFiles.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
@@ -46,13 +47,7 @@ HWND ListOf(HWND window) { return td::Children(window, WC_LISTVIEWA).at(0); }
 int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::string ItemText(HWND list, int item, Column column) {
-    wchar_t text[1024] = {};
-    LVITEMW request{};
-    request.iSubItem = column;
-    request.pszText = text;
-    request.cchTextMax = static_cast<int>(std::size(text));
-    SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&request));
-    return Narrow(text);
+    return Narrow(testsupport::ListText(list, item, column));
 }
 
 std::vector<std::string> Keys(HWND list) {
