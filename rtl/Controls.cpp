@@ -15,7 +15,7 @@ namespace rtl {
 namespace {
 
 struct KindTraits {
-    const wchar_t* windowClass;
+    const char* windowClass;
     DWORD style;
     DWORD exStyle;
     bool focusable;
@@ -24,20 +24,20 @@ struct KindTraits {
 // Indexed by ControlKind.
 constexpr KindTraits kKinds[] = {
     // Labels keep to one line unless they wrap (see cfWrap).
-    {L"Static", SS_LEFTNOWORDWRAP, 0, false},
+    {"Static", SS_LEFTNOWORDWRAP, 0, false},
     // Pictures clip the controls above them, so that a transparent label
     // drawn over a picture is not painted over again.
-    {L"Static", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
-    {L"Static", 0, 0, false},
-    {L"Button", BS_PUSHBUTTON, 0, true},
-    {L"Button", BS_AUTOCHECKBOX, 0, true},
-    {L"Button", BS_AUTORADIOBUTTON, 0, true},
-    {L"Button", BS_GROUPBOX, 0, false},
-    {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
-    {L"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
-    {L"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
-    {L"SysListView32", 0x0001 /* LVS_REPORT */ | 0x0008 /* LVS_SHOWSELALWAYS */, WS_EX_CLIENTEDGE, true},
-    {L"msctls_statusbar32", 0, 0, false},
+    {"Static", SS_OWNERDRAW | WS_CLIPSIBLINGS, 0, false},
+    {"Static", 0, 0, false},
+    {"Button", BS_PUSHBUTTON, 0, true},
+    {"Button", BS_AUTOCHECKBOX, 0, true},
+    {"Button", BS_AUTORADIOBUTTON, 0, true},
+    {"Button", BS_GROUPBOX, 0, false},
+    {"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
+    {"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
+    {"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
+    {"SysListView32", 0x0001 /* LVS_REPORT */ | 0x0008 /* LVS_SHOWSELALWAYS */, WS_EX_CLIENTEDGE, true},
+    {"msctls_statusbar32", 0, 0, false},
 };
 static_assert(std::size(kKinds) == static_cast<size_t>(ControlKind::StatusBar) + 1, "one row per control kind");
 
@@ -47,14 +47,25 @@ const KindTraits& Traits(ControlKind kind) noexcept { return kKinds[static_cast<
 // the closed box.
 constexpr int kComboListHeight = 160;
 
-constexpr int kFirstControlId = 100;
-
 int Shift(int delta, bool nearSide, bool farSide) { return nearSide ? 0 : farSide ? delta : delta / 2; }
 
-std::string Narrow(const wchar_t* ascii) {
-    std::string text;
-    for (; *ascii; ++ascii) text += static_cast<char>(*ascii);
-    return text;
+// The window's rectangle: a combo box's reaches down to the bottom of its open list.
+RECT WindowRect(ControlKind kind, RECT r, int dpi) noexcept {
+    if (IsCombo(kind)) r.bottom += Scaled(kComboListHeight, dpi);
+    return r;
+}
+
+// Looked up, never imported: Windows XP has none of user32's DPI functions.
+template <class Fn>
+Fn UserFunction(const char* name) noexcept {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int ScreenDpi() noexcept {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDesignDpi;
 }
 
 DWORD RowStyle(const ControlDesign& row, const RECT& bounds) noexcept {
@@ -101,24 +112,13 @@ RECT Unscaled(const RECT& r, int dpi) noexcept {
 }
 
 int DpiOf(HWND window) noexcept {
-    // Looked up, never imported: Windows XP has none of them.
-    using ThreadContextFn = HANDLE(WINAPI*)();
-    using AwarenessFn = int(WINAPI*)(HANDLE);
-    using WindowDpiFn = UINT(WINAPI*)(HWND);
     constexpr int kPerMonitorAware = 2;
-    const HMODULE user = GetModuleHandleW(L"user32.dll");
-    const auto threadContext =
-        reinterpret_cast<ThreadContextFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetThreadDpiAwarenessContext")));
-    const auto awareness = reinterpret_cast<AwarenessFn>(
-        reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
-    const auto windowDpi =
-        reinterpret_cast<WindowDpiFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    const auto threadContext = UserFunction<HANDLE(WINAPI*)()>("GetThreadDpiAwarenessContext");
+    const auto awareness = UserFunction<int(WINAPI*)(HANDLE)>("GetAwarenessFromDpiAwarenessContext");
+    const auto windowDpi = UserFunction<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (window && threadContext && awareness && windowDpi && awareness(threadContext()) == kPerMonitorAware)
         if (const UINT dpi = windowDpi(window)) return static_cast<int>(dpi);
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : kDesignDpi;
+    return ScreenDpi();
 }
 
 bool IsFocusable(ControlKind kind) noexcept { return Traits(kind).focusable; }
@@ -131,24 +131,24 @@ HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& w
     const KindTraits& traits = Traits(row.kind);
     const DWORD style = WS_CHILD | RowStyle(row, window.bounds) | window.state;
     const DWORD exStyle = traits.exStyle | row.exStyle;
-    const RECT& r = window.bounds;
-    const int extra = IsCombo(row.kind) ? Scaled(kComboListHeight, window.dpi) : 0;
+    const RECT r = WindowRect(row.kind, window.bounds, window.dpi);
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(window.id));
     const std::string text(window.text);
+    // A Unicode window shows any script; its row's text is still ANSI.
     const HWND control =
         (row.flags & cfUnicode)
-            ? CreateWindowExW(exStyle, traits.windowClass, WideFromAnsi(text).c_str(), style, r.left, r.top,
-                              r.right - r.left, r.bottom - r.top + extra, parent, id, ThisModule(), nullptr)
-            : CreateWindowExA(exStyle, Narrow(traits.windowClass).c_str(), text.c_str(), style, r.left, r.top,
-                              r.right - r.left, r.bottom - r.top + extra, parent, id, ThisModule(), nullptr);
+            ? CreateWindowExW(exStyle, WideFromAnsi(traits.windowClass).c_str(), WideFromAnsi(text).c_str(), style,
+                              r.left, r.top, r.right - r.left, r.bottom - r.top, parent, id, ThisModule(), nullptr)
+            : CreateWindowExA(exStyle, traits.windowClass, text.c_str(), style, r.left, r.top, r.right - r.left,
+                              r.bottom - r.top, parent, id, ThisModule(), nullptr);
     if (!control) throw Exception(Format("Unable to create control %s (error %lu)", row.name, GetLastError()));
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
 
-void MoveControl(HWND control, ControlKind kind, const RECT& r, int dpi) noexcept {
-    const int extra = IsCombo(kind) ? Scaled(kComboListHeight, dpi) : 0;
-    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
+void MoveControl(HWND control, ControlKind kind, const RECT& bounds, int dpi) noexcept {
+    const RECT r = WindowRect(kind, bounds, dpi);
+    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 // --- TableControls -------------------------------------------------------------
@@ -170,14 +170,11 @@ void TableControls::Create(HWND parent, HFONT font, int dpi) {
     windows_.clear();
     for (size_t i = 0; i < rows_.size(); ++i) {
         const ControlDesign& row = rows_[i];
-        DWORD state = 0;
-        if (!(row.flags & cfHidden)) state |= WS_VISIBLE;
-        if (row.flags & cfDisabled) state |= WS_DISABLED;
-        if (IsFocusable(row.kind) && !(row.flags & cfNoTabStop)) state |= WS_TABSTOP;
-        const RECT bounds = Scaled(RECT{row.left, row.top, row.left + row.width, row.top + row.height}, dpi);
-        windows_.push_back(CreateControl(
-            parent, row, ControlWindow{.id = IdOf(i), .bounds = bounds, .text = row.caption, .state = state, .dpi = dpi},
-            font));
+        const DWORD state = (row.flags & cfHidden ? 0 : WS_VISIBLE) | (row.flags & cfDisabled ? WS_DISABLED : 0) |
+                            (IsFocusable(row.kind) && !(row.flags & cfNoTabStop) ? WS_TABSTOP : 0);
+        const ControlWindow window{
+            .id = IdOf(i), .bounds = Scaled(DesignBounds(row), dpi), .text = row.caption, .state = state, .dpi = dpi};
+        windows_.push_back(CreateControl(parent, row, window, font));
     }
 }
 
@@ -189,8 +186,8 @@ void TableControls::Place(SIZE actual, int dpi, std::optional<SIZE> designed) co
             SendMessageW(windows_[i], WM_SIZE, 0, 0);
             continue;
         }
-        const RECT design = Scaled(RECT{row.left, row.top, row.left + row.width, row.top + row.height}, dpi);
-        MoveControl(windows_[i], row.kind, AnchoredBounds(design, row.anchors, scaledDesign, actual), dpi);
+        MoveControl(windows_[i], row.kind, AnchoredBounds(Scaled(DesignBounds(row), dpi), row.anchors, scaledDesign, actual),
+                    dpi);
     }
 }
 
@@ -207,12 +204,7 @@ UniqueGdiObject MessageFont(int dpi) {
     metrics.cbSize = sizeof metrics;
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return {};
     LOGFONTW font = metrics.lfMessageFont;
-    if (dpi > 0 && font.lfHeight) {
-        HDC screen = GetDC(nullptr);
-        const int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        font.lfHeight = MulDiv(font.lfHeight, dpi, systemDpi);
-    }
+    if (dpi > 0) font.lfHeight = MulDiv(font.lfHeight, dpi, ScreenDpi());
     return UniqueGdiObject(CreateFontIndirectW(&font));
 }
 
@@ -308,30 +300,21 @@ void EndModal(HWND window) noexcept {
     if (window) PostMessageW(window, WM_NULL, 0, 0);
 }
 
-namespace detail {
-
-OwnerDisabled::OwnerDisabled(HWND owner) noexcept
-    : owner_(owner), wasEnabled_(owner && IsWindowEnabled(owner)) {
-    if (wasEnabled_) EnableWindow(owner_, FALSE);
-}
-
-OwnerDisabled::~OwnerDisabled() {
-    if (wasEnabled_) EnableWindow(owner_, TRUE);
-}
-
-bool PumpOne(HWND window) noexcept {
+bool RunModal(HWND window, HWND owner, const std::function<bool()>& done) noexcept {
+    const bool disabled = owner && IsWindowEnabled(owner);
+    if (disabled) EnableWindow(owner, FALSE);
     MSG message{};
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-        if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
-        return false;
+    BOOL got = TRUE;
+    while (!done() && IsWindow(window)) {
+        got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
     }
-    if (window && IsWindow(window) && IsDialogMessageW(window, &message)) return true;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-    return true;
+    if (disabled) EnableWindow(owner, TRUE);
+    if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // for the caller's own loop
+    return got > 0;
 }
-
-}  // namespace detail
 
 }  // namespace rtl

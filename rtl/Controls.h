@@ -14,6 +14,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -60,6 +61,8 @@ enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 constexpr int kNoTabOrder = -1;
 // No parent: the control lies on the window itself.
 constexpr int kNoParent = -1;
+// The ID of a table's first control (a form's first in creation order).
+constexpr int kFirstControlId = 100;
 
 struct ControlDesign {
     ControlKind kind = ControlKind::Label;
@@ -75,6 +78,11 @@ struct ControlDesign {
     DWORD style = 0;              // added to the kind's own style
     DWORD exStyle = 0;
 };
+
+// A row's bounds in design pixels.
+constexpr RECT DesignBounds(const ControlDesign& row) noexcept {
+    return RECT{row.left, row.top, row.left + row.width, row.top + row.height};
+}
 
 // Whether every parent of a design table is a group box that comes before
 // its controls; for the forms' static_asserts (the constructor checks again).
@@ -215,32 +223,7 @@ void ShowCurrentError(HWND window, const wchar_t* caption) noexcept;
 // Whatever makes `done()` true calls EndModal, which wakes the loop also when
 // that happened in a message sent from another thread (GetMessage handles
 // those without returning).
-template <class Done>
-bool RunModal(HWND window, HWND owner, Done done);
+bool RunModal(HWND window, HWND owner, const std::function<bool()>& done) noexcept;
 void EndModal(HWND window) noexcept;
-
-namespace detail {
-class OwnerDisabled {
-public:
-    explicit OwnerDisabled(HWND owner) noexcept;
-    ~OwnerDisabled();
-    OwnerDisabled(const OwnerDisabled&) = delete;
-    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
-
-private:
-    HWND owner_;
-    bool wasEnabled_;
-};
-// One message: false with the quit posted again when it is WM_QUIT.
-bool PumpOne(HWND window) noexcept;
-}  // namespace detail
-
-template <class Done>
-bool RunModal(HWND window, HWND owner, Done done) {
-    const detail::OwnerDisabled disabled(owner);
-    while (!done() && IsWindow(window))
-        if (!detail::PumpOne(window)) return false;
-    return true;
-}
 
 }  // namespace rtl

@@ -36,8 +36,6 @@ bool ShowsCaption(ControlKind kind) {
     return kind != ControlKind::Image && kind != ControlKind::Bevel && kind != ControlKind::ComboList;
 }
 
-constexpr int kFirstControlId = 100;
-
 std::vector<std::string> SplitItems(const char* items) {
     std::vector<std::string> result;
     if (!items || !*items) return result;
@@ -141,11 +139,7 @@ TControl::TControl(TForm& form, const ControlDesign& design, TControl* parent)
       design_(design),
       kind_(design.kind),
       parent_(parent),
-      bounds_{design.left, design.top, design.left + design.width, design.top + design.height},
-      designBounds_(bounds_),
-      anchors_(design.anchors),
-      tabOrder_(design.tabOrder),
-      flags_(design.flags),
+      bounds_(DesignBounds(design)),
       caption_(design.caption ? design.caption : ""),
       visible_(!(design.flags & cfHidden)),
       enabled_(!(design.flags & cfDisabled)),
@@ -184,7 +178,7 @@ bool TControl::Showing() const noexcept { return visible_ && (!parent_ || parent
 bool TControl::EffectivelyEnabled() const noexcept { return enabled_ && (!parent_ || parent_->EffectivelyEnabled()); }
 
 bool TControl::IsTabStop() const noexcept {
-    if (!IsFocusable(kind_) || (flags_ & cfNoTabStop)) return false;
+    if (!IsFocusable(kind_) || (design_.flags & cfNoTabStop)) return false;
     if (kind_ != ControlKind::RadioButton) return true;
     // Tab enters a radio group at its checked button, or at its first
     // enabled one while none is checked.
@@ -239,7 +233,7 @@ void TControl::FitLabel(HFONT font) {
     MeasureText(font, caption_, text);
     const int dpi = form_.dpi_;
     const int width = dpi == kDesignDpi ? text.right : (text.right * kDesignDpi + dpi - 1) / dpi + 1;
-    bounds_.right = bounds_.left + std::max<LONG>(width, designBounds_.right - designBounds_.left);
+    bounds_.right = bounds_.left + std::max(width, design_.width);
 }
 
 // A check box or radio button scaled from its design is never lower than its
@@ -355,11 +349,8 @@ void TControl::Click() {
 void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
     if (kind_ == ControlKind::Label) FitLabel(font);
     if (IsCheckable(kind_)) FitTextHeight(font);
-    DWORD state = 0;
-    if (Showing()) state |= WS_VISIBLE;
-    if (!EffectivelyEnabled()) state |= WS_DISABLED;
-    if (IsTabStop()) state |= WS_TABSTOP;
-    if (groupStart) state |= WS_GROUP;
+    const DWORD state = (Showing() ? WS_VISIBLE : 0) | (EffectivelyEnabled() ? 0 : WS_DISABLED) |
+                        (IsTabStop() ? WS_TABSTOP : 0) | (groupStart ? WS_GROUP : 0);
     handle_ = CreateControl(form, design_,
                             ControlWindow{.id = id, .bounds = WindowBounds(),
                                           .text = HoldsText(kind_) ? std::string_view() : caption_,
@@ -391,26 +382,18 @@ TForm::TForm(TComponent* owner, const FormDesign& design) : TForm(owner, design,
 
 TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
     : TComponent(owner, className),
+      design_(design),
       caption_(design.caption),
       clientSize_{design.clientWidth, design.clientHeight},
-      fontName_(design.fontName),
-      fontSize_(design.fontSize),
-      fontUnit_(design.fontUnit),
-      colour_(design.colour),
-      centred_(design.centred) {
+      colour_(design.colour) {
     SetName(design.name);
+    if (!ParentsHoldControls(design.controls))
+        throw Exception("Form " + Name() + " has a control whose parent is not a group box before it");
     for (const ControlDesign& d : design.controls) {
-        TControl* parent = nullptr;
-        if (d.parent != kNoParent) {
-            // A parent comes before its controls.
-            if (d.parent < 0 || static_cast<size_t>(d.parent) >= controls_.size())
-                throw Exception(Format("Control %s has no parent in row %d", d.name, d.parent));
-            parent = controls_[static_cast<size_t>(d.parent)];
-            if (parent->kind_ != ControlKind::GroupBox)
-                throw Exception("Control " + parent->Name() + " cannot hold other controls");
-        }
+        TControl* parent = d.parent == kNoParent ? nullptr : controls_[static_cast<size_t>(d.parent)];
         controls_.push_back(new TControl(*this, d, parent));
     }
+    design_.controls = {};  // held by the controls
 }
 
 TForm::~TForm() = default;
@@ -440,7 +423,7 @@ void TForm::SetClientSize(int width, int height) {
 void TForm::LayoutChildren(TControl* parent, SIZE designed, SIZE actual) {
     for (TControl* c : controls_) {
         if (c->parent_ != parent) continue;
-        const RECT r = AnchoredBounds(c->bounds_, c->anchors_, designed, actual);
+        const RECT r = AnchoredBounds(c->bounds_, c->design_.anchors, designed, actual);
         c->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
 }
@@ -458,7 +441,7 @@ TControl* TForm::ControlOfHandle(HWND handle) const noexcept {
 
 TControl* TForm::FindByFlag(ControlFlag flag) const noexcept {
     for (TControl* c : controls_)
-        if (c->flags_ & flag) return c;
+        if (c->design_.flags & flag) return c;
     return nullptr;
 }
 
@@ -486,7 +469,7 @@ std::vector<TControl*> TForm::CreationOrder() const {
         };
         std::stable_sort(level.begin(), level.end(), [&](const TControl* a, const TControl* b) {
             if (rank(a) != rank(b)) return rank(a) < rank(b);
-            return rank(a) == 2 && a->tabOrder_ < b->tabOrder_;
+            return rank(a) == 2 && a->design_.tabOrder < b->design_.tabOrder;
         });
         for (TControl* c : level) {
             self(self, c);
@@ -580,12 +563,12 @@ void TForm::InitWindow(HWND window) {
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT area{};
     const HWND owner = GetWindow(window, GW_OWNER);
-    if (centred_ || !owner) area = MonitorOf(owner);
+    if (design_.centred || !owner) area = MonitorOf(owner);
     else GetWindowRect(owner, &area);
     SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    shown_->font = fontName_.empty() ? UniqueHFont(static_cast<HFONT>(MessageFont(dpi_).release()))
-                                     : MakeFont(fontName_, fontSize_, fontUnit_, dpi_);
+    shown_->font = *design_.fontName ? MakeFont(design_.fontName, design_.fontSize, design_.fontUnit, dpi_)
+                                     : UniqueHFont(static_cast<HFONT>(MessageFont(dpi_).release()));
     // In high contrast the user's colours are the only ones that can be read.
     if (colour_ != clDefault && !HighContrast()) shown_->background.reset(CreateSolidBrush(colour_));
     CreateControls();

@@ -77,7 +77,6 @@ public:
 
     ControlKind Kind() const noexcept { return kind_; }
     TControl* Parent() const noexcept { return parent_; }
-    TForm& Form() const noexcept { return form_; }
     // The control's window while the form is shown, else nullptr.
     HWND Handle() const noexcept { return handle_; }
 
@@ -88,8 +87,6 @@ public:
     void SetBounds(int left, int top, int width, int height);
     void SetLeft(int left) { SetBounds(left, Top(), Width(), Height()); }
     void SetTop(int top) { SetBounds(Left(), top, Width(), Height()); }
-    unsigned Anchors() const noexcept { return anchors_; }
-    int TabOrder() const noexcept { return tabOrder_; }
 
     // The caption; of a combo box with an edit field what the user typed, of
     // a drop-down list its selected item.
@@ -123,9 +120,7 @@ public:
     void SetPicture(std::shared_ptr<const TBitmap> picture);
     const std::shared_ptr<const TBitmap>& Picture() const noexcept { return picture_; }
 
-    bool IsDefault() const noexcept { return (flags_ & cfDefault) != 0; }
-    bool IsCancel() const noexcept { return (flags_ & cfCancel) != 0; }
-    bool IsTransparent() const noexcept { return (flags_ & cfTransparent) != 0; }
+    bool IsTransparent() const noexcept { return (design_.flags & cfTransparent) != 0; }
     bool IsTabStop() const noexcept;
 
     TModalResult ModalResult = mrNone;  // closes the form after a click
@@ -156,14 +151,10 @@ private:
     std::vector<TControl*> Children() const;
 
     TForm& form_;
-    ControlDesign design_;
+    ControlDesign design_;  // its bounds, anchors, tab order and flags
     ControlKind kind_;
     TControl* parent_;
     RECT bounds_;
-    RECT designBounds_;
-    unsigned anchors_;
-    int tabOrder_;
-    unsigned flags_;
     mutable std::string caption_;
     bool visible_;
     bool enabled_;
@@ -193,8 +184,6 @@ public:
 
     const std::string& Caption() const noexcept { return caption_; }
     void SetCaption(std::string caption);
-    int ClientWidth() const noexcept { return clientSize_.cx; }
-    int ClientHeight() const noexcept { return clientSize_.cy; }
     // Moves the anchored controls as well.
     void SetClientSize(int width, int height);
 
@@ -235,13 +224,10 @@ private:
     HBRUSH TransparentBackground(const TControl& label, HDC dc);
     COLORREF BackgroundColour() const noexcept;
 
+    FormDesign design_;  // its font and placement
     std::string caption_;
     SIZE clientSize_;
-    std::string fontName_;
-    int fontSize_;
-    FontUnit fontUnit_;
     COLORREF colour_;
-    bool centred_;
     std::vector<TControl*> controls_;  // design order; owned as components
     HWND handle_ = nullptr;
     TModalResult modalResult_ = mrNone;
