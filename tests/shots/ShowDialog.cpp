@@ -7,6 +7,11 @@
 //   show_dialog check NAME
 // Prints each problem of the window's layout (tests/support/LayoutCheck.h),
 // one a line, and exits with 1 when there is any.
+//   show_dialog contrast NAME [high-contrast]
+// The same for texts that do not stand out from their background
+// (tests/support/ContrastCheck.h); with high-contrast the conduit hears that
+// the user reads the screen in high contrast, and every text must be in the
+// user's own colours.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +23,7 @@
 #include "conduit/kivHotSyncAction.h"
 #include "desktop/DesktopLayout.h"
 #include "desktop/HostRecords.h"
+#include "tests/support/ContrastCheck.h"
 #include "tests/support/LayoutCheck.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
@@ -29,6 +35,44 @@
 namespace {
 
 namespace drv = testsupport;
+
+bool answerHighContrast = false;
+
+// Wine 8 neither takes a high-contrast setting (SPI_SETHIGHCONTRAST fails)
+// nor reports one: the module hears what Windows answers while it is on.
+// HIGHCONTRASTA and HIGHCONTRASTW differ only in the scheme's name.
+template <auto Original>
+BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT flags) {
+    if (action != SPI_GETHIGHCONTRAST || !data) return Original(action, param, data, flags);
+    auto* contrast = static_cast<HIGHCONTRASTA*>(data);
+    contrast->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+    contrast->lpszDefaultScheme = nullptr;
+    return TRUE;
+}
+
+void AnswerHighContrast(HMODULE module) {
+    const std::map<std::string, uintptr_t> answers = {
+        {"SystemParametersInfoA", reinterpret_cast<uintptr_t>(&HighContrastOn<SystemParametersInfoA>)},
+        {"SystemParametersInfoW", reinterpret_cast<uintptr_t>(&HighContrastOn<SystemParametersInfoW>)}};
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); library->Name; ++library) {
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            const auto answer = answers.find(reinterpret_cast<const char*>(byName->Name));
+            if (answer == answers.end()) continue;
+            DWORD protection = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+            slot->u1.Function = answer->second;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+        }
+    }
+}
 
 void ShowActionDialog(bool withButtons) {
     kiv::TkivHotSyncActionDialog dialog(nullptr);
@@ -57,6 +101,7 @@ void ShowSetupDialog(const char* directory = "/Palm/Launcher") {
     CopyFileA((testsupport::BinDir() + "Tolvane.dll").c_str(), conduit.c_str(), FALSE);
     const HMODULE module = LoadLibraryA(conduit.c_str());
     if (!module) throw drv::DriverError("cannot load " + conduit);
+    if (answerHighContrast) AnswerHighContrast(module);
     using CfgConduitFn = long(__cdecl*)(long, void*, unsigned long*);
     const auto cfg = reinterpret_cast<CfgConduitFn>(reinterpret_cast<void*>(GetProcAddress(module, "CfgConduit")));
     desktop::host::CfgConduitInfo info{};
@@ -151,14 +196,14 @@ void CloseShown(const std::string& name, HWND window) {
     drv::WaitUntilGone(queue);
 }
 
-int Check(const std::string& name) {
+using ProblemsOf = std::function<std::vector<std::string>(HWND)>;
+
+int Check(const std::string& name, const ProblemsOf& problemsOf) {
     std::vector<std::string> problems;
     drv::ModalWatcher watcher([&] {
         const HWND window = ShownWindow(name);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        // The state takes the rest of the list, a tip tells what it cuts; a
-        // desktop file's full path may be longer than any column.
-        problems = drv::LayoutProblems(window, {L"State", L"Desktop file"});
+        problems = problemsOf(window);
         CloseShown(name, window);
     });
     kDialogs.at(name)();
@@ -187,11 +232,20 @@ void WriteRect(std::initializer_list<HWND> windows, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "check" && kDialogs.count(argv[2])) return Check(argv[2]);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc == 3 && mode == "check" && kDialogs.count(argv[2]))
+        // The state takes the rest of the list, a tip tells what it cuts; a
+        // desktop file's full path may be longer than any column.
+        return Check(argv[2], [](HWND window) { return drv::LayoutProblems(window, {L"State", L"Desktop file"}); });
+    if ((argc == 3 || (argc == 4 && std::string(argv[3]) == "high-contrast")) && mode == "contrast" &&
+        kDialogs.count(argv[2])) {
+        answerHighContrast = argc == 4;
+        return Check(argv[2], [](HWND window) { return drv::ContrastProblems(window, answerHighContrast); });
+    }
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
                      "usage: show_dialog action|action-buttons|setup|setup-refusal|chooser|queue|folders RECT_FILE "
-                     "DONE_FILE\n       show_dialog check NAME\n");
+                     "DONE_FILE\n       show_dialog check NAME\n       show_dialog contrast NAME [high-contrast]\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];

@@ -2,47 +2,65 @@
 // (the prefix's LogPixels, which Wine reads when a program starts) is set,
 // and a fresh program shows each window and checks its layout: every text
 // fits its control, every control lies inside its window and none overlaps
-// another.
+// another. In the same way, the prefix's colours (which Wine also reads when
+// a program starts) are set to a high-contrast scheme, and each text of the
+// setup dialog must stand out from its background.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <list>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "rtl/WinHandles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/ToolRun.h"
 
 namespace {
 
 constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
-constexpr const wchar_t* kLogPixels = L"LogPixels";
+constexpr const wchar_t* kColoursKey = L"Control Panel\\Colors";
+constexpr const wchar_t* kThemeKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
-// The display's DPI for the programs started meanwhile; the value the
-// prefix had comes back afterwards, so that no other test sees another scale.
-class DisplayDpi {
+// The colours of a high-contrast scheme: white text on black.
+constexpr std::pair<const wchar_t*, const wchar_t*> kWhiteOnBlack[] = {
+    {L"Window", L"0 0 0"}, {L"WindowText", L"255 255 255"}, {L"ButtonFace", L"0 0 0"}, {L"ButtonText", L"255 255 255"}};
+
+// A value of the prefix's HKEY_CURRENT_USER for the programs started
+// meanwhile; the value it had comes back afterwards, so that no other test
+// sees it.
+class PrefixValue {
 public:
-    explicit DisplayDpi(DWORD dpi) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
-        DWORD value = 0, type = 0, size = sizeof value;
-        if (RegQueryValueExW(key_, kLogPixels, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                ERROR_SUCCESS &&
-            type == REG_DWORD)
-            saved_ = value;
-        RegSetValueExW(key_, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    PrefixValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size) : name_(name) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, key_.put(), nullptr);
+        DWORD oldType = 0, oldSize = 0;
+        if (RegQueryValueExW(key_.get(), name, nullptr, &oldType, nullptr, &oldSize) == ERROR_SUCCESS) {
+            std::vector<BYTE> old(oldSize);
+            RegQueryValueExW(key_.get(), name, nullptr, &oldType, old.data(), &oldSize);
+            saved_.emplace(oldType, std::move(old));
+        }
+        RegSetValueExW(key_.get(), name, 0, type, static_cast<const BYTE*>(data), size);
     }
-    ~DisplayDpi() {
+    PrefixValue(const wchar_t* key, const wchar_t* name, DWORD value)
+        : PrefixValue(key, name, REG_DWORD, &value, sizeof value) {}
+    PrefixValue(const wchar_t* key, const wchar_t* name, const wchar_t* text)
+        : PrefixValue(key, name, REG_SZ, text, static_cast<DWORD>((wcslen(text) + 1) * sizeof *text)) {}
+    ~PrefixValue() {
         if (saved_)
-            RegSetValueExW(key_, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*saved_), sizeof *saved_);
+            RegSetValueExW(key_.get(), name_.c_str(), 0, saved_->first, saved_->second.data(),
+                           static_cast<DWORD>(saved_->second.size()));
         else
-            RegDeleteValueW(key_, kLogPixels);
-        RegCloseKey(key_);
+            RegDeleteValueW(key_.get(), name_.c_str());
     }
-    DisplayDpi(const DisplayDpi&) = delete;
-    DisplayDpi& operator=(const DisplayDpi&) = delete;
+    PrefixValue(const PrefixValue&) = delete;
+    PrefixValue& operator=(const PrefixValue&) = delete;
 
 private:
-    HKEY key_ = nullptr;
-    std::optional<DWORD> saved_;
+    rtl::UniqueHKey key_;
+    std::wstring name_;
+    std::optional<std::pair<DWORD, std::vector<BYTE>>> saved_;
 };
 
 }  // namespace
@@ -50,11 +68,37 @@ private:
 TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     for (const DWORD dpi : {96, 120, 144, 192}) {
-        const DisplayDpi display(dpi);
+        const PrefixValue display(kDesktopKey, L"LogPixels", dpi);
         for (const char* window : {"setup", "action-buttons", "chooser", "queue", "folders"}) {
             SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window);
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check", window});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
         }
+    }
+}
+
+// The setup dialog in ordinary colours, in white text on black (where its
+// own white background must come with dark text), and in high contrast
+// (which Windows draws without visual styles, and where the dialog keeps the
+// user's colours): each text and the check box's mark stand out from their
+// background.
+TEST(HighContrast, EveryTextOfTheSetupDialogStandsOutFromItsBackground) {
+    const std::string program = testsupport::BinDir() + "show_dialog.exe";
+    struct Scheme {
+        const char* name;
+        bool whiteOnBlack, highContrast;
+    };
+    for (const auto& [name, whiteOnBlack, highContrast] :
+         {Scheme{"ordinary colours", false, false}, Scheme{"white text on black", true, false},
+          Scheme{"high contrast", true, true}}) {
+        SCOPED_TRACE(name);
+        std::list<PrefixValue> scheme;
+        for (const auto& [colour, value] : kWhiteOnBlack)
+            if (whiteOnBlack) scheme.emplace_back(kColoursKey, colour, value);
+        if (highContrast) scheme.emplace_back(kThemeKey, L"ThemeActive", L"0");
+        std::vector<std::string> args = {"contrast", "setup"};
+        if (highContrast) args.push_back("high-contrast");
+        const tooltest::ToolRun run = tooltest::RunTool(program, args);
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
 }
