@@ -5,12 +5,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "desktop/DesktopLayout.h"
 #include "rtl/IniFiles.h"
+#include "rtl/WinHandles.h"
 #include "tests/support/LayoutCheck.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
@@ -18,6 +20,7 @@
 #include "tests/tools/ToolRun.h"
 #include "tools/queue/QueueFile.h"
 #include "app/QueueLock.h"
+#include "tools/window/FilePicker.h"
 #include "tools/window/QueueWindow.h"
 #include "tools/window/Remembered.h"
 
@@ -686,4 +689,116 @@ TEST_F(QueueWindow, ASecondStartHandsItsFilesToTheOpenWindow) {
     int windows = 0;
     EnumWindows(&CountQueueWindows, reinterpret_cast<LPARAM>(&windows));
     EXPECT_EQ(windows, 1);
+}
+
+namespace {
+
+// Names of 130 characters and more, accented in the code page the Palm
+// Desktop takes: a thousand of them overflow any buffer of a fixed size.
+std::vector<std::wstring> LongNames(size_t count) {
+    static const wchar_t* const kStarts[] = {L"Caf\u00e9 cr\u00e8me", L"Stra\u00dfenbahn M\u00fcnchen",
+                                             L"Ni\u00f1o espa\u00f1ol", L"\u00c5ngstr\u00f6m"};
+    std::vector<std::wstring> names;
+    for (size_t i = 0; i < count; ++i) {
+        std::wstring name = kStarts[i % std::size(kStarts)] + (L" volume " + std::to_wstring(i));
+        while (name.size() < 130) name += L" of a long series";
+        names.push_back(name + L".pdb");
+    }
+    return names;
+}
+
+// The file name box is the only edit box of either open dialog.
+void TypeIntoFileNameBox(HWND dialog, const std::wstring& text) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(td::Children(dialog, "Edit").at(0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_NORMAL, 10000, &ignored))
+        throw td::DriverError("the open dialog's file name box does not answer");
+}
+
+// Opens the folder as a user does, by typing its path and pressing Open,
+// and waits until the dialog lists that many files; gives the list.
+HWND OpenFolderInDialog(HWND dialog, const fs::path& folder, int files) {
+    TypeIntoFileNameBox(dialog, folder.wstring());
+    td::Click(GetDlgItem(dialog, IDOK));
+    HWND list = nullptr;
+    if (!td::WaitFor([&] {
+            const std::vector<HWND> lists = td::Children(dialog, WC_LISTVIEWA);
+            list = lists.empty() ? nullptr : lists.front();
+            return list && ItemCount(list) == files;
+        }))
+        throw td::DriverError("the open dialog did not list the folder's files");
+    return list;
+}
+
+}  // namespace
+
+// "Add files..." in the shipped window: a thousand long names typed into
+// the open dialog's file name box, as a paste of them would, are all queued.
+TEST_F(QueueWindow, AddFilesQueuesAThousandLongNamesChosenAtOnce) {
+    const fs::path folder = files_ / "Many";
+    fs::create_directories(folder);
+    std::wstring typed;
+    for (const std::wstring& name : LongNames(1000)) {
+        std::ofstream(folder / name, std::ios::binary) << "book";
+        typed += L"\"" + name + L"\" ";
+    }
+    const std::string program = desktop_.Folder() + "\\tolvane-queue-window.exe";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::string line = tooltest::CommandLine(program, {});
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    CloseHandle(started.hThread);
+    const rtl::UniqueKernelHandle process(started.hProcess);
+    std::string failure;
+    try {
+        const HWND window = td::WaitForWindow(kCaption, td::kWaitTimeout, started.dwProcessId);
+        td::Click(td::Child(window, "Button", "&Add files..."));
+        const HWND dialog = td::WaitForWindow("Add files to the queue", td::kWaitTimeout, started.dwProcessId);
+        OpenFolderInDialog(dialog, folder, 1000);
+        TypeIntoFileNameBox(dialog, typed);
+        td::Click(GetDlgItem(dialog, IDOK));
+        // Asked with a timeout: a window that crashed does not answer.
+        const HWND list = ListOf(window);
+        DWORD_PTR listed = 0;
+        EXPECT_TRUE(td::WaitFor(
+            [&] {
+                return SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &listed) && listed == 1000;
+            },
+            td::Millis(60000)))
+            << listed;
+        const std::string status = td::WindowText(td::Children(window, STATUSCLASSNAMEA).at(0));
+        EXPECT_NE(status.find("Queued 1000 files for Alice"), std::string::npos) << status;
+        td::Close(window);
+    } catch (const td::DriverError& e) {
+        failure = e.what();
+    }
+    if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(Queue(alice_).Entries().size(), 1000u);
+}
+
+// The old dialog (all that Windows XP has) starts with a buffer far too
+// small for the long names chosen in its list: the buffer grows with the
+// choice and every file comes back with its folder.
+TEST_F(QueueWindow, TheOldOpenDialogsBufferGrowsWithTheChoice) {
+    const fs::path folder = files_ / "Many";
+    fs::create_directories(folder);
+    std::vector<std::wstring> expected;
+    for (const std::wstring& name : LongNames(300)) {
+        std::ofstream(folder / name, std::ios::binary) << "book";
+        expected.push_back((folder / name).wstring());
+    }
+    td::ModalWatcher watcher([&] {
+        const HWND dialog = td::WaitForWindow("Add files to the queue");
+        const HWND list = OpenFolderInDialog(dialog, folder, 300);
+        ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+        td::Click(GetDlgItem(dialog, IDOK));
+        td::WaitUntilGone(dialog);
+    });
+    std::vector<std::wstring> picked = queuewindow::PickFilesWithOldDialog(nullptr, 1000);
+    ASSERT_EQ(watcher.Join(), "");
+    std::sort(picked.begin(), picked.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(picked, expected);
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/DesktopUsers.h"
+#include "tools/window/FilePicker.h"
 #include "tools/window/FolderWatch.h"
 #include "tools/window/FoldersDialog.h"
 #include "tools/window/OneWindow.h"
@@ -130,19 +130,6 @@ WideRow WideOf(const Row& row) {
         wide.name = row.wideSource.substr(row.wideSource.find_last_of(L'\\') + 1);
     }
     return wide;
-}
-
-// The files that an open dialog with several chosen returns: the folder,
-// then each name; or one full path when only one was chosen.
-std::vector<std::wstring> ChosenFiles(const std::vector<wchar_t>& buffer) {
-    std::vector<std::wstring> parts;
-    for (const wchar_t* part = buffer.data(); *part; part += wcslen(part) + 1) parts.emplace_back(part);
-    if (parts.size() <= 1) return parts;
-    std::wstring folder = parts.front();
-    if (folder.back() != L'\\') folder += L'\\';
-    std::vector<std::wstring> files;
-    for (size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
-    return files;
 }
 
 std::vector<std::wstring> DroppedFiles(HDROP drop) {
@@ -730,19 +717,7 @@ void QueueWindow::RefreshCursor() const noexcept {
         SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
-void QueueWindow::AskForFiles() {
-    std::vector<wchar_t> buffer(64 * 1024, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = window_.get();
-    dialog.lpstrFilter = L"Handheld files (*.prc;*.pdb;*.pqa)\0*.prc;*.pdb;*.pqa\0All files (*.*)\0*.*\0";
-    dialog.nFilterIndex = 2;
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrTitle = L"Add files to the queue";
-    dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameW(&dialog)) AddFiles(ChosenFiles(buffer));
-}
+void QueueWindow::AskForFiles() { AddFiles(PickFilesToQueue(window_.get())); }
 
 void QueueWindow::RemoveSelected() {
     if (worker_.Busy()) return;
