@@ -134,9 +134,8 @@ HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& w
     const RECT r = WindowRect(row.kind, window.bounds, window.dpi);
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(window.id));
     const std::string text(window.text);
-    // A Unicode window shows any script; its row's text is still ANSI.
     const HWND control =
-        (row.flags & cfUnicode)
+        IsWindowUnicode(parent)
             ? CreateWindowExW(exStyle, WideFromAnsi(traits.windowClass).c_str(), WideFromAnsi(text).c_str(), style,
                               r.left, r.top, r.right - r.left, r.bottom - r.top, parent, id, ThisModule(), nullptr)
             : CreateWindowExA(exStyle, traits.windowClass, text.c_str(), style, r.left, r.top, r.right - r.left,

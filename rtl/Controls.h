@@ -9,8 +9,8 @@
 // object in one way (MessageHandler, with the one catch-all of every window),
 // and modal windows run one message loop (RunModal).
 //
-// A row's text is ANSI; a row with cfUnicode makes a Unicode window, whose
-// texts (set later with the wide functions) may hold any script.
+// A row's text is ANSI; the controls of a Unicode window are Unicode windows
+// too, whose texts (set later with the wide functions) may hold any script.
 #pragma once
 #include <windows.h>
 
@@ -51,7 +51,6 @@ enum ControlFlag : unsigned {
     cfDisabled = 1u << 4,
     cfTransparent = 1u << 5,  // a label whose background shows what lies below it
     cfNoTabStop = 1u << 6,    // focusable only by mouse or accelerator
-    cfUnicode = 1u << 7,      // a Unicode window
     cfWrap = 1u << 8,         // a label whose text wraps inside its bounds
 };
 
@@ -64,11 +63,14 @@ constexpr int kNoParent = -1;
 // The ID of a table's first control (a form's first in creation order).
 constexpr int kFirstControlId = 100;
 
+// Design pixels (96 DPI), relative to the parent.
+struct Bounds { int left = 0, top = 0, width = 0, height = 0; };
+
 struct ControlDesign {
     ControlKind kind = ControlKind::Label;
     const char* name = "";
     int parent = kNoParent;  // the row of a group box that comes earlier
-    int left = 0, top = 0, width = 0, height = 0;  // design pixels (96 DPI), relative to the parent
+    Bounds bounds{};
     unsigned anchors = akTopLeft;
     const char* caption = "";
     int tabOrder = kNoTabOrder;  // among the controls of the same parent
@@ -81,7 +83,8 @@ struct ControlDesign {
 
 // A row's bounds in design pixels.
 constexpr RECT DesignBounds(const ControlDesign& row) noexcept {
-    return RECT{row.left, row.top, row.left + row.width, row.top + row.height};
+    const Bounds& b = row.bounds;
+    return RECT{b.left, b.top, b.left + b.width, b.top + b.height};
 }
 
 // Whether every parent of a design table is a group box that comes before

@@ -149,8 +149,6 @@ TControl::TControl(TForm& form, const ControlDesign& design, TControl* parent)
     ModalResult = design.modalResult;
 }
 
-TControl::~TControl() = default;
-
 void TControl::Require(bool supported, const char* operation) const {
     if (!supported) throw Exception("Control " + Name() + " cannot " + operation);
 }
@@ -233,7 +231,7 @@ void TControl::FitLabel(HFONT font) {
     MeasureText(font, caption_, text);
     const int dpi = form_.dpi_;
     const int width = dpi == kDesignDpi ? text.right : (text.right * kDesignDpi + dpi - 1) / dpi + 1;
-    bounds_.right = bounds_.left + std::max(width, design_.width);
+    bounds_.right = bounds_.left + std::max(width, design_.bounds.width);
 }
 
 // A check box or radio button scaled from its design is never lower than its
@@ -395,8 +393,6 @@ TForm::TForm(TComponent* owner, const FormDesign& design, const char* className)
     }
     design_.controls = {};  // held by the controls
 }
-
-TForm::~TForm() = default;
 
 TControl& TForm::Control(size_t row) const {
     if (row >= controls_.size())

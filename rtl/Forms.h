@@ -16,9 +16,8 @@
 //
 //   enum class Ctl { bOK, ..., Count };
 //   constexpr rtl::ControlDesign kControls[] = {
-//       {.kind = rtl::ControlKind::Button, .name = "bOK", .left = 329, .top = 8,
-//        .width = 87, .height = 22, .anchors = rtl::akTop | rtl::akRight,
-//        .caption = "OK", .tabOrder = 0, .flags = rtl::cfDefault},
+//       {.kind = rtl::ControlKind::Button, .name = "bOK", .bounds = {329, 8, 87, 22},
+//        .anchors = rtl::akTop | rtl::akRight, .caption = "OK", .tabOrder = 0, .flags = rtl::cfDefault},
 //       ...};
 //   static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count));
 //   static_assert(rtl::ParentsHoldControls(kControls));
@@ -36,12 +35,10 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
 #include <exception>
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -73,10 +70,8 @@ class TForm;
 class TControl : public TComponent {
 public:
     TControl(TForm& form, const ControlDesign& design, TControl* parent);
-    ~TControl() override;
+    ~TControl() override = default;
 
-    ControlKind Kind() const noexcept { return kind_; }
-    TControl* Parent() const noexcept { return parent_; }
     // The control's window while the form is shown, else nullptr.
     HWND Handle() const noexcept { return handle_; }
 
@@ -170,7 +165,7 @@ class TForm : public TComponent, private MessageHandler {
 public:
     static constexpr const char* StaticClassName = "TForm";
     TForm(TComponent* owner, const FormDesign& design);
-    ~TForm() override;
+    ~TForm() override = default;
 
     // The control of that row of the design table; throws Exception when
     // there is none. A form names its rows by an enumeration.

@@ -17,37 +17,25 @@ namespace {
 constexpr const wchar_t* kClassName = L"TolvaneFoldersDialog";
 constexpr SIZE kClient{450, 318};
 
-using rtl::ControlKind;
+using enum rtl::ControlKind;
 enum class Ctl : size_t {
     lIntro, lRules, lvRules, lType, eType, lFolder, eFolder, bSet, bRemove, bSuggested, lHint, bOK, bCancel, Count
 };
-constexpr unsigned kWide = rtl::cfUnicode;
 constexpr rtl::ControlDesign kControls[] = {
-    {.kind = ControlKind::Label, .name = "lIntro", .left = 10, .top = 10, .width = 430, .height = 34,
-     .flags = kWide | rtl::cfWrap, .style = SS_NOPREFIX},
-    {.kind = ControlKind::Label, .name = "lRules", .left = 10, .top = 48, .width = 190, .height = 16,
-     .caption = "&Rules:", .flags = kWide},
-    {.kind = ControlKind::ListView, .name = "lvRules", .left = 10, .top = 66, .width = 430, .height = 130,
-     .flags = kWide, .style = LVS_SINGLESEL},
-    {.kind = ControlKind::Label, .name = "lType", .left = 10, .top = 204, .width = 60, .height = 22,
-     .caption = "File &type:", .flags = kWide, .style = SS_CENTERIMAGE},
-    {.kind = ControlKind::Edit, .name = "eType", .left = 72, .top = 204, .width = 70, .height = 22, .flags = kWide},
-    {.kind = ControlKind::Label, .name = "lFolder", .left = 152, .top = 204, .width = 76, .height = 22,
-     .caption = "Card f&older:", .flags = kWide, .style = SS_CENTERIMAGE},
-    {.kind = ControlKind::Edit, .name = "eFolder", .left = 230, .top = 204, .width = 210, .height = 22,
-     .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bSet", .left = 10, .top = 234, .width = 110, .height = 26,
-     .caption = "&Add or change", .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bRemove", .left = 128, .top = 234, .width = 90, .height = 26,
-     .caption = "Re&move", .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bSuggested", .left = 226, .top = 234, .width = 90, .height = 26,
-     .caption = "&Suggested", .flags = kWide},
-    {.kind = ControlKind::Label, .name = "lHint", .left = 10, .top = 268, .width = 260, .height = 42,
-     .flags = kWide | rtl::cfWrap, .style = SS_NOPREFIX},
-    {.kind = ControlKind::Button, .name = "bOK", .left = 280, .top = 284, .width = 75, .height = 26,
-     .caption = "OK", .flags = kWide | rtl::cfDefault},
-    {.kind = ControlKind::Button, .name = "bCancel", .left = 365, .top = 284, .width = 75, .height = 26,
-     .caption = "Cancel", .flags = kWide | rtl::cfCancel},
+    {.kind = Label, .name = "lIntro", .bounds = {10, 10, 430, 34}, .flags = rtl::cfWrap, .style = SS_NOPREFIX},
+    {.kind = Label, .name = "lRules", .bounds = {10, 48, 190, 16}, .caption = "&Rules:"},
+    {.kind = ListView, .name = "lvRules", .bounds = {10, 66, 430, 130}, .style = LVS_SINGLESEL},
+    {.kind = Label, .name = "lType", .bounds = {10, 204, 60, 22}, .caption = "File &type:", .style = SS_CENTERIMAGE},
+    {.kind = Edit, .name = "eType", .bounds = {72, 204, 70, 22}},
+    {.kind = Label, .name = "lFolder", .bounds = {152, 204, 76, 22}, .caption = "Card f&older:",
+     .style = SS_CENTERIMAGE},
+    {.kind = Edit, .name = "eFolder", .bounds = {230, 204, 210, 22}},
+    {.kind = Button, .name = "bSet", .bounds = {10, 234, 110, 26}, .caption = "&Add or change"},
+    {.kind = Button, .name = "bRemove", .bounds = {128, 234, 90, 26}, .caption = "Re&move"},
+    {.kind = Button, .name = "bSuggested", .bounds = {226, 234, 90, 26}, .caption = "&Suggested"},
+    {.kind = Label, .name = "lHint", .bounds = {10, 268, 260, 42}, .flags = rtl::cfWrap, .style = SS_NOPREFIX},
+    {.kind = Button, .name = "bOK", .bounds = {280, 284, 75, 26}, .caption = "OK", .flags = rtl::cfDefault},
+    {.kind = Button, .name = "bCancel", .bounds = {365, 284, 75, 26}, .caption = "Cancel", .flags = rtl::cfCancel},
 };
 static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
 struct ColumnRow {

@@ -55,7 +55,7 @@ constexpr int kDefaultWidth = 920, kDefaultHeight = 520;
 // Posted to itself when another start handed the window files.
 constexpr UINT kWmTakeHanded = WM_APP + 2;
 
-using rtl::ControlKind;
+using enum rtl::ControlKind;
 enum class Ctl : size_t {
     lUser, cbUser, bOutbox, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
 };
@@ -67,31 +67,23 @@ constexpr int kDesignedStatusHeight = 24;
 constexpr unsigned kAll = rtl::akLeft | rtl::akTop | rtl::akRight | rtl::akBottom;
 constexpr unsigned kTopStretch = rtl::akLeft | rtl::akTop | rtl::akRight;
 constexpr unsigned kBottomLeft = rtl::akLeft | rtl::akBottom;
-constexpr unsigned kWide = rtl::cfUnicode;
 constexpr rtl::ControlDesign kControls[] = {
-    {.kind = ControlKind::Label, .name = "lUser", .left = 10, .top = 10, .width = 90, .height = 23,
-     .caption = "HotSync &user:", .flags = kWide, .style = SS_CENTERIMAGE},
-    {.kind = ControlKind::ComboList, .name = "cbUser", .left = 110, .top = 10, .width = 260, .height = 23,
-     .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bOutbox", .left = 640, .top = 9, .width = 110, .height = 25,
-     .anchors = rtl::akTop | rtl::akRight, .caption = "&Outbox...", .flags = kWide},
-    {.kind = ControlKind::Label, .name = "lSummary", .left = 10, .top = 42, .width = 740, .height = 34,
-     .anchors = kTopStretch, .flags = kWide | rtl::cfWrap, .style = SS_NOPREFIX},
-    {.kind = ControlKind::Label, .name = "lQueued", .left = 10, .top = 80, .width = 290, .height = 16,
-     .caption = "&Queued files:", .flags = kWide},
-    {.kind = ControlKind::ListView, .name = "lvQueue", .left = 10, .top = 98, .width = 740, .height = 304,
-     .anchors = kAll, .flags = kWide, .style = LVS_OWNERDATA},
-    {.kind = ControlKind::Button, .name = "bAdd", .left = 10, .top = 410, .width = 110, .height = 26,
-     .anchors = kBottomLeft, .caption = "&Add files...", .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bRemove", .left = 128, .top = 410, .width = 110, .height = 26,
-     .anchors = kBottomLeft, .caption = "&Remove", .flags = kWide},
-    {.kind = ControlKind::Button, .name = "bFolders", .left = 246, .top = 410, .width = 120, .height = 26,
-     .anchors = kBottomLeft, .caption = "Card &folders...", .flags = kWide},
-    {.kind = ControlKind::Label, .name = "lTarget", .left = 376, .top = 410, .width = 110, .height = 26,
-     .anchors = kBottomLeft, .caption = "&New files go to:", .flags = kWide, .style = SS_RIGHT | SS_CENTERIMAGE},
-    {.kind = ControlKind::ComboEdit, .name = "cbTarget", .left = 492, .top = 412, .width = 258, .height = 23,
-     .anchors = kBottomLeft, .flags = kWide},
-    {.kind = ControlKind::StatusBar, .name = "sbStatus", .flags = kWide, .style = SBARS_SIZEGRIP},
+    {.kind = Label, .name = "lUser", .bounds = {10, 10, 90, 23}, .caption = "HotSync &user:", .style = SS_CENTERIMAGE},
+    {.kind = ComboList, .name = "cbUser", .bounds = {110, 10, 260, 23}},
+    {.kind = Button, .name = "bOutbox", .bounds = {640, 9, 110, 25}, .anchors = rtl::akTop | rtl::akRight,
+     .caption = "&Outbox..."},
+    {.kind = Label, .name = "lSummary", .bounds = {10, 42, 740, 34}, .anchors = kTopStretch, .flags = rtl::cfWrap,
+     .style = SS_NOPREFIX},
+    {.kind = Label, .name = "lQueued", .bounds = {10, 80, 290, 16}, .caption = "&Queued files:"},
+    {.kind = ListView, .name = "lvQueue", .bounds = {10, 98, 740, 304}, .anchors = kAll, .style = LVS_OWNERDATA},
+    {.kind = Button, .name = "bAdd", .bounds = {10, 410, 110, 26}, .anchors = kBottomLeft, .caption = "&Add files..."},
+    {.kind = Button, .name = "bRemove", .bounds = {128, 410, 110, 26}, .anchors = kBottomLeft, .caption = "&Remove"},
+    {.kind = Button, .name = "bFolders", .bounds = {246, 410, 120, 26}, .anchors = kBottomLeft,
+     .caption = "Card &folders..."},
+    {.kind = Label, .name = "lTarget", .bounds = {376, 410, 110, 26}, .anchors = kBottomLeft,
+     .caption = "&New files go to:", .style = SS_RIGHT | SS_CENTERIMAGE},
+    {.kind = ComboEdit, .name = "cbTarget", .bounds = {492, 412, 258, 23}, .anchors = kBottomLeft},
+    {.kind = StatusBar, .name = "sbStatus", .style = SBARS_SIZEGRIP},
 };
 static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
 

@@ -23,15 +23,14 @@ enum ExitCode : int { kQueued = 0, kCancelled = 1, kNothingQueued = 2, kFailed =
 
 enum class ChooserControl : size_t { lQuestion, cbUser, bOK, bCancel, Count };
 
+using enum rtl::ControlKind;
 constexpr rtl::ControlDesign kChooserControls[] = {
-    {.kind = rtl::ControlKind::Label, .name = "lQuestion", .left = 10, .top = 12, .width = 300, .height = 16,
-     .caption = ""},
-    {.kind = rtl::ControlKind::ComboList, .name = "cbUser", .left = 10, .top = 34, .width = 300, .height = 200,
-     .tabOrder = 0},
-    {.kind = rtl::ControlKind::Button, .name = "bOK", .left = 144, .top = 70, .width = 80, .height = 24,
-     .caption = "OK", .tabOrder = 1, .flags = rtl::cfDefault, .modalResult = rtl::mrOk},
-    {.kind = rtl::ControlKind::Button, .name = "bCancel", .left = 230, .top = 70, .width = 80, .height = 24,
-     .caption = "Cancel", .tabOrder = 2, .flags = rtl::cfCancel, .modalResult = rtl::mrCancel},
+    {.kind = Label, .name = "lQuestion", .bounds = {10, 12, 300, 16}, .caption = ""},
+    {.kind = ComboList, .name = "cbUser", .bounds = {10, 34, 300, 200}, .tabOrder = 0},
+    {.kind = Button, .name = "bOK", .bounds = {144, 70, 80, 24}, .caption = "OK", .tabOrder = 1,
+     .flags = rtl::cfDefault, .modalResult = rtl::mrOk},
+    {.kind = Button, .name = "bCancel", .bounds = {230, 70, 80, 24}, .caption = "Cancel", .tabOrder = 2,
+     .flags = rtl::cfCancel, .modalResult = rtl::mrCancel},
 };
 static_assert(std::size(kChooserControls) == static_cast<size_t>(ChooserControl::Count), "one row per control");
 // In the font of message boxes, on the monitor where the user just chose "Send To".
