@@ -83,8 +83,9 @@ void StartBinding(const Binding& binding) {
     binding.load();
     if (binding.loaded()) return;
     // Owned by the host's window (or modal to its thread), so that nothing of
-    // the host can be clicked into while the library is half started.
-    rtl::MessageDlg(binding.info.failMessage, "Error", MB_OK | MB_ICONERROR);
+    // the host can be clicked into while the library is half started; shown
+    // while the library loads, under the loader lock.
+    rtl::MessageDlg(binding.info.failMessage, "Error", MB_OK | MB_ICONERROR, true);
     if (binding.info.stopsStart) throw rtl::EAbort();
 }
 

@@ -16,6 +16,7 @@
 
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
+#include "rtl/Themes.h"
 
 namespace rtl {
 
@@ -499,9 +500,14 @@ TModalResult TForm::ShowModal() {
     {
         // Destroyed before this returns; WM_DESTROY hands our controls their
         // last state.
-        UniqueHWnd window(CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), owner,
-                                                     &BoundDialogProc,
-                                                     reinterpret_cast<LPARAM>(static_cast<MessageHandler*>(this))));
+        // The controls are made inside this call (WM_INITDIALOG), in the
+        // visual style of the library's own manifest.
+        UniqueHWnd window([&] {
+            const ThemedWindows themed;
+            return CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), owner,
+                                              &BoundDialogProc,
+                                              reinterpret_cast<LPARAM>(static_cast<MessageHandler*>(this)));
+        }());
         const DWORD error = GetLastError();
         if (!window && !failure_) throw Exception(Format("Unable to show form %s (error %lu)", Name().c_str(), error));
         if (window) finished = RunModal(window.get(), owner, [this] { return modalResult_ != mrNone; });
@@ -694,8 +700,9 @@ HWND ModalOwnerWindow() noexcept {
     return found;
 }
 
-int MessageDlg(const std::string& text, const std::string& caption, UINT type) {
+int MessageDlg(const std::string& text, const std::string& caption, UINT type, bool whileLoading) {
     const HWND owner = ModalOwnerWindow();
+    const ThemedWindows themed(!whileLoading);
     // Without an owner the box still blocks this thread's other windows.
     return MessageBoxA(owner, text.c_str(), caption.c_str(), type | (owner ? 0u : static_cast<UINT>(MB_TASKMODAL)));
 }

@@ -236,7 +236,9 @@ private:
 // window, else none (never the desktop).
 HWND ModalOwnerWindow() noexcept;
 
-// A message box owned like a modal form; returns the button's ID (IDOK, ...).
-int MessageDlg(const std::string& text, const std::string& caption, UINT type);
+// A message box owned like a modal form, in the forms' visual style; returns
+// the button's ID (IDOK, ...). `whileLoading`: shown under the loader lock,
+// where no activation context is made.
+int MessageDlg(const std::string& text, const std::string& caption, UINT type, bool whileLoading = false);
 
 }  // namespace rtl

@@ -4,7 +4,8 @@
 # Windows XP SP3 lacks, debug data, a link time stamp, a path of the build
 # machine (two builds in two folders would differ), no version resource
 # of this version, no manifest naming Windows 10 (the queue window's also
-# Common Controls 6; no program asks for administrator rights), or more than a
+# Common Controls 6; no program asks for administrator rights), a conduit
+# without its own manifest for its dialogs (resource 2, Common Controls 6), or more than a
 # few dozen trap instructions (the test build's undefined-behaviour checks
 # end the program without a word). The installer, whose stub comes made, is
 # checked for its version resource and manifest.
@@ -22,7 +23,7 @@ windows10='{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
 
 # file                      checks
 shipped='
-Tolvane.dll                 built version
+Tolvane.dll                 built version library controls6
 tolvane-queue.exe           built version manifest
 tolvane-queue-window.exe    built version manifest controls6
 tolvane-register.exe        built version manifest
@@ -75,6 +76,12 @@ check_manifest() {
   if [ "$file" != Tolvane-setup.exe ] && grep -q '<requestedExecutionLevel' <<<"$text"; then
     fail "its manifest asks for an execution level: it would not be virtualised as the HotSync Manager is"
   fi
+}
+
+# A library's manifest is resource 2: resource 1 would be a program's, which
+# the system reads for a process and never for a library.
+check_library() {
+  resources "$path" | grep -q '^2 24 ' || fail "has no manifest of its own (resource 2)"
 }
 
 check_controls6() {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -448,6 +449,42 @@ TEST_F(SetupDialog, TheDialogIsLaidOutAsDesigned) {
     EXPECT_EQ(tabCycle[4], tabCycle[0]) << "Tab comes back to OK after four steps";
     EXPECT_STREQ(font.lfFaceName, "Tahoma");
     EXPECT_EQ(font.lfHeight, -MulDiv(8, 96, 72));
+}
+
+// The file name (lower case) of the module whose code is `window`'s window
+// procedure; "" when none holds it.
+std::string ProcedureModule(HWND window) {
+    const auto procedure = reinterpret_cast<LPCWSTR>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+    HMODULE module = nullptr;
+    char path[MAX_PATH] = {};
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            procedure, &module) ||
+        !GetModuleFileNameA(module, path, MAX_PATH))
+        return "";
+    std::string name = path;
+    name.erase(0, name.find_last_of('\\') + 1);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// The dialog's buttons, check box and combos are drawn in the system's
+// visual style: Common Controls 6, the only version whose comctl32 serves
+// these classes (before it, and without the library's manifest, user32 does).
+// A button that the host makes once the dialog is gone is the host's own.
+TEST_F(SetupDialog, ItsControlsAreCommonControls6AndTheHostsStayItsOwn) {
+    Settings(Stored("/Palm/Launcher", kSdig, 1));
+    Texts modules;
+    EXPECT_EQ(Configure(Entry::Cfg,
+                        [&](const SetupWindow& w) {
+                            for (HWND c : {w.ok, w.install, w.card}) modules.push_back(ProcedureModule(c));
+                            drv::Click(w.ok);
+                        }),
+              0);
+    EXPECT_EQ(modules, Texts(3, "comctl32.dll"));
+    const HWND own = CreateWindowExA(0, "Button", "Host", WS_POPUP, 0, 0, 80, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(ProcedureModule(own), "comctl32.dll");
+    DestroyWindow(own);
 }
 
 struct CloseWay {

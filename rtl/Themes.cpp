@@ -1,0 +1,70 @@
+#include "rtl/Themes.h"
+
+#include "rtl/ModulePath.h"
+
+namespace rtl {
+
+namespace {
+
+// The module's activation context, made at most once: null while nobody has
+// tried, INVALID_HANDLE_VALUE when it could not be made. Constant-initialised,
+// so that it exists before any constructor runs; the runtime destroys it when
+// the library unloads.
+class ModuleContext {
+public:
+    constexpr ModuleContext() noexcept = default;
+    ~ModuleContext() {
+        const HANDLE context = InterlockedExchangePointer(&context_, nullptr);
+        if (context && context != INVALID_HANDLE_VALUE) ReleaseActCtx(context);
+    }
+    ModuleContext(const ModuleContext&) = delete;
+    ModuleContext& operator=(const ModuleContext&) = delete;
+
+    // The context, or nullptr when there is none.
+    HANDLE Get(bool mayCreate) noexcept {
+        HANDLE context = context_;
+        if (!context && mayCreate) context = Create();
+        return context == INVALID_HANDLE_VALUE ? nullptr : context;
+    }
+
+private:
+    // Two threads may try at once: the first one stored wins, the other's
+    // copy is released again.
+    HANDLE Create() noexcept {
+        const DWORD error = GetLastError();
+        ACTCTXA request{};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.hModule = ThisModule();
+        request.lpResourceName = MAKEINTRESOURCEA(2);  // ISOLATIONAWARE_MANIFEST_RESOURCE_ID
+        const HANDLE made = CreateActCtxA(&request);
+        SetLastError(error);
+        const HANDLE stored = InterlockedCompareExchangePointer(&context_, made, nullptr);
+        if (!stored) return made;
+        if (made != INVALID_HANDLE_VALUE) ReleaseActCtx(made);
+        return stored;
+    }
+
+    HANDLE context_ = nullptr;
+};
+
+ModuleContext g_context;
+
+}  // namespace
+
+ThemedWindows::ThemedWindows(bool mayCreate) noexcept {
+    if (const HANDLE context = g_context.Get(mayCreate)) {
+        const DWORD error = GetLastError();
+        active_ = ActivateActCtx(context, &cookie_) != FALSE;
+        SetLastError(error);
+    }
+}
+
+ThemedWindows::~ThemedWindows() {
+    if (!active_) return;
+    const DWORD error = GetLastError();
+    DeactivateActCtx(0, cookie_);
+    SetLastError(error);
+}
+
+}  // namespace rtl
