@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -730,6 +732,24 @@ HWND OpenFolderInDialog(HWND dialog, const fs::path& folder, int files) {
     return list;
 }
 
+// The comctl32 files that a process has loaded, in lower case.
+std::vector<std::wstring> CommonControlsFiles(HANDLE process) {
+    std::vector<HMODULE> modules(1024);
+    DWORD bytes = 0;
+    if (!EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &bytes))
+        return {};
+    modules.resize(std::min<size_t>(bytes / sizeof(HMODULE), modules.size()));
+    std::vector<std::wstring> files;
+    for (const HMODULE module : modules) {
+        wchar_t path[MAX_PATH] = {};
+        if (!GetModuleFileNameExW(process, module, path, MAX_PATH)) continue;
+        std::wstring file = path;
+        for (wchar_t& c : file) c = static_cast<wchar_t>(std::towlower(c));
+        if (file.ends_with(L"\\comctl32.dll")) files.push_back(file);
+    }
+    return files;
+}
+
 }  // namespace
 
 // "Add files..." in the shipped window: a thousand long names typed into
@@ -801,4 +821,35 @@ TEST_F(QueueWindow, TheOldOpenDialogsBufferGrowsWithTheChoice) {
     std::sort(picked.begin(), picked.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(picked, expected);
+}
+
+// The shipped program draws its list with Common Controls 6, as its manifest
+// asks: the only comctl32 it loaded is the one of the version 6 side-by-side
+// assembly (without the manifest: the system folder's). Neither the list's
+// CCM_GETVERSION nor DllGetVersion can tell under Wine, whose one comctl32
+// file serves both versions and answers 5 to both.
+TEST_F(QueueWindow, TheShippedProgramDrawsItsListWithCommonControls6) {
+    std::string line = tooltest::CommandLine(desktop_.Folder() + "\\tolvane-queue-window.exe", {});
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    CloseHandle(started.hThread);
+    const rtl::UniqueKernelHandle process(started.hProcess);
+    std::vector<std::wstring> files;
+    std::string failure;
+    try {
+        const HWND window = td::WaitForWindow(kCaption, td::kWaitTimeout, started.dwProcessId);
+        ListOf(window);
+        files = CommonControlsFiles(process.get());
+        td::Close(window);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    if (WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
+    ASSERT_EQ(failure, "");
+    ASSERT_FALSE(files.empty());
+    for (const std::wstring& file : files)
+        EXPECT_NE(file.find(L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+            << Narrow(file);
 }
