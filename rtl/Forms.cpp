@@ -87,6 +87,12 @@ bool HighContrast() noexcept {
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
+// The brush of a form's own background colour; none in high contrast, where
+// the user's colours are the only ones that can be read.
+UniqueHBrush FormBackground(COLORREF colour) noexcept {
+    return UniqueHBrush(colour != clDefault && !HighContrast() ? CreateSolidBrush(colour) : nullptr);
+}
+
 // Black on a light background, white on a dark one.
 COLORREF ContrastingText(COLORREF background) noexcept {
     const int luminance = 299 * GetRValue(background) + 587 * GetGValue(background) + 114 * GetBValue(background);
@@ -544,6 +550,14 @@ LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SETTINGCHANGE:
+        if (wParam != SPI_SETHIGHCONTRAST) return FALSE;
+        [[fallthrough]];
+    case WM_SYSCOLORCHANGE:
+        // High contrast switched on or off while the form is shown.
+        shown_->background = FormBackground(colour_);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return FALSE;
     case WM_DRAWITEM:
         DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
@@ -571,8 +585,7 @@ void TForm::InitWindow(HWND window) {
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     shown_->font = *design_.fontName ? MakeFont(design_.fontName, design_.fontSize, design_.fontUnit, dpi_)
                                      : UniqueHFont(static_cast<HFONT>(MessageFont(dpi_).release()));
-    // In high contrast the user's colours are the only ones that can be read.
-    if (colour_ != clDefault && !HighContrast()) shown_->background.reset(CreateSolidBrush(colour_));
+    shown_->background = FormBackground(colour_);
     CreateControls();
     if (const TControl* def = FindByFlag(cfDefault))
         SendMessageA(window, DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(def->handle_)), 0);

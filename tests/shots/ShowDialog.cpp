@@ -7,13 +7,15 @@
 //   show_dialog check NAME
 // Prints each problem of the window's layout (tests/support/LayoutCheck.h),
 // one a line, and exits with 1 when there is any.
-//   show_dialog contrast NAME [high-contrast]
+//   show_dialog contrast NAME [high-contrast|high-contrast-later]
 // The same for texts that do not stand out from their background
 // (tests/support/ContrastCheck.h); with high-contrast the conduit hears that
-// the user reads the screen in high contrast, and every text must be in the
-// user's own colours.
+// the user reads the screen in high contrast (with high-contrast-later: from
+// when the window is shown, as the system colours change), and every text
+// must be in the user's own colours.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -37,6 +39,7 @@ namespace {
 namespace drv = testsupport;
 
 bool answerHighContrast = false;
+std::atomic<bool> highContrastOn = false;
 
 // Wine 8 neither takes a high-contrast setting (SPI_SETHIGHCONTRAST fails)
 // nor reports one: the module hears what Windows answers while it is on.
@@ -45,7 +48,7 @@ template <auto Original>
 BOOL WINAPI HighContrastOn(UINT action, UINT param, void* data, UINT flags) {
     if (action != SPI_GETHIGHCONTRAST || !data) return Original(action, param, data, flags);
     auto* contrast = static_cast<HIGHCONTRASTA*>(data);
-    contrast->dwFlags = HCF_HIGHCONTRASTON | HCF_AVAILABLE;
+    contrast->dwFlags = HCF_AVAILABLE | (highContrastOn ? HCF_HIGHCONTRASTON : 0);
     contrast->lpszDefaultScheme = nullptr;
     return TRUE;
 }
@@ -237,15 +240,23 @@ int main(int argc, char** argv) {
         // The state takes the rest of the list, a tip tells what it cuts; a
         // desktop file's full path may be longer than any column.
         return Check(argv[2], [](HWND window) { return drv::LayoutProblems(window, {L"State", L"Desktop file"}); });
-    if ((argc == 3 || (argc == 4 && std::string(argv[3]) == "high-contrast")) && mode == "contrast" &&
+    const std::string variant = argc == 4 ? argv[3] : "";
+    if ((argc == 3 || variant == "high-contrast" || variant == "high-contrast-later") && mode == "contrast" &&
         kDialogs.count(argv[2])) {
         answerHighContrast = argc == 4;
-        return Check(argv[2], [](HWND window) { return drv::ContrastProblems(window, answerHighContrast); });
+        highContrastOn = variant == "high-contrast";
+        return Check(argv[2], [](HWND window) {
+            if (answerHighContrast && !highContrastOn) {
+                highContrastOn = true;
+                SendMessageA(window, WM_SYSCOLORCHANGE, 0, 0);  // what the system sends every window then
+            }
+            return drv::ContrastProblems(window, answerHighContrast);
+        });
     }
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
                      "usage: show_dialog action|action-buttons|setup|setup-refusal|chooser|queue|folders RECT_FILE "
-                     "DONE_FILE\n       show_dialog check NAME\n       show_dialog contrast NAME [high-contrast]\n");
+                     "DONE_FILE\n       show_dialog check NAME\n       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];

@@ -80,24 +80,26 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
 // The setup dialog in ordinary colours, in white text on black (where its
 // own white background must come with dark text), and in high contrast
 // (which Windows draws without visual styles, and where the dialog keeps the
-// user's colours): each text and the check box's mark stand out from their
-// background.
+// user's colours), also when it is switched on while the dialog is shown:
+// each text and the check box's mark stand out from their background.
 TEST(HighContrast, EveryTextOfTheSetupDialogStandsOutFromItsBackground) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     struct Scheme {
         const char* name;
-        bool whiteOnBlack, highContrast;
+        bool whiteOnBlack;
+        std::string highContrast;  // show_dialog's variant
     };
     for (const auto& [name, whiteOnBlack, highContrast] :
-         {Scheme{"ordinary colours", false, false}, Scheme{"white text on black", true, false},
-          Scheme{"high contrast", true, true}}) {
+         {Scheme{"ordinary colours", false, ""}, Scheme{"white text on black", true, ""},
+          Scheme{"high contrast", true, "high-contrast"},
+          Scheme{"high contrast switched on while shown", true, "high-contrast-later"}}) {
         SCOPED_TRACE(name);
         std::list<PrefixValue> scheme;
         for (const auto& [colour, value] : kWhiteOnBlack)
             if (whiteOnBlack) scheme.emplace_back(kColoursKey, colour, value);
-        if (highContrast) scheme.emplace_back(kThemeKey, L"ThemeActive", L"0");
+        if (!highContrast.empty()) scheme.emplace_back(kThemeKey, L"ThemeActive", L"0");
         std::vector<std::string> args = {"contrast", "setup"};
-        if (highContrast) args.push_back("high-contrast");
+        if (!highContrast.empty()) args.push_back(highContrast);
         const tooltest::ToolRun run = tooltest::RunTool(program, args);
         EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
