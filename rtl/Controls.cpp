@@ -1,5 +1,7 @@
 #include "rtl/Controls.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <exception>
 #include <iterator>
@@ -36,7 +38,7 @@ constexpr KindTraits kKinds[] = {
     {"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL, 0, true},
     {"ComboBox", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0, true},
     {"Edit", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true},
-    {"SysListView32", 0x0001 /* LVS_REPORT */ | 0x0008 /* LVS_SHOWSELALWAYS */, WS_EX_CLIENTEDGE, true},
+    {"SysListView32", LVS_REPORT | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE, true},
     {"msctls_statusbar32", 0, 0, false},
 };
 static_assert(std::size(kKinds) == static_cast<size_t>(ControlKind::StatusBar) + 1, "one row per control kind");
@@ -78,6 +80,14 @@ DWORD RowStyle(const ControlDesign& row, const RECT& bounds) noexcept {
         style |= bounds.right - bounds.left >= bounds.bottom - bounds.top ? SS_ETCHEDHORZ : SS_ETCHEDVERT;
     if (row.kind == ControlKind::Button && (row.flags & cfDefault)) style |= BS_DEFPUSHBUTTON;
     return style;
+}
+
+// A list's columns from one DPI to another, each in proportion.
+void ScaleColumns(HWND list, int from, int to) noexcept {
+    const auto header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+        ListView_SetColumnWidth(list, i, MulDiv(ListView_GetColumnWidth(list, i), to, from));
 }
 
 MessageHandler* HandlerOf(HWND window, LONG_PTR slot) noexcept {
@@ -165,7 +175,10 @@ std::optional<size_t> TableControls::RowOfId(int id) const noexcept {
     return std::nullopt;
 }
 
-void TableControls::Create(HWND parent, HFONT font, int dpi) {
+void TableControls::Create(HWND parent, int dpi) {
+    parent_ = parent;
+    dpi_ = dpi;
+    font_ = MessageFont(dpi);
     windows_.clear();
     for (size_t i = 0; i < rows_.size(); ++i) {
         const ControlDesign& row = rows_[i];
@@ -173,25 +186,41 @@ void TableControls::Create(HWND parent, HFONT font, int dpi) {
                             (IsFocusable(row.kind) && !(row.flags & cfNoTabStop) ? WS_TABSTOP : 0);
         const ControlWindow window{
             .id = IdOf(i), .bounds = Scaled(DesignBounds(row), dpi), .text = row.caption, .state = state, .dpi = dpi};
-        windows_.push_back(CreateControl(parent, row, window, font));
+        windows_.push_back(CreateControl(parent, row, window, static_cast<HFONT>(font_.get())));
     }
 }
 
-void TableControls::Place(SIZE actual, int dpi, std::optional<SIZE> designed) const {
-    const SIZE scaledDesign = Scaled(designed.value_or(designed_), dpi);
+void TableControls::Place(SIZE actual, std::optional<SIZE> designed) const {
+    const SIZE scaledDesign = Scaled(designed.value_or(designed_), dpi_);
     for (size_t i = 0; i < rows_.size() && i < windows_.size(); ++i) {
         const ControlDesign& row = rows_[i];
-        if (row.kind == ControlKind::StatusBar) {
-            SendMessageW(windows_[i], WM_SIZE, 0, 0);
-            continue;
-        }
-        MoveControl(windows_[i], row.kind, AnchoredBounds(Scaled(DesignBounds(row), dpi), row.anchors, scaledDesign, actual),
-                    dpi);
+        const RECT bounds = AnchoredBounds(Scaled(DesignBounds(row), dpi_), row.anchors, scaledDesign, actual);
+        if (row.kind == ControlKind::StatusBar) SendMessageW(windows_[i], WM_SIZE, 0, 0);  // places itself
+        else MoveControl(windows_[i], row.kind, bounds, dpi_);
     }
 }
 
-void TableControls::SetFont(HFONT font) const noexcept {
-    for (const HWND control : windows_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+void TableControls::AddColumn(HWND list, int index, const wchar_t* title, int width, int format) const {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.fmt = format;
+    column.cx = Scaled(width, dpi_);
+    column.pszText = const_cast<wchar_t*>(title);
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
+bool TableControls::DpiChanged(WPARAM wParam, LPARAM lParam) {
+    const int dpi = LOWORD(wParam);
+    if (dpi <= 0 || dpi == dpi_) return false;
+    font_ = MessageFont(dpi);
+    for (size_t i = 0; i < windows_.size(); ++i) {
+        SendMessageW(windows_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+        if (rows_[i].kind == ControlKind::ListView) ScaleColumns(windows_[i], dpi_, dpi);
+    }
+    dpi_ = dpi;
+    const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(parent_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 // --- Fonts and texts -----------------------------------------------------------

@@ -152,11 +152,18 @@ public:
     TableControls(std::span<const ControlDesign> rows, SIZE designedClient) noexcept
         : rows_(rows), designed_(designedClient) {}
 
-    void Create(HWND parent, HFONT font, int dpi);
+    // The controls, in the font of message boxes for `dpi`.
+    void Create(HWND parent, int dpi);
     // Every row placed for a client area of `actual` pixels; `designed`
     // (design pixels) is the designed client size unless given.
-    void Place(SIZE actual, int dpi, std::optional<SIZE> designed = std::nullopt) const;
-    void SetFont(HFONT font) const noexcept;
+    void Place(SIZE actual, std::optional<SIZE> designed = std::nullopt) const;
+    // A list view's column; `width` in design pixels.
+    void AddColumn(HWND list, int index, const wchar_t* title, int width, int format = 0) const;
+    // For WM_DPICHANGED: the font for the new DPI, each list's columns in
+    // proportion (a column the user widened keeps its share), and the window
+    // where Windows suggests; false when the DPI is the controls' already.
+    bool DpiChanged(WPARAM wParam, LPARAM lParam);
+    int Dpi() const noexcept { return dpi_; }
 
     template <class Row>
     HWND operator[](Row row) const noexcept {
@@ -171,6 +178,9 @@ private:
     std::span<const ControlDesign> rows_;
     SIZE designed_;
     std::vector<HWND> windows_;
+    HWND parent_ = nullptr;
+    int dpi_ = kDesignDpi;
+    UniqueGdiObject font_;
 };
 
 // The font of message boxes, for `dpi` where Windows can say (the system's

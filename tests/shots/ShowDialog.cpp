@@ -7,6 +7,9 @@
 //   show_dialog check NAME
 // Prints each problem of the window's layout (tests/support/LayoutCheck.h),
 // one a line, and exits with 1 when there is any.
+//   show_dialog check-moved NAME DPI
+// The same after the window heard that it moved to a monitor of DPI (queue
+// and folders: the tools' windows lay themselves out again).
 //   show_dialog contrast NAME [high-contrast|high-contrast-later]
 // The same for texts that do not stand out from their background
 // (tests/support/ContrastCheck.h); with high-contrast the conduit hears that
@@ -17,6 +20,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -25,6 +29,7 @@
 #include "conduit/kivHotSyncAction.h"
 #include "desktop/DesktopLayout.h"
 #include "desktop/HostRecords.h"
+#include "rtl/Controls.h"
 #include "tests/support/ContrastCheck.h"
 #include "tests/support/LayoutCheck.h"
 #include "tests/support/TestPaths.h"
@@ -201,6 +206,20 @@ void CloseShown(const std::string& name, HWND window) {
 
 using ProblemsOf = std::function<std::vector<std::string>(HWND)>;
 
+// What Windows sends a window that moved to a monitor of `dpi`: the size it
+// suggests holds the client area in proportion (Windows scales the frame as
+// well; Wine's frame keeps the metrics the program started with).
+void MoveToDpi(HWND window, int dpi) {
+    RECT r{}, client{};
+    GetWindowRect(window, &r);
+    GetClientRect(window, &client);
+    const int old = rtl::DpiOf(window);
+    const int width = r.right - r.left - client.right + MulDiv(client.right, dpi, old);
+    const int height = r.bottom - r.top - client.bottom + MulDiv(client.bottom, dpi, old);
+    RECT suggested{r.left, r.top, r.left + width, r.top + height};
+    SendMessageW(window, rtl::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
 int Check(const std::string& name, const ProblemsOf& problemsOf) {
     std::vector<std::string> problems;
     drv::ModalWatcher watcher([&] {
@@ -240,6 +259,13 @@ int main(int argc, char** argv) {
         // The state takes the rest of the list, a tip tells what it cuts; a
         // desktop file's full path may be longer than any column.
         return Check(argv[2], [](HWND window) { return drv::LayoutProblems(window, {L"State", L"Desktop file"}); });
+    if (argc == 4 && mode == "check-moved" && kDialogs.count(argv[2])) {
+        const int dpi = std::atoi(argv[3]);
+        return Check(argv[2], [dpi](HWND window) {
+            MoveToDpi(window, dpi);
+            return drv::LayoutProblems(window, {L"State", L"Desktop file"});
+        });
+    }
     const std::string variant = argc == 4 ? argv[3] : "";
     if ((argc == 3 || variant == "high-contrast" || variant == "high-contrast-later") && mode == "contrast" &&
         kDialogs.count(argv[2])) {
@@ -256,7 +282,8 @@ int main(int argc, char** argv) {
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
                      "usage: show_dialog action|action-buttons|setup|setup-refusal|chooser|queue|folders RECT_FILE "
-                     "DONE_FILE\n       show_dialog check NAME\n       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
+                     "DONE_FILE\n       show_dialog check NAME\n       show_dialog check-moved queue|folders DPI\n"
+                     "       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
         return 2;
     }
     const std::string name = argv[1], rectFile = argv[2], doneFile = argv[3];

@@ -74,6 +74,14 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check", window});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
         }
+        // Moved to a monitor of another DPI, the tools' windows lay
+        // themselves out, their fonts and their list's columns again.
+        const std::string other = std::to_string(dpi == 144 ? 96 : 144);
+        for (const char* window : {"queue", "folders"}) {
+            SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window + " moved to " + other);
+            const tooltest::ToolRun run = tooltest::RunTool(program, {"check-moved", window, other});
+            EXPECT_EQ(run.exitCode, 0u) << run.output;
+        }
     }
 }
 

@@ -62,7 +62,6 @@ private:
         done_ = true;
         rtl::EndModal(window_.get());
     }
-    void ScaleTo(int dpi, const RECT& suggested);
     void Command(WORD id, WORD code);
     void ShowRules(std::optional<size_t> selected);
     std::optional<size_t> SelectedRow() const;
@@ -79,9 +78,7 @@ private:
     HWND owner_;
     TypeRules rules_;
     std::string defaultDirectory_;
-    int dpi_;  // the owner's
     rtl::FocusKeeper focus_;
-    rtl::UniqueGdiObject font_;
     rtl::TableControls controls_{kControls, kClient};
     rtl::UniqueHWnd window_;
     bool done_ = false;
@@ -92,15 +89,14 @@ FoldersDialog::FoldersDialog(HWND owner, const std::vector<queuetool::TypeFolder
                              const std::string& defaultDirectory)
     : owner_(owner),
       rules_(stored),
-      defaultDirectory_(defaultDirectory),
-      dpi_(rtl::DpiOf(owner)),
-      font_(rtl::MessageFont(dpi_)) {}
+      defaultDirectory_(defaultDirectory) {}
 
 void FoldersDialog::Create() {
     rtl::RegisterBoundClass(kClassName);
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT frame{0, 0, rtl::Scaled(kClient.cx, dpi_), rtl::Scaled(kClient.cy, dpi_)};
+    const int dpi = rtl::DpiOf(owner_);
+    RECT frame{0, 0, rtl::Scaled(kClient.cx, dpi), rtl::Scaled(kClient.cy, dpi)};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     RECT owner{};
     GetWindowRect(owner_, &owner);
@@ -112,41 +108,20 @@ void FoldersDialog::Create() {
                         GetModuleHandleW(nullptr), static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The card folders dialog could not be created.");
     window_.reset(window);
-    controls_.Create(window, static_cast<HFONT>(font_.get()), dpi_);
+    controls_.Create(window, dpi);
     SetWindowTextW(Control(Ctl::lIntro),
                    Wide("Files of these types go into their own card folder. Other files go to " +
                         defaultDirectory_ + ", unless you choose a folder when you add them.")
                        .c_str());
     const HWND list = Control(Ctl::lvRules);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = rtl::Scaled(kColumns[i].width, dpi_);
-        column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        controls_.AddColumn(list, i, kColumns[i].title, kColumns[i].width);
     SendMessageW(Control(Ctl::eType), EM_LIMITTEXT, 32, 0);
     ShowRules(std::nullopt);
     Hint("Type a file type and its card folder, then Add or change.");
     ShowWindow(window, SW_SHOW);
     SetFocus(rules_.Rules().empty() ? Control(Ctl::eType) : list);
-}
-
-// Moved to a monitor of another DPI: the size Windows suggests, and the
-// controls, font and columns for it.
-void FoldersDialog::ScaleTo(int dpi, const RECT& suggested) {
-    if (dpi <= 0 || dpi == dpi_) return;
-    const int old = dpi_;
-    dpi_ = dpi;
-    font_ = rtl::MessageFont(dpi_);
-    controls_.SetFont(static_cast<HFONT>(font_.get()));
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        ListView_SetColumnWidth(Control(Ctl::lvRules), i,
-                                MulDiv(ListView_GetColumnWidth(Control(Ctl::lvRules), i), dpi_, old));
-    SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    controls_.Place(rtl::Scaled(kClient, dpi_), dpi_);
 }
 
 std::optional<std::vector<queuetool::TypeFolder>> FoldersDialog::Run() {
@@ -286,7 +261,7 @@ LRESULT FoldersDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, L
             Finish();
             return 0;
         case rtl::kWmDpiChanged:
-            ScaleTo(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            if (controls_.DpiChanged(wParam, lParam)) controls_.Place(rtl::Scaled(kClient, controls_.Dpi()));
             return 0;
         case WM_ACTIVATE:
             focus_.Activated(window, wParam, Control(Ctl::lvRules));

@@ -217,7 +217,6 @@ private:
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void UpdateButtons();
     void Remember() noexcept;
-    void ScaleTo(int dpi, const RECT* suggested);
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
     const queuetool::DesktopUser* LookUpUser();
@@ -226,10 +225,8 @@ private:
     queuetool::PalmDesktop desktop_;
     rtl::TableControls controls_{kControls, kDesignedClient};
     rtl::UniqueHWnd window_;
-    int dpi_ = rtl::DpiOf(nullptr);  // what the window is laid out for
     rtl::FocusKeeper focus_;
     std::vector<Handed> handed_;  // by later starts, taken once their message has returned
-    rtl::UniqueGdiObject font_;
     FolderWatch watch_;
     FolderWatch outboxWatch_;  // a file saved into the outbox shows at once
     int userIndex_ = -1;
@@ -271,26 +268,22 @@ HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcep
 
 }  // namespace
 
-QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(dpi_)) {
+QueueWindow::QueueWindow(const WindowOptions& options) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     rtl::RegisterBoundClass(kWindowClass, ProgramIcon(instance, SM_CXICON, SM_CYICON),
                             ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
 
     const Remembered remembered = LoadRemembered();
     // Kept at 96 DPI: the same size on any screen.
-    const auto kept = remembered.bounds ? std::optional<RECT>(rtl::Scaled(*remembered.bounds, dpi_)) : std::nullopt;
-    const auto bounds = VisibleBounds(kept).value_or(CentredBounds(dpi_));
+    const int dpi = rtl::DpiOf(nullptr);
+    const auto kept = remembered.bounds ? std::optional<RECT>(rtl::Scaled(*remembered.bounds, dpi)) : std::nullopt;
+    const auto bounds = VisibleBounds(kept).value_or(CentredBounds(dpi));
     const HWND window = CreateWindowExW(
         WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
         bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
         instance, static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The queue window could not be created.");
     window_.reset(window);
-    // On a monitor of its own DPI (per-monitor aware on Windows 10 and later).
-    if (const int dpi = rtl::DpiOf(window); dpi != dpi_) {
-        dpi_ = dpi;
-        font_ = rtl::MessageFont(dpi_);
-    }
     CreateControls();
     FillUsers(options.user.empty() ? remembered.lastUser : options.user);
     ShowWindow(window, remembered.maximized ? SW_SHOWMAXIMIZED : options.showCommand);
@@ -299,17 +292,12 @@ QueueWindow::QueueWindow(const WindowOptions& options) : font_(rtl::MessageFont(
 }
 
 void QueueWindow::CreateControls() {
-    controls_.Create(window_.get(), static_cast<HFONT>(font_.get()), dpi_);
+    // On a monitor of its own DPI (per-monitor aware on Windows 10 and later).
+    controls_.Create(window_.get(), rtl::DpiOf(window_.get()));
     const HWND list = Control(Ctl::lvQueue);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-        column.fmt = kColumns[i].format;
-        column.cx = rtl::Scaled(kColumns[i].width, dpi_);
-        column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        controls_.AddColumn(list, i, kColumns[i].title, kColumns[i].width, kColumns[i].format);
     Layout();
     SetFocus(list);
 }
@@ -323,7 +311,7 @@ void QueueWindow::Layout() {
     GetWindowRect(status, &statusBounds);
     // The designed bottom edge sits above the status line, whatever its height.
     const SIZE actual{client.right, client.bottom - (statusBounds.bottom - statusBounds.top)};
-    controls_.Place(actual, dpi_, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
+    controls_.Place(actual, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
     FitStateColumn();
 }
 
@@ -336,8 +324,8 @@ void QueueWindow::FitStateColumn() {
     GetClientRect(list, &client);
     int before = 0;
     for (int i = 0; i < kStateColumn; ++i) before += ListView_GetColumnWidth(list, i);
-    ListView_SetColumnWidth(list, kStateColumn,
-                            std::max(rtl::Scaled(kColumns[kStateColumn].width, dpi_), static_cast<int>(client.right) - before));
+    const int designed = rtl::Scaled(kColumns[kStateColumn].width, controls_.Dpi());
+    ListView_SetColumnWidth(list, kStateColumn, std::max(designed, static_cast<int>(client.right) - before));
 }
 
 void QueueWindow::FillUsers(const std::wstring& wanted) {
@@ -785,30 +773,12 @@ void QueueWindow::Command(WORD id, WORD code) {
     }
 }
 
-// Fonts, controls and columns for another DPI (the window moved to another
-// monitor, or was made on one whose DPI differs from the system's); columns
-// the user widened keep their share.
-void QueueWindow::ScaleTo(int dpi, const RECT* suggested) {
-    if (dpi <= 0 || dpi == dpi_) return;
-    const int old = dpi_;
-    dpi_ = dpi;
-    font_ = rtl::MessageFont(dpi_);
-    controls_.SetFont(static_cast<HFONT>(font_.get()));
-    const HWND list = Control(Ctl::lvQueue);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
-        ListView_SetColumnWidth(list, i, MulDiv(ListView_GetColumnWidth(list, i), dpi_, old));
-    if (suggested)
-        SetWindowPos(window_.get(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    Layout();
-}
-
 void QueueWindow::Remember() noexcept {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     if (!GetWindowPlacement(window_.get(), &placement)) return;
     Remembered remembered;
-    remembered.bounds = rtl::Unscaled(placement.rcNormalPosition, dpi_);
+    remembered.bounds = rtl::Unscaled(placement.rcNormalPosition, controls_.Dpi());
     remembered.maximized = placement.showCmd == SW_SHOWMAXIMIZED;
     if (const queuetool::DesktopUser* user = User()) remembered.lastUser = Wide(user->name);
     SaveRemembered(remembered);
@@ -822,10 +792,11 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             Layout();
             return 0;
         case WM_GETMINMAXINFO:
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {rtl::Scaled(420, dpi_), rtl::Scaled(300, dpi_)};
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {rtl::Scaled(420, controls_.Dpi()),
+                                                                     rtl::Scaled(300, controls_.Dpi())};
             return 0;
         case rtl::kWmDpiChanged:
-            ScaleTo(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            if (controls_.DpiChanged(wParam, lParam)) Layout();
             return 0;
         case WM_ACTIVATE:
             focus_.Activated(window, wParam, Control(Ctl::lvQueue));
