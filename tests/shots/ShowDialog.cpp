@@ -251,6 +251,11 @@ void WriteRect(std::initializer_list<HWND> windows, const std::string& path) {
     MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+BOOL CALLBACK PointerLeaves(HWND control, LPARAM) noexcept {
+    SendMessageW(control, WM_MOUSELEAVE, 0, 0);
+    return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -291,6 +296,10 @@ int main(int argc, char** argv) {
         const HWND window = ShownWindow(name);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         Sleep(500);  // let the dialog's thread paint
+        // Xvfb's pointer stays in the middle of the screen, where nothing
+        // moves it, and a themed control under it would be drawn lit.
+        EnumChildWindows(window, &PointerLeaves, 0);
+        Sleep(300);
         // The refusal: OK with a directory no card can take, and its message over the dialog.
         HWND box = nullptr;
         if (name == "setup-refusal") {
