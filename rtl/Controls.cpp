@@ -132,11 +132,6 @@ int DpiOf(HWND window) noexcept {
 }
 
 bool IsFocusable(ControlKind kind) noexcept { return Traits(kind).focusable; }
-bool IsCombo(ControlKind kind) noexcept { return kind == ControlKind::ComboList || kind == ControlKind::ComboEdit; }
-bool IsCheckable(ControlKind kind) noexcept {
-    return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
-}
-
 HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& window, HFONT font) {
     const KindTraits& traits = Traits(row.kind);
     const DWORD style = WS_CHILD | RowStyle(row, window.bounds) | window.state;

@@ -125,8 +125,10 @@ constexpr UINT kWmDpiChanged = 0x02E0;
 
 // The kind's properties that its form needs.
 bool IsFocusable(ControlKind kind) noexcept;
-bool IsCombo(ControlKind kind) noexcept;
-bool IsCheckable(ControlKind kind) noexcept;
+constexpr bool IsCombo(ControlKind k) noexcept { return k == ControlKind::ComboList || k == ControlKind::ComboEdit; }
+constexpr bool IsCheckable(ControlKind k) noexcept {
+    return k == ControlKind::CheckBox || k == ControlKind::RadioButton;
+}
 
 // What one control's window is made with, besides its row.
 struct ControlWindow {

@@ -14,6 +14,7 @@
 #include <map>
 #include <utility>
 
+#include "rtl/AnsiText.h"
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
 #include "rtl/Themes.h"
@@ -48,12 +49,6 @@ std::vector<std::string> SplitItems(const char* items) {
         rest.remove_prefix(end + 1);
     }
     return result;
-}
-
-std::string WindowText(HWND window) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
@@ -209,7 +204,7 @@ void TControl::ApplyBounds() {
 }
 
 std::string TControl::Caption() const {
-    if (handle_ && HoldsText(kind_)) caption_ = WindowText(handle_);
+    if (handle_ && HoldsText(kind_)) caption_ = LossyFromWide(TextOf(handle_), CP_ACP);
     if (kind_ == ControlKind::ComboList) {
         const int index = ItemIndex();
         return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<size_t>(index)] : "";
