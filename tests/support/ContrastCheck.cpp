@@ -117,16 +117,20 @@ Pixels Capture(const RECT& r) {
 }
 
 // What the screen shows of the control once it has painted its change and
-// the window system has shown it: the same picture twice in a row.
-Pixels Painted(HWND control) {
+// the window system has shown it: the same picture twice in a row, once it
+// differs from `before` (or when that no longer seems to come: a change that
+// shows nothing).
+Pixels Painted(HWND control, const Pixels& before = {}) {
     RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT r{};
     GetWindowRect(control, &r);
-    Pixels last;
+    Pixels last = before;
+    bool changed = false;
     for (int tries = 0; tries < 50; ++tries) {
         Sleep(60);
         Pixels now = Capture(r);
-        if (now == last) break;
+        if (now == last && (changed || tries >= 10)) break;
+        changed = changed || now != before;
         last = std::move(now);
     }
     return last;
@@ -169,7 +173,7 @@ std::string Measure(HWND control, const Ink& ink, bool userColours) {
     ink.show(control, saved, true);
     const Pixels with = Painted(control);
     ink.show(control, saved, false);
-    const Pixels without = Painted(control);
+    const Pixels without = Painted(control, with);
     Restore(control, saved);
     std::vector<size_t> covered;
     for (size_t i = 0; i < with.size(); ++i)
@@ -179,7 +183,9 @@ std::string Measure(HWND control, const Ink& ink, bool userColours) {
     const COLORREF fore = MostFrequent(with, covered), back = MostFrequent(without, covered);
     const double ratio = ContrastRatio(fore, back);
     const std::string colours = Hex(fore) + " on " + Hex(back);
-    if (ratio < kReadableRatio) return name + " is " + colours + ", contrast " + std::to_string(ratio) + ":1";
+    char contrast[32];
+    std::snprintf(contrast, sizeof contrast, ", contrast %.1f:1", ratio);
+    if (ratio < kReadableRatio) return name + " is " + colours + contrast;
     if (userColours && !(OneOf(fore, {COLOR_WINDOWTEXT, COLOR_BTNTEXT}) && OneOf(back, {COLOR_WINDOW, COLOR_BTNFACE})))
         return name + " is " + colours + ", not in the user's colours";
     return "";
