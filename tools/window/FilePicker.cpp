@@ -20,6 +20,7 @@
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
+#include "tools/window/ComApartment.h"
 #include "tools/window/QueueWindow.h"
 
 namespace queuewindow {
@@ -47,23 +48,6 @@ struct ReleaseTraits {
 template <class Interface>
 using ComPtr = rtl::UniqueHandle<Interface*, ReleaseTraits<Interface>>;
 using CoTaskText = rtl::UniqueHandle<wchar_t*, rtl::NullInvalidTraits<wchar_t*, CoTaskMemFree>>;
-
-// The item dialog needs a single-threaded apartment on the window's thread.
-// A thread that is in another apartment already keeps it (and gets the old
-// dialog); a balanced CoUninitialize ends only what this one began.
-class ComApartment {
-public:
-    ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    bool Usable() const noexcept { return SUCCEEDED(result_); }
-
-private:
-    HRESULT result_;
-};
 
 // `reason` is the system's text for the code, where it has one.
 [[noreturn]] void DialogFailed(const std::string& reason, unsigned long code) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "rtl/AnsiText.h"
+#include "tools/window/ComApartment.h"
 #include "tools/queue/QueueFile.h"
 
 namespace queuewindow {
@@ -31,6 +32,7 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user)
     browse.hwndOwner = owner;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    const ComApartment apartment;
     const std::unique_ptr<ITEMIDLIST, IdListDeleter> chosen(SHBrowseForFolderW(&browse));
     wchar_t path[MAX_PATH] = {};
     if (!chosen || !SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
