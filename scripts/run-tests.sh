@@ -13,6 +13,14 @@ exec xvfb-run -a -s "-screen 0 2560x1600x24" bash -c '
   # Start the prefix'"'"'s background processes now, with nothing of ours as their
   # output: started by a test, they would inherit its pipe and make CTest wait.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  # Keep the desktop open until the end: else Wine closes it whenever no test
+  # uses it for a second, and the test that opens it again hands its output
+  # to the desktop'"'"'s process (tests/helpers/KeepDesktop.cpp).
+  if [ -f "$2/bin/keep_desktop.exe" ]; then
+    rm -f "$2/keep_desktop.ready"
+    (cd "$2" && exec wine bin/keep_desktop.exe >/dev/null 2>&1 </dev/null) &
+    for _ in $(seq 300); do [ -f "$2/keep_desktop.ready" ] && break; sleep 0.1; done
+  fi
   rc=0
   (cd "$2" && ctest --output-on-failure -j 2 --timeout 120 "${@:3}") || rc=$?
   wineserver -k || true
