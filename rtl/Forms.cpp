@@ -598,6 +598,12 @@ void TForm::CreateControls() {
         // radio buttons.
         const bool continuesGroup = c->kind_ == ControlKind::RadioButton && previous &&
                                     previous->kind_ == ControlKind::RadioButton && previous->parent_ == c->parent_;
+        // Labels, pictures and lines look no different in Common Controls 6,
+        // whose Static under Wine 8 keeps a few bytes of every window that
+        // had a font for good: the host's own Static makes them.
+        const ThemedWindows host = ThemedWindows::HostsOwn(c->kind_ == ControlKind::Label ||
+                                                           c->kind_ == ControlKind::Image ||
+                                                           c->kind_ == ControlKind::Bevel);
         c->CreateHandle(handle_, id++, shown_->font.get(), !continuesGroup);
         previous = c;
     }

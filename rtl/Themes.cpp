@@ -53,11 +53,18 @@ ModuleContext g_context;
 }  // namespace
 
 ThemedWindows::ThemedWindows(bool mayCreate) noexcept {
-    if (const HANDLE context = g_context.Get(mayCreate)) {
-        const DWORD error = GetLastError();
-        active_ = ActivateActCtx(context, &cookie_) != FALSE;
-        SetLastError(error);
-    }
+    if (const HANDLE context = g_context.Get(mayCreate)) Activate(context);
+}
+
+ThemedWindows::ThemedWindows(HANDLE context, bool activate) noexcept {
+    if (activate) Activate(context);
+}
+
+// A null context is the process's default one.
+void ThemedWindows::Activate(HANDLE context) noexcept {
+    const DWORD error = GetLastError();
+    active_ = ActivateActCtx(context, &cookie_) != FALSE;
+    SetLastError(error);
 }
 
 ThemedWindows::~ThemedWindows() {

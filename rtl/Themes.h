@@ -19,11 +19,17 @@ public:
     // Makes the context on the first use; `mayCreate` false (under the
     // loader lock) uses it only when it exists already.
     explicit ThemedWindows(bool mayCreate = true) noexcept;
+    // Inside a ThemedWindows scope, while `wanted`: windows of the process's
+    // own classes again (its default context).
+    static ThemedWindows HostsOwn(bool wanted) noexcept { return ThemedWindows(nullptr, wanted); }
     ~ThemedWindows();
     ThemedWindows(const ThemedWindows&) = delete;
     ThemedWindows& operator=(const ThemedWindows&) = delete;
 
 private:
+    ThemedWindows(HANDLE context, bool activate) noexcept;
+    void Activate(HANDLE context) noexcept;
+
     ULONG_PTR cookie_ = 0;
     bool active_ = false;
 };
