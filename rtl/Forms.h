@@ -51,6 +51,8 @@ namespace rtl {
 // Not a colour: the system's dialog colour.
 constexpr COLORREF clDefault = 0xFF000000u;
 
+// A form keeps its design's font name and its rows' texts by pointer, as
+// data declared once (literals), not copies.
 struct FormDesign {
     const char* name = "";
     const char* caption = "";
