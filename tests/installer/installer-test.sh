@@ -70,6 +70,10 @@ holder_pid=""
 host_pid=""
 hold() {
   : >"$work/holding"
+  # Emptied here, not by the redirection below: that happens in the child,
+  # which may come after the first look, and the look would then find the
+  # word of the previous holder.
+  : >"$work/hold.out"
   wine "$bin/hold_file.exe" "$(win "$1")" --while "$(win "$work/holding")" >"$work/hold.out" 2>/dev/null </dev/null &
   holder_pid=$!
   for _ in $(seq 1 100); do grep -q held "$work/hold.out" 2>/dev/null && return 0; sleep 0.2; done
