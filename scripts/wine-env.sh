@@ -1,12 +1,17 @@
 # Sourced by the scripts that run Wine: one private prefix per build directory,
 # never ~/.wine, no Mono or Gecko prompts, quiet unless asked. The prefix is a
 # 32-bit one, named so: with Debian's wine64 installed, Wine would make a new
-# prefix 64-bit. The installer's test makes a second, 64-bit, prefix (win64).
-# Usage: . scripts/wine-env.sh BUILD_DIR [win64]
+# prefix 64-bit. The installer's test makes a 64-bit prefix of its own (win64);
+# the test suite runs half of its tests in a second 32-bit prefix (second),
+# so that two tests that each set the prefix's registry can run at once.
+# Usage: . scripts/wine-env.sh BUILD_DIR [win64|second]
 _build=$(cd "${1:?build directory}" && pwd)
 if [ "${2:-}" = win64 ]; then
   export WINEPREFIX="$_build/wineprefix64"
   export WINEARCH=win64
+elif [ "${2:-}" = second ]; then
+  export WINEPREFIX="$_build/wineprefix2"
+  export WINEARCH=win32
 else
   export WINEPREFIX="$_build/wineprefix"
   export WINEARCH=win32
