@@ -2,8 +2,8 @@
 # Fuzzes the settings-file reader and the path rules, built natively with
 # clang, AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer.
 #
-#   run-fuzz.sh --short OUT   fixed seed, a bounded number of runs per target
-#                             over the corpus in fuzz/corpus (the test suite)
+#   run-fuzz.sh --short OUT   fixed seed, the corpus in fuzz/corpus and then
+#                             a bounded number of mutations (the test suite)
 #   run-fuzz.sh OUT [SECS]    each target for SECS seconds (default 300); the
 #                             inputs that reach new code are merged into
 #                             fuzz/corpus, to be committed with the tree
@@ -16,7 +16,13 @@ short=0
 if [ "${1:-}" = "--short" ]; then short=1; shift; fi
 out=$(mkdir -p "${1:?output folder}" && cd "$1" && pwd)
 seconds=${2:-300}
-targets=(settings_text:ini path_rules:paths)
+# target:corpus:inputs of a short run. The corpus reaches every check of
+# both targets (each input goes through all of a target's checks) and every
+# kind of input the long runs found; a short run replays it and then mutates
+# it for a few thousand inputs more, where the long runs stopped finding new
+# code (the settings text's checks take a few milliseconds an input under
+# the sanitizers, the path rules' a few microseconds).
+targets=(settings_text:ini:5000 path_rules:paths:30000)
 
 # Each source is compiled once, when it is newer than its object.
 flags=(-std=c++20 -Wall -Wextra -Werror -O1 -g -I"$here" -fsanitize=address,undefined,fuzzer-no-link
@@ -42,11 +48,12 @@ total=0
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
   binary="$out/$target"
-  corpus="$here/fuzz/corpus/${entry##*:}"
+  rest=${entry#*:}
+  corpus="$here/fuzz/corpus/${rest%%:*}"
   scratch="$out/new-$target"
   rm -rf "$scratch" && mkdir -p "$scratch"
   if [ $short -eq 1 ]; then
-    limits=(-seed=1 -runs=30000)
+    limits=(-seed=1 -runs="${rest##*:}")
   else
     limits=(-max_total_time="$seconds")
   fi
