@@ -59,6 +59,10 @@ run_line_in_foreign_temp() {
 }
 quiet_uninstall_line() { wine reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/.*QuietUninstallString *REG_SZ *//p'; }
 conduits() { (cd "$desk" && wine ./hotsync.exe list 2>/dev/null </dev/null | tr -d '\r'); }
+# What Setup puts into the Palm Desktop folder, and the uninstaller takes away.
+installed_files=(Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe)
+all_installed() { local f; for f in "${installed_files[@]}"; do [ -f "$desk/$f" ] || fail "the install did not put $f into $1"; done; }
+none_left() { local f; for f in "${installed_files[@]}"; do [ ! -e "$desk/$f" ] || fail "$1 left $f"; done; }
 # The uninstaller waits, and hands back its exit code, only when it runs in
 # place (_?=FOLDER); it then cannot delete itself.
 uninstall_here() { timeout 90 wine "$desk/Tolvane-uninstall.exe" /S "$@" "_?=$deskw" >/dev/null 2>&1 </dev/null; }
@@ -109,9 +113,7 @@ if [ "$mode" = win64 ]; then
 
   setup; rc=$?
   [ $rc -eq 0 ] || fail "silent install into $deskw exits with $rc"
-  for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
-    [ -f "$desk/$f" ] || fail "the install did not put $f into $deskw"
-  done
+  all_installed "$deskw"
   conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the conduit is registered from the wrong file: $(conduits)"
   quiet wine reg query "$uninstall_key" /reg:32 /v QuietUninstallString || fail "no Add/Remove Programs entry in the 32-bit view"
   quiet wine reg query "$uninstall_key" /reg:64 && fail "an Add/Remove Programs entry in the 64-bit view"
@@ -138,9 +140,7 @@ if [ "$mode" = win64 ]; then
   run_line "$(quiet_uninstall_line)"; rc=$?
   [ $rc -eq 0 ] || fail "the quiet-uninstall command exits with $rc"
   for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
-  for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
-    [ ! -e "$desk/$f" ] || fail "the uninstaller left $f"
-  done
+  none_left "the uninstaller"
   conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
   quiet wine reg query "$uninstall_key" /reg:32 && fail "the Add/Remove Programs entry is still there"
   [ -f "$desk/Alice/Tolvane/Tolvane.ini" ] || fail "the silent uninstall deleted Alice's Tolvane folder"
@@ -188,9 +188,7 @@ ok "refused first registration: exit code 3, no file and no entry left"
 # First install.
 setup; rc=$?
 [ $rc -eq 0 ] || fail "silent install exits with $rc"
-for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
-  [ -f "$desk/$f" ] || fail "the install did not put $f into the Palm Desktop folder"
-done
+all_installed "the Palm Desktop folder"
 conduits | grep -q "^tVan .*title \"Tolvane\"" || fail "hotsync list does not show the conduit: $(conduits)"
 conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the conduit is registered from the wrong file: $(conduits)"
 quiet wine reg query "$uninstall_key" /v UninstallString || fail "no Add/Remove Programs entry"
@@ -314,9 +312,7 @@ run_line "$quiet_line"; rc=$?
 conduits | grep -q "^tVan " && fail "the quiet-uninstall command left the conduit registered"
 user_folders | cmp -s - "$work/folders-before" || fail "the silent uninstall changed a user's Tolvane folder"
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
-for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
-  [ ! -e "$desk/$f" ] || fail "the quiet-uninstall command left $f"
-done
+none_left "the quiet-uninstall command"
 ok "quiet-uninstall command: exit code 0, every user's Tolvane folder as it was, all our files gone"
 
 # Asked to, the silent uninstaller also deletes every user's Tolvane folder;
@@ -325,9 +321,7 @@ setup; rc=$?
 [ $rc -eq 0 ] || fail "installing after the quiet uninstall exits with $rc"
 quiet wine "$desk/Tolvane-uninstall.exe" /S /DELETEQUEUES
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
-for f in Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe; do
-  [ ! -e "$desk/$f" ] || fail "the uninstaller left $f"
-done
+none_left "the uninstaller"
 conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
 [ ! -e "$desk/Alice/Tolvane" ] && [ ! -e "$desk/Bob/Tolvane" ] || fail "the users' Tolvane folders are still there"
 for f in CONDMGR.DLL userdata.dll hotsync.exe desktop.ini; do
