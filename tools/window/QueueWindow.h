@@ -5,12 +5,36 @@
 // when a HotSync or another program changes it, the list is read again and
 // the selection kept.
 //
-// The window is built from a table of controls; its window procedure lets
-// no exception out (an error is shown in a message box and the window goes
-// on). RunQueueWindow runs the window on the calling thread until it closes.
+// The window is built from a table of controls (QueueLayout.h); its window
+// procedure lets no exception out (an error is shown in a message box and
+// the window goes on). RunQueueWindow runs the window on the calling thread
+// until it closes.
+//
+// The class is split along its seams: QueueWindow.cpp makes the window,
+// answers its messages and follows the user's queue; QueueWindowCommands.cpp
+// holds its commands and the work they hand to the worker; QueueList.h the
+// list's rows, QueueLayout.h the controls' table and Placement.h where the
+// window opens.
 #pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "rtl/Controls.h"
+#include "rtl/WinHandles.h"
+#include "tools/queue/DesktopUsers.h"
+#include "tools/queue/OutboxView.h"
+#include "tools/queue/QueueBatch.h"
+#include "tools/window/FolderWatch.h"
+#include "tools/window/OneWindow.h"
+#include "tools/window/QueueLayout.h"
+#include "tools/window/QueueList.h"
+#include "tools/window/Worker.h"
 
 namespace queuewindow {
 
@@ -31,5 +55,88 @@ struct WindowOptions {
 // Returns 0 when the window was closed, 3 when the Palm Desktop could not
 // be asked (a message box says why).
 int RunQueueWindow(const WindowOptions& options) noexcept;
+
+class QueueWindow : private rtl::MessageHandler {
+public:
+    explicit QueueWindow(const WindowOptions& options);
+    QueueWindow(const QueueWindow&) = delete;
+    QueueWindow& operator=(const QueueWindow&) = delete;
+
+    HWND Handle() const noexcept { return window_.get(); }
+    // The settings folder's change event first, then the outbox's; none
+    // for a folder not watched.
+    std::vector<HANDLE> WatchEvents() const;
+    HANDLE SettingsEvent() const noexcept { return watch_.Event(); }
+    void FolderChanged();
+    void OutboxChanged();
+    bool HasIdleWork() const noexcept { return list_.HasIdleWork(); }
+    void DoIdleWork();
+
+private:
+    // QueueWindow.cpp: the window, its messages, the user and the queue shown.
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Failed(HWND window) noexcept override;
+    void CreateControls();
+    void Layout();
+    void FillUsers(const std::wstring& wanted);
+    void TakeHanded();
+    void ChooseUser(int index);
+    void Reload();
+    void ShowStatus();
+    void ShowRows(queuetool::Preview preview, std::vector<Row> rows);
+    LRESULT Notify(LPARAM lParam);
+    void UpdateButtons();
+    void Remember() noexcept;
+    HWND Control(Ctl row) const noexcept { return controls_[row]; }
+    const queuetool::DesktopUser* User() const noexcept;
+    const queuetool::DesktopUser* LookUpUser();
+    const queuetool::DesktopUser* UserToChange();
+
+    // QueueWindowCommands.cpp: what its buttons and keys do.
+    void Command(WORD id, WORD code);
+    void AskForFiles();
+    void AddFiles(const std::vector<std::wstring>& files);
+    void ShowBatch(const queuetool::BatchOutcome& outcome, const std::string& userName, int userIndex);
+    void ReportBatch(const queuetool::BatchOutcome& outcome, const std::string& userName);
+    void RemoveSelected();
+    void EditFolders();
+    void FillTargets(const std::wstring& shown);
+    bool ChosenFolder(std::optional<std::string>& folder);
+    void StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then);
+    void WorkDone(LPARAM done);
+    void ShowBusy();
+    void RefreshCursor() const noexcept;
+
+    // Posted by the worker when its work is done.
+    static constexpr UINT kWorkDone = WM_APP + 1;
+    // After half a second of work the status line says how far it is and
+    // the pointer shows that the window is working.
+    static constexpr UINT_PTR kBusyTimer = 2;
+    // The first choice of "New files go to": no folder of their own.
+    static constexpr const wchar_t* kByType = L"Their type's folder, else the default";
+
+    queuetool::PalmDesktop desktop_;
+    rtl::TableControls controls_{QueueControls(), kDesignedClient};
+    rtl::UniqueHWnd window_;
+    rtl::FocusKeeper focus_;
+    std::vector<Handed> handed_;  // by later starts, taken once their message has returned
+    FolderWatch watch_;
+    FolderWatch outboxWatch_;  // a file saved into the outbox shows at once
+    int userIndex_ = -1;
+    QueueList list_;
+    queuetool::OutboxView outbox_;
+    std::wstring lastAction_;     // what the last batch did, kept on the status line
+    bool queueProblem_ = false;  // the queue could not be read: the summary line says why
+    std::wstring settingsFolder_;
+    // The work that runs, what the window does once it is done, and what it
+    // says meanwhile.
+    std::function<void()> whenDone_;
+    std::wstring busyText_;
+    std::atomic<size_t> judged_{0};  // files of the running batch judged so far
+    size_t batchSize_ = 0;           // files of the running batch; 0 for other work
+    bool busyShown_ = false;
+    std::vector<std::wstring> pendingFiles_;  // dropped while a batch ran: queued next
+    Worker worker_;  // last: it is gone, its thread ended, before the rest
+};
 
 }  // namespace queuewindow

@@ -1,0 +1,29 @@
+// The queue window's controls, one row each, and where they go as the
+// window is sized: the rows' bottom edges are designed above a status line
+// of any height.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <span>
+
+#include "rtl/Controls.h"
+
+namespace queuewindow {
+
+// The rows of the window's control table, in its order.
+enum class Ctl : size_t {
+    lUser, cbUser, bOutbox, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
+};
+
+constexpr SIZE kDesignedClient{760, 470};
+
+std::span<const rtl::ControlDesign> QueueControls() noexcept;
+
+// Every control placed for the window's client area.
+void PlaceControls(HWND window, const rtl::TableControls& controls);
+
+// The smallest the window may be made, in pixels at `dpi`.
+POINT MinimumSize(int dpi) noexcept;
+
+}  // namespace queuewindow
