@@ -183,7 +183,9 @@ void TfConduit_Setup::ShowSettings() {
     // A directory picked from the list last time would otherwise be shown
     // again instead of the one read from the settings file.
     cbDestination.SetItemIndex(-1);
-    cbDestination.SetText(DestDirectory);
+    // A stored empty directory is the card's root, as the run reads it; shown
+    // empty, OK would refuse it until the user typed "/".
+    cbDestination.SetText(DestDirectory.empty() ? std::string(rules::kCardRoot) : DestDirectory);
     cbInstall.SetChecked(ConduitEnabled);
     bCancel.SetEnabled(SettingsFileExists);
     UpdateControls();

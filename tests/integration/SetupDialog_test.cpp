@@ -578,8 +578,13 @@ TEST_P(BothEntries, ASettingsFileTooLargeToReadFailsTheConfigurationUnchanged) {
     EXPECT_EQ(testsupport::ReadHead(settings_, stored.size()), stored);
 }
 
-// The card's root is a directory a card can take; stored as typed.
+// The card's root is a directory a card can take; stored as typed. Stored
+// empty, as other programs may write it, it shows as "/", which OK keeps.
 TEST_F(SetupDialog, TheCardsRootIsAccepted) {
+    Settings(Stored("", kSdig, 1));
+    EXPECT_EQ(Configure(Entry::Cfg, [](const SetupWindow& w) { drv::Click(w.ok); }), 0);
+    EXPECT_EQ(shown_.destination, "/");
+    EXPECT_EQ(Value("Directory"), "/");
     Settings(Stored("/Palm/Launcher", kSdig, 1));
     EXPECT_EQ(Configure(Entry::Cfg,
                         [](const SetupWindow& w) {
