@@ -41,6 +41,24 @@ void WriteCallLog(const Desktop& desktop, const char* entry, const std::string& 
     if (!path.empty()) AppendLine(path, std::string(entry) + "(" + args + ") = " + result);
 }
 
+// A real library knows nothing of its loader's activation contexts, and
+// the conduit must not impose its own on them: each stand-in adds its name
+// to the process's variable kLoadedUnderContextVariable when it starts while
+// one is active, for the tests to read.
+struct LoadRecord {
+    LoadRecord() noexcept {
+        HANDLE context = nullptr;
+        if (!GetCurrentActCtx(&context) || !context) return;
+        ReleaseActCtx(context);
+        char names[1024] = {};
+        const DWORD length = GetEnvironmentVariableA(kLoadedUnderContextVariable, names, sizeof names);
+        std::string list(names, length < sizeof names ? length : 0);
+        const std::string path = ModulePath(&__ImageBase);
+        list += (list.empty() ? "" : " ") + path.substr(path.find_last_of('\\') + 1);
+        SetEnvironmentVariableA(kLoadedUnderContextVariable, list.c_str());
+    }
+} g_loadRecord;
+
 }  // namespace
 
 std::string DesktopFolder() {

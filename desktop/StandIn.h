@@ -43,6 +43,10 @@ std::string Args(const A&... args) {
 
 std::string DesktopFolder();
 
+// The stand-ins that started while an activation context was active, by
+// file name, separated by spaces (unset: none).
+inline constexpr char kLoadedUnderContextVariable[] = "TOLVANE_STANDINS_LOADED_UNDER_ACTCTX";
+
 namespace detail {
 // Returns the code that a switch imposes (after logging the call), or ends
 // the process; nullopt when the call goes ahead.

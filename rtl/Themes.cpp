@@ -36,7 +36,7 @@ private:
         request.cbSize = sizeof request;
         request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
         request.hModule = ThisModule();
-        request.lpResourceName = MAKEINTRESOURCEA(2);  // ISOLATIONAWARE_MANIFEST_RESOURCE_ID
+        request.lpResourceName = MAKEINTRESOURCEA(3);  // ISOLATIONAWARE_NOSTATICIMPORT_MANIFEST_RESOURCE_ID
         const HANDLE made = CreateActCtxA(&request);
         SetLastError(error);
         const HANDLE stored = InterlockedCompareExchangePointer(&context_, made, nullptr);

@@ -2,8 +2,9 @@
 // library makes inside a host program that did not ask for it.
 //
 // A program asks for Common Controls 6 in its own manifest; a library cannot,
-// and must not change the host's process. Its manifest resource (ID 2) is
-// made into an activation context once, and ThemedWindows activates that
+// and must not change the host's process. Its manifest resource (ID 3, which
+// the loader does not apply while the library loads) is made into an
+// activation context once, and ThemedWindows activates that
 // context only while the library creates its windows: their controls are the
 // themed ones, and every window the host makes before or after stays as the
 // host made it. Where no such context can be made (a program's module, which

@@ -5,7 +5,7 @@
 # machine (two builds in two folders would differ), no version resource
 # of this version, no manifest naming Windows 10 (the queue window's also
 # Common Controls 6; no program asks for administrator rights), a conduit
-# without its own manifest for its dialogs (resource 2, Common Controls 6), or more than a
+# without its own manifest for its dialogs (resource 3, Common Controls 6), or more than a
 # few dozen trap instructions (the test build's undefined-behaviour checks
 # end the program without a word). The installer, whose stub comes made, is
 # checked for its version resource and manifest.
@@ -78,10 +78,15 @@ check_manifest() {
   fi
 }
 
-# A library's manifest is resource 2: resource 1 would be a program's, which
-# the system reads for a process and never for a library.
+# A library's manifest for its dialogs is resource 3. Resource 1 would be a
+# program's; resource 2 the loader applies while the library and every
+# library its DllMain loads start, and a manifest it cannot resolve there
+# fails the load.
 check_library() {
-  resources "$path" | grep -q '^2 24 ' || fail "has no manifest of its own (resource 2)"
+  local rc
+  rc=$(resources "$path")
+  grep -q '^3 24 ' <<<"$rc" || fail "has no manifest of its own (resource 3)"
+  if grep -q '^[12] 24 ' <<<"$rc"; then fail "has a manifest that the loader applies (resource 1 or 2)"; fi
 }
 
 check_controls6() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "desktop/DesktopLayout.h"
+#include "desktop/StandIn.h"
 #include "tests/integration/ConduitHost.h"
 #include "tests/support/TestPaths.h"
 
@@ -62,6 +63,21 @@ TEST(LoadedConduit, ExportsAnswerThroughTheHostsCallingConventions) {
     EXPECT_EQ(guard, 0x5AFE5AFEu);
     conduit.Unload();
     EXPECT_EQ(LoadedPalmLibraries(), "");
+}
+
+// The conduit's manifest is for its dialogs only: while it loads, its DllMain
+// runs and the Palm Desktop libraries start, no activation context is
+// active, as for a library without one.
+TEST(LoadedConduit, ItsLoadAndThePalmLibrariesItLoadsRunWithoutAnActivationContext) {
+    desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("load"));
+    ASSERT_EQ(LoadedPalmLibraries(), "") << "their start would not be seen";
+    SetEnvironmentVariableA(desktop::kLoadedUnderContextVariable, nullptr);
+    LoadedConduit conduit(PlaceConduit(desktop.Folder() + "\\conduit"));
+    ASSERT_NE(conduit.module(), nullptr) << conduit.loadError();
+    EXPECT_EQ(LoadedPalmLibraries(), "userdata.dll VFSAPI.dll hslog20.dll sync20.dll instaide.dll CONDMGR.DLL hsapi.dll");
+    char names[1024] = {};
+    GetEnvironmentVariableA(desktop::kLoadedUnderContextVariable, names, sizeof names);
+    EXPECT_STREQ(names, "");
 }
 
 TEST(LoadedConduit, ExportOrdinalsFollowTheTable) {
