@@ -311,6 +311,17 @@ bool SelectedForCorrection(const SetupWindow& w) {
     return start == 0 && end == drv::WindowText(w.destination).size();
 }
 
+// What has the focus and which part of the directory's text is selected,
+// for a check of SelectedForCorrection that failed.
+std::string FocusAndSelection(const SetupWindow& w) {
+    const HWND focus = drv::FocusedWindow(w.window);
+    DWORD start = 0, end = 0;
+    SendMessageA(w.destination, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return "focus on " + (focus ? drv::ClassName(focus) + " \"" + drv::WindowText(focus) + "\"" : "nothing") +
+           ", selected " + std::to_string(start) + ".." + std::to_string(end) + " of \"" +
+           drv::WindowText(w.destination) + "\"";
+}
+
 // A directory no card can take is refused with a message that names the
 // problem, and the dialog stays open, with the refused text selected, until
 // the user types one it can; that one is stored as typed, without a final "/".
@@ -320,6 +331,7 @@ TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
     const std::string typed = "/Books/not a card path;x";
     std::vector<std::string> messages;
     std::vector<bool> stayedOpen, selected;
+    std::string seen;
     EXPECT_EQ(Configure(entry,
                         [&](const SetupWindow& w) {
                             for (const char* bad : {"Books\\not a card path;x", "/Books/../x", "/Books//x", ""}) {
@@ -328,6 +340,7 @@ TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
                                 messages.push_back(drv::AnswerMessageBox("Tolvane", "OK"));
                                 stayedOpen.push_back(IsWindow(w.window) && IsWindowVisible(w.window));
                                 selected.push_back(drv::WaitFor([&] { return SelectedForCorrection(w); }));
+                                if (!selected.back()) seen += "after \"" + std::string(bad) + "\": " + FocusAndSelection(w) + "\n";
                             }
                             TypeDirectory(w, typed + "/");
                             drv::Click(w.ok);
@@ -340,7 +353,7 @@ TEST_P(BothEntries, ATypedDirectoryIsStoredAsTypedOnceACardCanTakeIt) {
     EXPECT_NE(messages[2].find("empty folder name"), std::string::npos) << messages[2];
     EXPECT_NE(messages[3].find("is empty"), std::string::npos) << messages[3];
     EXPECT_EQ(stayedOpen, std::vector<bool>(4, true));
-    EXPECT_EQ(selected, std::vector<bool>(4, true));
+    EXPECT_EQ(selected, std::vector<bool>(4, true)) << seen;
     // Each message says what to type instead, once.
     for (const std::string& message : messages) {
         const size_t example = message.find("/Palm/Launcher");

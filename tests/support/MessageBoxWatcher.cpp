@@ -8,9 +8,13 @@ namespace testsupport {
 
 namespace {
 
+// Sent with a timeout: the box's thread may be busy, and a watcher that
+// waited for it for good would hang the test at its end, when it is joined.
 std::string WindowText(HWND window) {
     char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+                        &copied);
     return text;
 }
 
@@ -34,7 +38,9 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM param) {
     } else if (cls == "Static") {
         const std::string text = WindowText(child);
         if (text.size() > contents.box.text.size()) contents.box.text = text;
-        if (SendMessageA(child, STM_GETICON, 0, 0) != 0) contents.box.hasError = true;
+        DWORD_PTR icon = 0;
+        if (SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 1000, &icon) && icon)
+            contents.box.hasError = true;
     }
     return TRUE;
 }
@@ -114,7 +120,17 @@ void MessageBoxWatcher::Watch() {
 void MessageBoxWatcher::Answer(HWND box) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) return;
+        const auto answered = std::find_if(answered_.begin(), answered_.end(),
+                                           [box](const Answered& a) { return a.box == box; });
+        if (answered != answered_.end()) {
+            // Still shown a while after the answer: the answer went to a
+            // thread that was not yet in the box's loop, or was lost; again.
+            const auto now = std::chrono::steady_clock::now();
+            if (now - answered->when < std::chrono::seconds(1)) return;
+            answered->when = now;
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(answered->ok));
+            return;
+        }
     }
     BoxContents contents;
     contents.box.caption = WindowText(box);
@@ -126,7 +142,7 @@ void MessageBoxWatcher::Answer(HWND box) {
     contents.box.enabledNeighbours = neighbours.enabled;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        answered_.push_back(box);
+        answered_.push_back({box, contents.ok, std::chrono::steady_clock::now()});
         boxes_.push_back(contents.box);
     }
     // Posted, not sent: the box's thread may be inside the loader.

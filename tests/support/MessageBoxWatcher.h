@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,7 +41,12 @@ private:
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<ShownBox> boxes_;
-    std::vector<HWND> answered_;
+    struct Answered {
+        HWND box;
+        HWND ok;
+        std::chrono::steady_clock::time_point when;
+    };
+    std::vector<Answered> answered_;
     std::thread thread_;
 };
 

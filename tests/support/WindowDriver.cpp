@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <iterator>
 
 namespace testsupport {
 
@@ -69,6 +70,61 @@ BOOL CALLBACK MatchChild(HWND window, LPARAM param) noexcept {
     }
 }
 
+// A window's text for a report: sent with a short timeout to this process's
+// windows (whose thread may be the one that hangs), read from the system's
+// copy for another process's.
+std::string TextForReport(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char text[160] = {};
+    DWORD_PTR copied = 0;
+    if (process != GetCurrentProcessId()) GetWindowTextA(window, text, sizeof text);
+    else if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                  200, &copied))
+        return "(not answering)";
+    std::string result = text;
+    for (char& c : result)
+        if (c == '\r' || c == '\n') c = ' ';
+    return "\"" + result + "\"";
+}
+
+struct Report {
+    std::string text;
+    int windows = 0;
+};
+
+BOOL CALLBACK ReportChild(HWND child, LPARAM param) noexcept {
+    auto* report = reinterpret_cast<Report*>(param);
+    if (++report->windows > 40) return FALSE;
+    try {
+        report->text += "    " + ClassName(child) + (IsWindowVisible(child) ? " " : " (hidden) ") +
+                        TextForReport(child) + "\n";
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL CALLBACK ReportTopLevel(HWND window, LPARAM param) noexcept {
+    auto* report = reinterpret_cast<Report*>(param);
+    if (!IsWindowVisible(window)) return TRUE;
+    try {
+        DWORD process = 0;
+        const DWORD thread = GetWindowThreadProcessId(window, &process);
+        report->text += "  " + TextForReport(window) + " " + ClassName(window) + " process " +
+                        std::to_string(process) + " thread " + std::to_string(thread) +
+                        (IsWindowEnabled(window) ? "" : " disabled") + "\n";
+        if (process == GetCurrentProcessId()) {
+            Report children;
+            EnumChildWindows(window, &ReportChild, reinterpret_cast<LPARAM>(&children));
+            report->text += children.text;
+        }
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
 BOOL CALLBACK CloseVisible(HWND window, LPARAM param) noexcept {
     if (IsWindowVisible(window)) {
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -80,12 +136,15 @@ BOOL CALLBACK CloseVisible(HWND window, LPARAM param) noexcept {
 // The marks that StillShownAfterPosted posts: a message of its own, seen by
 // a hook on the window's thread when that thread takes it from its queue.
 const UINT kMark = RegisterWindowMessageA("TolvaneTestDriverMark");
-std::atomic<WPARAM> g_lastMarkTaken{0};
+// By number, so that two drivers that watch two threads at once never take
+// each other's mark for their own.
+std::atomic<WPARAM> g_marksTaken[64];
+std::atomic<WPARAM>& MarkSlot(WPARAM mark) { return g_marksTaken[mark % std::size(g_marksTaken)]; }
 
 LRESULT CALLBACK NoteMark(int code, WPARAM removal, LPARAM param) noexcept {
     auto* message = reinterpret_cast<MSG*>(param);
     if (code == HC_ACTION && removal == PM_REMOVE && message->message == kMark) {
-        g_lastMarkTaken = message->wParam;
+        MarkSlot(message->wParam) = message->wParam;
         message->message = WM_NULL;  // nobody else's business
     }
     return CallNextHookEx(nullptr, code, removal, param);
@@ -125,6 +184,14 @@ void CloseWindowsOf(DWORD thread) {
 
 }  // namespace
 
+std::string DescribeWindows() {
+    Report report;
+    EnumWindows(&ReportTopLevel, reinterpret_cast<LPARAM>(&report));
+    return report.text.empty() ? "no window shown on the desktop\n"
+                               : "the windows shown on the desktop (this is process " +
+                                     std::to_string(GetCurrentProcessId()) + "):\n" + report.text;
+}
+
 bool WaitFor(const std::function<bool()>& done, Millis timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
@@ -156,28 +223,49 @@ HWND FindTopLevel(const std::string& caption, DWORD processId) {
 HWND WaitForWindow(const std::string& caption, Millis timeout, DWORD processId) {
     HWND found = nullptr;
     if (!WaitFor([&] { return (found = FindTopLevel(caption, processId)) != nullptr; }, timeout))
-        throw DriverError("No window \"" + caption + "\" appeared");
+        throw DriverError("No window \"" + caption + "\" appeared within " + std::to_string(timeout.count()) +
+                          " ms; " + DescribeWindows());
     return found;
 }
 
 void WaitUntilGone(HWND window, Millis timeout) {
     if (!WaitFor([&] { return !IsWindow(window); }, timeout))
-        throw DriverError("Window \"" + WindowText(window) + "\" is still there");
+        throw DriverError("Window \"" + WindowText(window) + "\" is still there after " +
+                          std::to_string(timeout.count()) + " ms; " + DescribeWindows());
 }
 
-bool StillShownAfterPosted(HWND window, Millis timeout) {
+namespace {
+
+// Two rounds of marks, each posted once the thread took the one before, and
+// waited for: a message that the first round's messages post lands behind
+// the first mark, but before the second. False when the window went (or
+// was hidden) meanwhile.
+bool TakeMarks(HWND window, Millis timeout) {
     static std::atomic<WPARAM> lastMark{0};
     const auto shown = [window] { return IsWindow(window) && IsWindowVisible(window); };
     const MarkHook hook(GetWindowThreadProcessId(window, nullptr));
-    // Two rounds: a message that the first round's messages post lands
-    // behind the first mark, but before the second.
     for (int round = 0; round < 2; ++round) {
         const WPARAM mark = ++lastMark;
         if (!shown() || !PostMessageA(window, kMark, mark, 0)) return false;
-        if (!WaitFor([&] { return g_lastMarkTaken == mark || !shown(); }, timeout))
-            throw DriverError("Window \"" + WindowText(window) + "\" took no message");
+        if (!WaitFor([&] { return MarkSlot(mark) == mark || !shown(); }, timeout))
+            throw DriverError("Window \"" + WindowText(window) + "\" took no message for " +
+                              std::to_string(timeout.count()) + " ms; " + DescribeWindows());
     }
     return shown();
+}
+
+}  // namespace
+
+bool StillShownAfterPosted(HWND window, Millis timeout) { return TakeMarks(window, timeout); }
+
+// Only a thread of this process other than the caller's can be watched: a
+// hook needs no library there, and the caller's own messages wait for it.
+void Settle(HWND window, Millis timeout) {
+    const HWND root = GetAncestor(window, GA_ROOT);
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(root ? root : window, &process);
+    if (!thread || process != GetCurrentProcessId() || thread == GetCurrentThreadId()) return;
+    TakeMarks(root ? root : window, timeout);
 }
 
 std::vector<HWND> Children(HWND parent, const std::string& className) {
@@ -197,7 +285,10 @@ HWND Child(HWND parent, const std::string& className, const std::string& text) {
     throw DriverError("No " + className + " \"" + text + "\" in \"" + WindowText(parent) + "\"");
 }
 
-void Click(HWND control) { Post(control, BM_CLICK); }
+void Click(HWND control) {
+    Post(control, BM_CLICK);
+    Settle(control);
+}
 
 void SetText(HWND control, const std::string& text) {
     Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -205,6 +296,7 @@ void SetText(HWND control, const std::string& text) {
 
 void TypeChars(HWND control, const std::string& text) {
     for (const char c : text) Post(control, WM_CHAR, static_cast<unsigned char>(c), 1);
+    Settle(control);
 }
 
 void PressKey(HWND window, UINT virtualKey) {
@@ -215,10 +307,18 @@ void PressKey(HWND window, UINT virtualKey) {
     // The key may already have closed the window (Esc, Enter): its release
     // then has nowhere to go, and that is fine.
     PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | (1L << 30) | (1L << 31));
+    Settle(window);
 }
 
-void PressCloseBox(HWND window) { Post(window, WM_SYSCOMMAND, SC_CLOSE); }
-void Close(HWND window) { Post(window, WM_CLOSE); }
+void PressCloseBox(HWND window) {
+    Post(window, WM_SYSCOMMAND, SC_CLOSE);
+    Settle(window);
+}
+
+void Close(HWND window) {
+    Post(window, WM_CLOSE);
+    Settle(window);
+}
 
 HWND FocusedWindow(HWND window) {
     GUITHREADINFO info{};
@@ -258,11 +358,16 @@ int ComboSelection(HWND combo) { return static_cast<int>(Send(combo, CB_GETCURSE
 void SelectComboItem(HWND combo, int index) {
     Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index));
     Post(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    Settle(combo);
 }
 
 std::string AnswerMessageBox(const std::string& caption, const std::string& button, Millis timeout,
                              DWORD processId) {
     const HWND box = WaitForWindow(caption, timeout, processId);
+    // Answered only once its thread has taken what showing it brought (the
+    // activation and focus events of the window system): handled after the
+    // box is gone, those would take the activation from its owner again.
+    Settle(box, timeout);
     std::string message;
     for (HWND label : Children(box, "Static")) {
         const std::string text = WindowText(label);
@@ -271,12 +376,16 @@ std::string AnswerMessageBox(const std::string& caption, const std::string& butt
     for (HWND candidate : Children(box, "Button")) {
         const std::string text = WindowText(candidate);
         if (text == button || WithoutAccelerators(text) == button) {
+            const HWND owner = GetWindow(box, GW_OWNER);
             Click(candidate);
             WaitUntilGone(box, timeout);
+            // What the box's end brings its owner (activation, focus) has
+            // been handled before the next step looks at it.
+            if (owner && IsWindow(owner)) Settle(owner, timeout);
             return message;
         }
     }
-    throw DriverError("No button \"" + button + "\" in message box \"" + caption + "\"");
+    throw DriverError("No button \"" + button + "\" in message box \"" + caption + "\"; " + DescribeWindows());
 }
 
 void DropFiles(HWND window, const std::vector<std::wstring>& files) {

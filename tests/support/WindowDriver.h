@@ -36,6 +36,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The visible top-level windows on the desktop, one per line with caption,
+// class and process, and for this process's windows their controls' texts:
+// what a wait that failed saw.
+std::string DescribeWindows();
+
 // Polls `done` every few milliseconds; false when the timeout passed first.
 bool WaitFor(const std::function<bool()>& done, Millis timeout = kWaitTimeout);
 
@@ -57,6 +62,15 @@ void WaitUntilGone(HWND window, Millis timeout = kWaitTimeout);
 // thread takes nothing within the timeout while the window is shown.
 bool StillShownAfterPosted(HWND window, Millis timeout = kWaitTimeout);
 
+// Waits until the thread of the window's top-level window has taken
+// everything posted to it before the call, and what that posted in turn:
+// the driving steps below end with it, so that each step's effect is there
+// before the next step (and before a check) looks. Throws DriverError when
+// the thread takes nothing within the timeout; returns at once when the
+// window is gone or hidden, and for a window of the caller's own thread or
+// of another process, which it cannot watch.
+void Settle(HWND window, Millis timeout = kWaitTimeout);
+
 // Descendants of `parent` of a window class (case-insensitive), in window
 // order (which is the dialog manager's tab order).
 std::vector<HWND> Children(HWND parent, const std::string& className);
@@ -66,7 +80,8 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 HWND Child(HWND parent, const std::string& className, const std::string& text);
 
 // Posted, so that the driver does not wait while the click's handler runs
-// (it may open another modal window).
+// (it may open another modal window); each returns once the window's thread
+// has taken it (Settle).
 void Click(HWND control);
 void SetText(HWND control, const std::string& text);
 void TypeChars(HWND control, const std::string& text);
