@@ -1,39 +1,37 @@
 #!/usr/bin/env bash
-# Runs the whole test suite under one virtual X server and the build's two
-# Wine prefixes, then stops their wineservers. Arguments after the build
-# directory go to CTest (e.g. -R Startup to run some tests only).
+# Runs the whole test suite under the build's two Wine prefixes, each with a
+# virtual X server of its own, then stops their wineservers and X servers.
+# Arguments after the build directory go to CTest (e.g. -R Startup to run
+# some tests only).
+#
+# The Wine tests of one prefix run one after another (their CTest lock,
+# tests/CMakeLists.txt), and the two prefixes' tests side by side; with an X
+# server each, a window of one never takes the activation or the keyboard
+# focus from a window of the other, as on one display it would, whenever it
+# opens, in the middle of the other's typing or checking.
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-# The screen is as large as a 200% display's, so that the windows shown at
-# 192 DPI have the room they would have there.
-exec xvfb-run -a -s "-screen 0 2560x1600x24" bash -c '
-  # The tests that set the registry are split between the build'"'"'s prefix
-  # and a second one (see tests/CMakeLists.txt), so that two of them can run
-  # at once. Each prefix keeps its wineserver for the whole run and starts
-  # its background processes now, with nothing of ours as their output:
-  # started by a test, they would inherit its pipe and make CTest wait.
-  # Each also keeps its desktop open until the end: else Wine closes it
-  # whenever no test uses it for a second, and the test that opens it again
-  # hands its output to the desktop'"'"'s process (tests/helpers/KeepDesktop.cpp).
-  # The keeper says it is ready in its current folder: the build'"'"'s for the
-  # first prefix, the second prefix'"'"'s own for the second.
-  start() {
-    . "$1/wine-env.sh" "$2" $3
-    wineserver -p 60
-    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-    [ -f "$2/bin/keep_desktop.exe" ] || return 0
-    local folder=$2
-    [ -z "$3" ] || folder=$WINEPREFIX
-    rm -f "$folder/keep_desktop.ready"
-    (cd "$folder" && exec wine "$2/bin/keep_desktop.exe" >/dev/null 2>&1 </dev/null) &
-    for _ in $(seq 300); do [ -f "$folder/keep_desktop.ready" ] && break; sleep 0.1; done
-  }
-  stop() { . "$1/wine-env.sh" "$2" $3; wineserver -k || true; }
-  (start "$1" "$2" second)
-  start "$1" "$2" ""
-  rc=0
-  (cd "$2" && ctest --output-on-failure -j 2 --timeout 120 "${@:3}") || rc=$?
-  (stop "$1" "$2" second)
-  stop "$1" "$2" ""
-  exit $rc' _ "$here" "$build" "${@:2}"
+# The screens are as large as a 200% display's, so that the windows shown
+# at 192 DPI have the room they would have there.
+screen="-screen 0 2560x1600x24"
+# Both servers' keys go into one file, so that the programs on either can
+# open their windows.
+auth="$build/test-displays.xauth"
+case "${TOLVANE_TEST_DISPLAY:-}" in
+  "") rm -f "$auth"
+      TOLVANE_TEST_DISPLAY=second exec xvfb-run -a -f "$auth" -s "$screen" "$0" "$@" ;;
+  second) TOLVANE_TEST_DISPLAY=$DISPLAY exec xvfb-run -a -f "$auth" -s "$screen" "$0" "$@" ;;
+esac
+# Here DISPLAY is the first prefix's X server; the second prefix's tests
+# find theirs in TOLVANE_SECOND_DISPLAY (scripts/test-display.sh).
+export TOLVANE_SECOND_DISPLAY=$TOLVANE_TEST_DISPLAY
+unset TOLVANE_TEST_DISPLAY
+. "$here/wine-desktop.sh"
+DISPLAY=$TOLVANE_SECOND_DISPLAY start_wine_desktop "$build" second
+start_wine_desktop "$build"
+rc=0
+(. "$here/wine-env.sh" "$build" && cd "$build" && ctest --output-on-failure -j 2 --timeout 120 "${@:2}") || rc=$?
+stop_wine_desktop "$build" second
+stop_wine_desktop "$build"
+exit $rc
