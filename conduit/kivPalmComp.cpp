@@ -1,7 +1,6 @@
 #include "conduit/kivPalmComp.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <charconv>
@@ -20,6 +19,8 @@
 #include "palm/kivHslog.h"
 #include "palm/kivSyncMgr.h"
 #include "palm/kivUserData.h"
+#include "rtl/AnsiText.h"
+#include "rtl/FolderTree.h"
 #include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
 #include "rtl/Paths.h"
@@ -179,15 +180,7 @@ std::string UserFolder(short index) {
 
 }  // namespace
 
-void DeleteFolderTree(const std::string& path) {
-    std::string from = path;
-    from.append(2, '\0');  // the source list ends with a double NUL
-    SHFILEOPSTRUCTA op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;  // permanently, not to the recycle bin
-    SHFileOperationA(&op);
-}
+void DeleteFolderTree(const std::string& path) { rtl::DeleteFolderTree(rtl::WideFromAnsi(path)); }
 
 std::vector<std::string> ConduitDirectories(const std::string& creatorID) {
     std::vector<std::string> folders;

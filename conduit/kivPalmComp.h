@@ -164,7 +164,8 @@ TkivPalmComponent& FindPalmComponent();
 // Manager and User Data name them; only folders that are safe to delete.
 std::vector<std::string> ConduitDirectories(const std::string& creatorID);
 
-// Deletes a folder with everything in it, permanently and without asking.
+// Deletes a folder with everything in it, permanently and without asking; a
+// link inside goes as a link, its target untouched (rtl/FolderTree.h).
 void DeleteFolderTree(const std::string& path);
 
 // Deletes the conduit's folder in every HotSync user's folder.

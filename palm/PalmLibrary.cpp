@@ -38,7 +38,8 @@ HMODULE LoadFound(const BindingInfo& info) {
     switch (info.locate) {
     case Locate::OwnDirElseDesktopDir: {
         const std::string own = rtl::GetModuleDir() + info.fileName;
-        return LoadLibraryA(rtl::FileExists(own) ? own.c_str() : (GetPalmDesktopDir() + info.fileName).c_str());
+        const bool besideUs = !PalmDesktopDirIsGiven() && rtl::FileExists(own);
+        return LoadLibraryA(besideUs ? own.c_str() : (GetPalmDesktopDir() + info.fileName).c_str());
     }
     case Locate::DesktopDir:
         return LoadLibraryA((GetPalmDesktopDir() + info.fileName).c_str());

@@ -15,6 +15,7 @@ namespace palm {
 namespace {
 
 std::string PalmDesktopDir;
+std::string GivenDesktopDir;  // UsePalmDesktopDir's, which outlives the conduit's stop
 
 constexpr const char* kCoreKey = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
 
@@ -41,7 +42,12 @@ std::string GetRegisteredDesktopDir() {
     return hotSyncPath ? rtl::ExtractFilePath(*hotSyncPath) : std::string();
 }
 
+void UsePalmDesktopDir(const std::string& dir) { GivenDesktopDir = rtl::IncludeTrailingBackslash(dir); }
+
+bool PalmDesktopDirIsGiven() noexcept { return !GivenDesktopDir.empty(); }
+
 std::string GetPalmDesktopDir() {
+    if (PalmDesktopDirIsGiven()) return GivenDesktopDir;
     if (!PalmDesktopDir.empty()) return PalmDesktopDir;
     PalmDesktopDir = AskUserDataBesideUs();
     if (PalmDesktopDir.empty()) PalmDesktopDir = GetRegisteredDesktopDir();

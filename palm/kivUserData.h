@@ -17,6 +17,13 @@ namespace palm {
 // conduit first, then the registry value that locates the HotSync Manager.
 std::string GetPalmDesktopDir();
 
+// For a program that is told the Palm Desktop folder (the registration
+// helper, given the conduit's path): from now on that is the directory, and
+// every binding of this module loads its library from there only, never from
+// beside the program; neither a library nor the registry is asked.
+void UsePalmDesktopDir(const std::string& dir);
+bool PalmDesktopDirIsGiven() noexcept;
+
 // The folder of the HotSync Manager that the registry names, or "": the
 // second of the two places above, asked without loading any library.
 std::string GetRegisteredDesktopDir();

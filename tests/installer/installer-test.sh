@@ -84,6 +84,42 @@ hold() {
   fail "hold_file did not hold $1"
 }
 release() { rm -f "$work/holding"; wait "$holder_pid" 2>/dev/null; holder_pid=""; }
+# Runs "$@" (and hands back its exit code) while watch_windows notes every
+# window that any program shows; fails the test on one.
+without_windows() {
+  local watcher rc
+  : >"$work/watching"
+  : >"$work/watch.out"
+  wine "$bin/watch_windows.exe" "$(win "$work/watching")" >"$work/watch.out" 2>/dev/null </dev/null &
+  watcher=$!
+  for _ in $(seq 1 100); do grep -q watching "$work/watch.out" 2>/dev/null && break; sleep 0.2; done
+  grep -q watching "$work/watch.out" || fail "watch_windows did not start"
+  "$@"; rc=$?
+  rm -f "$work/watching"
+  wait "$watcher" || fail "a window was shown while $1 ran: $(grep 'window:' "$work/watch.out" | tr '\n' ' ')"
+  return $rc
+}
+# A silent install by an administrator whose own registry names no HotSync
+# Manager (the HotSync user is another account), into the folder given with
+# /D=: nothing is shown, the conduit works, and the registered quiet-uninstall
+# command removes every file; both exit with 0.
+silent_install_for_another_account() {
+  local book="$1" rc
+  quiet wine reg delete "$core" /v HotSyncPath /f
+  without_windows run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S /D=$deskw"; rc=$?
+  [ $rc -eq 0 ] || fail "without HotSyncPath, Setup /S /D=$deskw exits with $rc"
+  all_installed "$deskw (no HotSyncPath)"
+  conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "without HotSyncPath the conduit is not registered: $(conduits)"
+  (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Alice "$(win "$book")") || fail "queue tool add Alice"
+  (cd "$desk" && quiet wine ./hotsync.exe sync Alice) || fail "the HotSync failed"
+  cmp -s "$desk/Cards/Volume1/Palm/Launcher/$(basename "$book")" "$book" || fail "the HotSync did not put $(basename "$book") on the card"
+  without_windows run_line "$(quiet_uninstall_line)"; rc=$?
+  [ $rc -eq 0 ] || fail "without HotSyncPath the quiet-uninstall command exits with $rc"
+  for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
+  none_left "the quiet uninstall without HotSyncPath"
+  conduits | grep -q "^tVan " && fail "the quiet uninstall without HotSyncPath left the conduit registered"
+  quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
+}
 sendto_link() { find "$WINEPREFIX/drive_c/users" -path '*SendTo*' -name 'Tolvane card queue.lnk' | head -1; }
 menu_link() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'Tolvane Queue.lnk' 2>/dev/null | head -1; }
 users_menu_link() { find "$WINEPREFIX/drive_c/users" -path '*Start Menu*' -name 'Tolvane Queue.lnk' 2>/dev/null | head -1; }
@@ -145,6 +181,10 @@ if [ "$mode" = win64 ]; then
   quiet wine reg query "$uninstall_key" /reg:32 && fail "the Add/Remove Programs entry is still there"
   [ -f "$desk/Alice/Tolvane/Tolvane.ini" ] || fail "the silent uninstall deleted Alice's Tolvane folder"
   ok "64-bit Windows: the uninstaller removes every installed file and the entry; Alice's settings stay"
+
+  printf 'another book\n' >"$work/another book.pdb"
+  silent_install_for_another_account "$work/another book.pdb"
+  ok "64-bit Windows, no HotSyncPath: Setup /S /D= and the quiet uninstall exit with 0 and show no window; the HotSync installs a queued file"
   echo "$checks checks passed"
   exit 0
 fi
@@ -198,6 +238,21 @@ grep -qa 'tolvane-queue-window.exe' "$(sendto_link)" || fail "Send To does not s
 grep -qa 'tolvane-queue-window.exe' "$(menu_link)" || fail "the Start menu shortcut does not start the queue window"
 [ -z "$(users_menu_link)" ] || fail "the Start menu shortcut is one user's, not every user's: $(users_menu_link)"
 ok "silent install: files in place, conduit registered, Add/Remove Programs, Send To and (every user's) Start menu entries"
+
+# The helper run from a folder that holds a Conduit Manager of someone
+# else's (one that lacks every entry), that folder current: it loads every
+# Palm Desktop library from the conduit's folder only, as the loader's own
+# list of loaded files shows.
+mkdir -p "$work/planted"
+cp "$desk/tolvane-register.exe" "$work/planted/"
+cp "$desk/userdata.dll" "$work/planted/CONDMGR.DLL"
+(cd "$work/planted" && WINEDEBUG=+loaddll wine ./tolvane-register.exe install "$deskw\\Tolvane.dll" >"$work/planted.out" 2>&1 </dev/null); rc=$?
+[ $rc -eq 0 ] || fail "the helper beside a planted CONDMGR.DLL exits with $rc: $(grep -v ':loaddll:' "$work/planted.out")"
+loaded=$(grep -i 'loaddll.*Loaded.*condmgr\.dll' "$work/planted.out" | tr -d '\r')
+[ -n "$loaded" ] || fail "the helper loaded no CONDMGR.DLL"
+grep -qi 'planted' <<<"$loaded" && fail "the helper loaded the planted CONDMGR.DLL: $loaded"
+conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the helper beside a planted CONDMGR.DLL did not register: $(conduits)"
+ok "the helper beside a planted CONDMGR.DLL loads the Palm Desktop folder's and registers"
 
 # Queues of two users, then a second install over the first.
 (cd "$work" && quiet wine "$desk/tolvane-queue.exe" add Alice "$(win "$work/book.pdb")") || fail "queue tool add Alice"
@@ -317,20 +372,33 @@ ok "quiet-uninstall command: exit code 0, every user's Tolvane folder as it was,
 
 # Asked to, the silent uninstaller also deletes every user's Tolvane folder;
 # it runs from a copy of itself and returns at once.
+# Alice has put a link to another folder into her Tolvane folder: the
+# administrator's uninstall removes at most the link, never what it points at.
 setup; rc=$?
 [ $rc -eq 0 ] || fail "installing after the quiet uninstall exits with $rc"
+mkdir -p "$work/decoy/inner"
+printf 'keep\n' >"$work/decoy/keep.txt"
+printf 'keep too\n' >"$work/decoy/inner/keep.txt"
+decoy_before=$(cd "$work/decoy" && find . -print0 | sort -z | xargs -0 ls -ld --time-style=+%s | awk '{print $1, $5, $6, $7}')
+ln -s "$work/decoy" "$desk/Alice/Tolvane/link"
 quiet wine "$desk/Tolvane-uninstall.exe" /S /DELETEQUEUES
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 1; done
 none_left "the uninstaller"
 conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
-[ ! -e "$desk/Alice/Tolvane" ] && [ ! -e "$desk/Bob/Tolvane" ] || fail "the users' Tolvane folders are still there"
+[ "$(cd "$work/decoy" && find . -print0 | sort -z | xargs -0 ls -ld --time-style=+%s | awk '{print $1, $5, $6, $7}')" = "$decoy_before" ] ||
+  fail "deleting Alice's Tolvane folder changed the folder her link points at"
+[ -z "$(find "$desk" -name '*.uninstalling')" ] || fail "the uninstall left $(find "$desk" -name '*.uninstalling')"
+# Wine cannot remove a link to a folder (Windows can): there the link alone may stay.
+[ ! -e "$desk/Alice/Tolvane" ] || [ "$(ls -A "$desk/Alice/Tolvane")" = link ] || fail "Alice's Tolvane folder still holds $(ls -A "$desk/Alice/Tolvane")"
+rm -f "$desk/Alice/Tolvane/link"
+[ ! -e "$desk/Bob/Tolvane" ] || fail "Bob's Tolvane folder is still there"
 for f in CONDMGR.DLL userdata.dll hotsync.exe desktop.ini; do
   [ -e "$desk/$f" ] || fail "the uninstaller removed the Palm Desktop's $f"
 done
 quiet wine reg query "$uninstall_key" && fail "the Add/Remove Programs entry is still there"
 [ -z "$(sendto_link)" ] || fail "the Send To entry is still there"
 [ -z "$(menu_link)" ] || fail "the Start menu shortcut is still there"
-ok "uninstall /S /DELETEQUEUES: conduit, files, users' Tolvane folders, Send To and Start menu entries gone; the Palm Desktop untouched"
+ok "uninstall /S /DELETEQUEUES: conduit, files, users' Tolvane folders, Send To and Start menu entries gone; a link's target and the Palm Desktop untouched"
 
 # The Palm Desktop uninstalled first: nothing left to unregister, so the
 # uninstaller removes Tolvane's files all the same.
@@ -344,4 +412,8 @@ mv "$work/CONDMGR.DLL" "$desk/CONDMGR.DLL"
 for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
 [ ! -e "$desk/Tolvane-uninstall.exe" ] || fail "run in place, the uninstaller was not deleted once it had ended"
 ok "the Palm Desktop gone first: the uninstaller still removes Tolvane"
+
+printf 'second book\n' >"$work/second book.pdb"
+silent_install_for_another_account "$work/second book.pdb"
+ok "no HotSyncPath: Setup /S /D= and the quiet uninstall exit with 0 and show no window; the HotSync installs a queued file"
 echo "$checks checks passed"

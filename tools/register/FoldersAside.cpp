@@ -49,7 +49,11 @@ std::vector<std::string> FoldersAside::Delete() {
     for (const Move& move : moved_) {
         // As the conduit's unregistration deletes a user's folder.
         kiv::DeleteFolderTree(move.to);
-        if (!Gone(move.to)) left.push_back("Could not delete " + move.to + "; delete it yourself.");
+        if (Gone(move.to)) continue;
+        // What stayed (a file a program holds, a link that cannot be removed)
+        // goes back under the user's own folder name, never left aside.
+        const bool back = MoveFileExA(move.to.c_str(), move.from.c_str(), 0);
+        left.push_back("Could not delete everything in " + (back ? move.from : move.to) + "; delete the rest yourself.");
     }
     moved_.clear();
     return left;

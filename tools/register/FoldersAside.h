@@ -17,7 +17,8 @@ public:
     FoldersAside(const FoldersAside&) = delete;
     FoldersAside& operator=(const FoldersAside&) = delete;
 
-    // Deletes the moved folders; returns a line for each that stayed.
+    // Deletes the moved folders; what stays of one goes back to its own name,
+    // and a line for it is returned.
     std::vector<std::string> Delete();
 
 private:

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 
@@ -32,8 +33,10 @@ std::string InUseAdvice(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> WhyNotReplaceable(const std::string& path) {
-    const rtl::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+std::optional<std::string> WhyNotReplaceable(const std::wstring& widePath) {
+    // The reasons are for showing; the file is opened by its Unicode name.
+    const std::string path = rtl::LossyFromWide(widePath, CP_ACP);
+    const rtl::UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return std::nullopt;
     const DWORD error = GetLastError();

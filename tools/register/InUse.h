@@ -9,6 +9,6 @@
 namespace registertool {
 
 // Empty when `path` can be replaced; else why not and what to do, for the user.
-std::optional<std::string> WhyNotReplaceable(const std::string& path);
+std::optional<std::string> WhyNotReplaceable(const std::wstring& path);
 
 }  // namespace registertool

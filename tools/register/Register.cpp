@@ -19,6 +19,15 @@
 // aside first and puts them back when the unregistration fails: a failed
 // uninstall removes nothing.
 //
+// The helper runs with administrator rights, from a copy that Setup carries.
+// The folder of the DLL that it is given is the Palm Desktop folder: every
+// Palm Desktop library comes from there, and the DLL search holds that
+// folder and System32 only; nothing beside the helper, in the current
+// folder or in a folder that a user's registry names is loaded. Paths come
+// in as Unicode; one that the ANSI code page cannot spell exactly (which the
+// Palm Desktop's libraries take) is refused rather than mapped to a
+// look-alike.
+//
 // A message box that the conduit shows is closed at once and its text
 // printed, so a silent install never waits for a click. Every report is one
 // line. Exit codes: 0 done, 1 usage, 2 the DLL or the Palm Desktop could not
@@ -34,6 +43,7 @@
 #include "palm/kivCondMgre.h"
 #include "palm/kivHSAPI.h"
 #include "palm/kivUserData.h"
+#include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/register/BoxCatcher.h"
@@ -82,10 +92,14 @@ std::string ResultText(HRESULT result) {
 
 using RegistrationFn = HRESULT(__stdcall*)();
 
+// What a path says, for the user; characters that the code page lacks show as "?".
+std::string Shown(const std::wstring& path) { return rtl::LossyFromWide(path, CP_ACP); }
+
 class Conduit {
 public:
-    explicit Conduit(const std::string& path) : module_(LoadLibraryA(path.c_str())) {
-        if (!module_) throw Failure(kCannotLoad, "Cannot load " + path + ": " + rtl::SystemMessage(GetLastError()));
+    explicit Conduit(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {
+        if (!module_)
+            throw Failure(kCannotLoad, "Cannot load " + Shown(path) + ": " + rtl::SystemMessage(GetLastError()));
     }
     void Call(const char* exportName, const char* done) const {
         const auto fn =
@@ -122,13 +136,13 @@ bool RemoveEntry(const char* refusal) {
     return true;
 }
 
-void RequireReplaceable(const std::string& path, const char* outcome) {
+void RequireReplaceable(const std::wstring& path, const char* outcome) {
     if (const auto why = registertool::WhyNotReplaceable(path)) throw Failure(kInUse, *why + outcome);
 }
 
 // The library is loaded before anything changes, so that one that cannot
 // be loaded leaves the earlier registration as it was.
-void Install(const std::string& path) {
+void Install(const std::wstring& path) {
     const Conduit conduit(path);
     if (RemoveEntry("Cannot replace the earlier registration: "))
         Say(std::string("Replaced the earlier registration of ") + kCreatorID + ".");
@@ -155,7 +169,7 @@ registertool::FoldersAside MoveConduitFoldersAside() {
     }
 }
 
-void Uninstall(const std::string& path) {
+void Uninstall(const std::wstring& path) {
     RequireReplaceable(path, " Nothing was removed.");
     const PalmLibraryInUse users(palm::userdata::kBinding);
     const PalmLibraryInUse conduitManager(palm::condmgr::kBinding);
@@ -166,7 +180,7 @@ void Uninstall(const std::string& path) {
     Say("Deleted every HotSync user's Tolvane folder.");
 }
 
-void RemoveEntryOnly(const std::string& path) {
+void RemoveEntryOnly(const std::wstring& path) {
     RequireReplaceable(path, " Nothing was removed.");
     if (RemoveEntry("The Conduit Manager refused to remove the conduit's entry: ")) {
         Say("Removed the conduit's Conduit Manager entry.");
@@ -182,9 +196,9 @@ void RemoveEntryOnly(const std::string& path) {
     Say("Every HotSync user's Tolvane folder stays as it was.");
 }
 
-void Check(const std::vector<std::string>& files) {
+void Check(const std::vector<std::wstring>& files) {
     std::vector<std::string> reasons;
-    for (const std::string& file : files)
+    for (const std::wstring& file : files)
         if (const auto why = registertool::WhyNotReplaceable(file)) reasons.push_back(*why);
     if (reasons.empty()) return;
     for (size_t i = 0; i + 1 < reasons.size(); ++i) std::cerr << OneLine(reasons[i]) << std::endl;
@@ -192,31 +206,70 @@ void Check(const std::vector<std::string>& files) {
 }
 
 struct Command {
-    const char* name;
+    const wchar_t* name;
     bool anyFileCount;  // else exactly one file
-    void (*run)(const std::vector<std::string>& files);
+    void (*run)(const std::vector<std::wstring>& files);
 };
 
 const Command kCommands[] = {
-    {"install", false, [](const std::vector<std::string>& f) { Install(f[0]); }},
-    {"uninstall", false, [](const std::vector<std::string>& f) { Uninstall(f[0]); }},
-    {"remove-entry", false, [](const std::vector<std::string>& f) { RemoveEntryOnly(f[0]); }},
-    {"check", true, Check},
+    {L"install", false, [](const std::vector<std::wstring>& f) { Install(f[0]); }},
+    {L"uninstall", false, [](const std::vector<std::wstring>& f) { Uninstall(f[0]); }},
+    {L"remove-entry", false, [](const std::vector<std::wstring>& f) { RemoveEntryOnly(f[0]); }},
+    {L"check", true, Check},
 };
 
-const Command* FindCommand(int argc, char** argv) {
+const Command* FindCommand(int argc, wchar_t** argv) {
     if (argc < 3) return nullptr;
     for (const Command& command : kCommands)
-        if (argv[1] == std::string(command.name) && (command.anyFileCount || argc == 3)) return &command;
+        if (argv[1] == std::wstring(command.name) && (command.anyFileCount || argc == 3)) return &command;
     return nullptr;
+}
+
+// The full path of the conduit that a command names, and its folder (with
+// the final backslash), which is the Palm Desktop folder; empty for `check`,
+// which loads no library.
+struct Target {
+    std::wstring dll, folder;
+};
+
+Target TargetOf(const Command& command, const std::vector<std::wstring>& files) {
+    if (command.anyFileCount) return {};
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(files[0].c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return {files[0], {}};
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    const size_t slash = full.find_last_of(L"\\/");
+    return {full, slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1)};
+}
+
+// The Palm Desktop's libraries take ANSI paths: the folder must have an
+// exact ANSI spelling.
+void UseDesktopFolder(const std::wstring& folder) {
+    const auto ansi = rtl::AnsiFromWide(folder);
+    if (!ansi || folder.empty())
+        throw Failure(kCannotLoad, "The folder " + Shown(folder) +
+                                       " has a name that the Palm Desktop cannot read (letters outside this Windows'"
+                                       " code page): install the Palm Desktop and Tolvane into a folder named in"
+                                       " plain letters.");
+    palm::UsePalmDesktopDir(*ansi);
 }
 
 // The texts of the conduit's message boxes follow the outcome; a box shown
 // while the conduit unloads is among them.
-int Run(const Command& command, const std::vector<std::string>& files) {
+int Run(const Command& command, const Target& target, std::vector<std::wstring> files) {
     const registertool::BoxCatcher catcher;
     int code = kOk;
     try {
+        if (!command.anyFileCount) {
+            UseDesktopFolder(target.folder);
+            files[0] = target.dll;
+        }
         command.run(files);
     } catch (const Failure& failure) {
         std::cerr << OneLine(failure.Message()) << std::endl;
@@ -231,9 +284,14 @@ int Run(const Command& command, const std::vector<std::string>& files) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    toolstart::LimitDllSearch();
+int wmain(int argc, wchar_t** argv) {
+    // Nothing is loaded before the search is narrowed; finding the command
+    // and the folder loads nothing.
     const Command* command = FindCommand(argc, argv);
+    const std::vector<std::wstring> files = argc > 2 ? std::vector<std::wstring>(argv + 2, argv + argc)
+                                                     : std::vector<std::wstring>();
+    const Target target = command ? TargetOf(*command, files) : Target{};
+    toolstart::LimitDllSearchTo(target.folder);
     if (!command) {
         std::cerr << "usage: tolvane-register install|uninstall|remove-entry PATH\\Tolvane.dll\n"
                      "       tolvane-register check FILE...\n";
@@ -241,7 +299,7 @@ int main(int argc, char** argv) {
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     try {
-        return Run(*command, std::vector<std::string>(argv + 2, argv + argc));
+        return Run(*command, target, files);
     } catch (const rtl::Exception& e) {
         std::cerr << OneLine(e.Message()) << std::endl;
     } catch (const std::exception& e) {

@@ -16,6 +16,8 @@ namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD flags);
 using AddDllDirectoryFn = void*(WINAPI*)(const wchar_t* folder);
 constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+constexpr DWORD kSearchUserDirs = 0x00000400;     // LOAD_LIBRARY_SEARCH_USER_DIRS
+constexpr DWORD kSearchSystem32 = 0x00000800;     // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 template <class Fn>
 Fn KernelEntry(const char* name) noexcept {
@@ -24,12 +26,12 @@ Fn KernelEntry(const char* name) noexcept {
 
 // With these, no later SetCurrentDirectory brings the current folder back
 // into the search.
-void RestrictDefaultSearch(const std::wstring& palmDesktop) noexcept {
+void RestrictDefaultSearch(const std::wstring& palmDesktop, DWORD search) noexcept {
     const auto setDefault = KernelEntry<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
     const auto addDirectory = KernelEntry<AddDllDirectoryFn>("AddDllDirectory");
     if (!setDefault || !addDirectory) return;
     if (!palmDesktop.empty()) addDirectory(palmDesktop.c_str());
-    setDefault(kSearchDefaultDirs);
+    setDefault(search);
 }
 
 }  // namespace
@@ -40,10 +42,15 @@ void LimitDllSearch() noexcept {
         // The DLL directory takes the current folder's place in the search
         // order; an empty one just takes it out.
         SetDllDirectoryW(palmDesktop.c_str());
-        RestrictDefaultSearch(palmDesktop);
+        RestrictDefaultSearch(palmDesktop, kSearchDefaultDirs);
     } catch (...) {
         SetDllDirectoryW(L"");
     }
+}
+
+void LimitDllSearchTo(const std::wstring& palmDesktop) noexcept {
+    SetDllDirectoryW(palmDesktop.c_str());
+    RestrictDefaultSearch(palmDesktop, kSearchSystem32 | kSearchUserDirs);
 }
 
 }  // namespace toolstart
