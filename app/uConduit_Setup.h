@@ -13,8 +13,8 @@
 #include <string>
 
 #include "app/memorycard.h"
-#include "rtl/Forms.h"
-#include "rtl/Graphics.h"
+#include "ui/Forms.h"
+#include "ui/Graphics.h"
 
 namespace app {
 

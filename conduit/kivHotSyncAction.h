@@ -11,8 +11,8 @@
 #include <string>
 
 #include "rtl/Classes.h"
-#include "rtl/Forms.h"
-#include "rtl/Graphics.h"
+#include "ui/Forms.h"
+#include "ui/Graphics.h"
 
 namespace kiv {
 

@@ -21,10 +21,10 @@
 #include "palm/kivUserData.h"
 #include "rtl/AnsiText.h"
 #include "rtl/FolderTree.h"
-#include "rtl/Forms.h"
 #include "rtl/ModulePath.h"
 #include "rtl/Paths.h"
 #include "rtl/Text.h"
+#include "ui/Forms.h"
 
 namespace kiv {
 

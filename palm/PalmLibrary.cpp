@@ -4,7 +4,7 @@
 #include <string>
 
 #include "palm/kivUserData.h"
-#include "rtl/Forms.h"
+#include "ui/Forms.h"
 #include "rtl/ModulePath.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"

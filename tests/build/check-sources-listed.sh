@@ -7,7 +7,7 @@
 # Usage: check-sources-listed.sh SOURCE_TREE
 set -euo pipefail
 cd "${1:?source tree}"
-folders=(rtl palm conduit app tools desktop bench tests)
+folders=(rtl ui palm conduit app tools desktop bench tests)
 
 # Whether `list` names `path` as a whole word of its own.
 names() {

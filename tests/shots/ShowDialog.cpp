@@ -29,7 +29,7 @@
 #include "conduit/kivHotSyncAction.h"
 #include "desktop/DesktopLayout.h"
 #include "desktop/HostRecords.h"
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 #include "tests/support/ContrastCheck.h"
 #include "tests/support/LayoutCheck.h"
 #include "tests/support/TestPaths.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <map>
 
-#include "rtl/Graphics.h"
+#include "ui/Graphics.h"
 #include "tests/support/WindowDriver.h"
 
 namespace testsupport {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/Forms.h"
+#include "ui/Forms.h"
 #include "rtl/SysUtils.h"
 #include "tests/support/WindowDriver.h"
 

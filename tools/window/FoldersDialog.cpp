@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "rtl/AnsiText.h"
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 #include "rtl/SysUtils.h"
 #include "tools/window/TypeRules.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 
 namespace queuewindow {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 
 namespace queuewindow {
 

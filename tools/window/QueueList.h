@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 #include "tools/queue/QueueFile.h"
 #include "tools/window/QueueRows.h"
 

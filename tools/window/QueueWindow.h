@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/DesktopUsers.h"
 #include "tools/queue/OutboxView.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <optional>
 
-#include "rtl/Forms.h"
+#include "ui/Forms.h"
 #include "rtl/SysUtils.h"
 #include "tools/queue/DesktopUsers.h"
 #include "rtl/AnsiText.h"

@@ -1,4 +1,4 @@
-#include "rtl/Themes.h"
+#include "ui/Themes.h"
 
 #include "rtl/ModulePath.h"
 

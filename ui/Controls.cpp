@@ -1,4 +1,4 @@
-#include "rtl/Controls.h"
+#include "ui/Controls.h"
 
 #include <commctrl.h>
 

@@ -4,7 +4,7 @@
 // text, bounds in design pixels at 96 DPI, extra style, the edges it keeps
 // its distance to when the window is resized), named by an enumeration.
 // TableControls creates a table's controls and places them for the size and
-// DPI the window has; the forms layer (rtl/Forms.h) builds its dialogs from
+// DPI the window has; the forms layer (ui/Forms.h) builds its dialogs from
 // the same rows with the same functions. A window procedure is bound to its
 // object in one way (MessageHandler, with the one catch-all of every window),
 // and modal windows run one message loop (RunModal).

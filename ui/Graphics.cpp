@@ -1,4 +1,4 @@
-#include "rtl/Graphics.h"
+#include "ui/Graphics.h"
 
 #include <vector>
 

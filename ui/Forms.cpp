@@ -5,7 +5,7 @@
 // restored on activation. The controls themselves are created from their rows
 // in WM_INITDIALOG, because template coordinates are dialog units and our
 // designs are in pixels.
-#include "rtl/Forms.h"
+#include "ui/Forms.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,7 +17,7 @@
 #include "rtl/AnsiText.h"
 #include "rtl/ModulePath.h"
 #include "rtl/SysUtils.h"
-#include "rtl/Themes.h"
+#include "ui/Themes.h"
 
 namespace rtl {
 

@@ -1,4 +1,4 @@
-// Modal forms built from a design table (the rows of rtl/Controls.h), with
+// Modal forms built from a design table (the rows of ui/Controls.h), with
 // standard Windows controls, and message boxes.
 //
 // A form's design is data: one FormDesign with one ControlDesign row per
@@ -43,8 +43,8 @@
 #include <vector>
 
 #include "rtl/Classes.h"
-#include "rtl/Controls.h"
-#include "rtl/Graphics.h"
+#include "ui/Controls.h"
+#include "ui/Graphics.h"
 
 namespace rtl {
 
