@@ -16,7 +16,7 @@ deps:
 	@scripts/install-deps.sh
 
 ship: deps
-	@cmake -S . -B $(SHIP) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-win32.cmake -DTOLVANE_SHIP=ON >/dev/null
+	@cmake -C cmake/Ship.cmake -S . -B $(SHIP) --no-warn-unused-cli >/dev/null
 	@cmake --build $(SHIP) -j $(JOBS)
 
 build: ship

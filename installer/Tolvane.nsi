@@ -1,6 +1,6 @@
 ; The Tolvane installer. Built by installer/CMakeLists.txt, which defines
-; VERSION, OUTFILE, DLL, QUEUE_TOOL, QUEUE_WINDOW, REGISTER_TOOL, LICENSE_NOTE
-; and ICON.
+; VERSION, OUTFILE, SHIPPED_NSH (the lists of the files it installs, made
+; from cmake/Shipped.cmake), REGISTER_TOOL, LICENSE_NOTE and ICON.
 ;
 ; Installs Tolvane.dll and its tools into the Palm Desktop folder (the
 ; folder of the HotSync Manager that the registry names, or one the user
@@ -48,6 +48,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include "${SHIPPED_NSH}"
 
 !define CORE_KEY "Software\U.S. Robotics\Pilot Desktop\Core"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
@@ -243,10 +244,7 @@ FunctionEnd
 
 ; Our own files in $INSTDIR, for a first install whose registration failed.
 Function RemoveCopiedFiles
-  Delete "$INSTDIR\Tolvane.dll"
-  Delete "$INSTDIR\tolvane-queue.exe"
-  Delete "$INSTDIR\tolvane-queue-window.exe"
-  Delete "$INSTDIR\tolvane-register.exe"
+  !insertmacro SHIPPED_FILES_DELETE
   Delete "$INSTDIR\${UNINSTALLER}"
 FunctionEnd
 
@@ -254,7 +252,7 @@ Section "Tolvane"
   ; Nothing changes while the HotSync Manager or another program holds a
   ; file that would be replaced, or while the folder cannot be written.
   Call CarriedHelper
-  !insertmacro RUN_HELPER "" "$Helper" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe" "$INSTDIR\${UNINSTALLER}"'
+  !insertmacro RUN_HELPER "" "$Helper" 'check ${SHIPPED_FILES_QUOTED} "$INSTDIR\${UNINSTALLER}"'
   ${If} $0 != 0
     !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
   ${EndIf}
@@ -273,10 +271,7 @@ into $INSTDIR. Run Setup as an administrator of this computer."
     StrCpy $Reinstall 1
     DetailPrint "Replacing the installed Tolvane; every user's queue and settings stay as they are."
   ${EndIf}
-  File "/oname=Tolvane.dll" "${DLL}"
-  File "/oname=tolvane-queue.exe" "${QUEUE_TOOL}"
-  File "/oname=tolvane-queue-window.exe" "${QUEUE_WINDOW}"
-  File "/oname=tolvane-register.exe" "${REGISTER_TOOL}"
+  !insertmacro SHIPPED_FILES_COPY
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   SetOutPath "$PLUGINSDIR"
@@ -403,7 +398,7 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CarriedHelper
-  !insertmacro RUN_HELPER "un." "$Helper" 'check "$INSTDIR\Tolvane.dll" "$INSTDIR\tolvane-queue.exe" "$INSTDIR\tolvane-queue-window.exe" "$INSTDIR\tolvane-register.exe"'
+  !insertmacro RUN_HELPER "un." "$Helper" 'check ${SHIPPED_FILES_QUOTED}'
   ${If} $0 != 0
     !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"
   ${EndIf}
@@ -428,10 +423,7 @@ run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
   SetShellVarContext all
   Delete "$SMPROGRAMS\${MENU_LINK}"
   SetShellVarContext current
-  Delete "$INSTDIR\Tolvane.dll"
-  Delete "$INSTDIR\tolvane-queue.exe"
-  Delete "$INSTDIR\tolvane-queue-window.exe"
-  Delete "$INSTDIR\tolvane-register.exe"
+  !insertmacro SHIPPED_FILES_DELETE
   DeleteRegKey HKLM "${UNINST_KEY}"
   ; The folder is the Palm Desktop's: only our own files leave it.
   Delete "$INSTDIR\${UNINSTALLER}"

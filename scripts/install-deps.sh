@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make googletest xvfb xauth
           wine wine32:i386 wine64 fonts-wine ccache imagemagick x11-apps
-          clang libclang-rt-14-dev nsis gnuplot-nox zip)
+          clang libclang-rt-14-dev nsis gnuplot-nox zip unzip)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -9,25 +9,29 @@
 # few dozen trap instructions (the test build's undefined-behaviour checks
 # end the program without a word). The installer, whose stub comes made, is
 # checked for its version resource and manifest.
-# Usage: check-shipped.sh SHIP_DIR VERSION ALLOW_LIST SOURCE_DIR
+# Which files, and which checks each takes, the ship build's list says
+# (shipped-files.txt, made from cmake/Shipped.cmake), which also names the
+# version they must carry; a file it names that is missing fails.
+# Usage: check-shipped.sh SHIP_DIR ALLOW_LIST SOURCE_DIR [LIST]
+#   (LIST: SHIP_DIR/shipped-files.txt unless given; scripts/release.sh checks
+#   the release's files with the release build's list)
 set -euo pipefail
-ship=${1:?ship build folder}
-version=${2:?version}
-allow=${3:?allow-list}
-source=${4:?source tree}
+ship=${1:?folder of the shipped files}
+allow=${2:?allow-list}
+source=${3:?source tree}
+list=${4:-$ship/shipped-files.txt}
+[ -f "$list" ] || { echo "no list of the shipped files: $list" >&2; exit 1; }
+version=$(awk '$1 == "version" { print $2 }' "$list")
+[ -n "$version" ] || { echo "$list names no version" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 objdump=i686-w64-mingw32-objdump
 windres=i686-w64-mingw32-windres
 max_traps=40
 windows10='{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
 
-# file                      checks
-shipped='
-Tolvane.dll                 built version library controls6
-tolvane-queue.exe           built version manifest
-tolvane-queue-window.exe    built version manifest controls6
-tolvane-register.exe        built version manifest
-Tolvane-setup.exe           version manifest controls6'
+# file and checks, for every installed file and the installer
+shipped=$(awk '$1 == "installed" || $1 == "installer" { $1 = ""; print }' "$list")
+[ -n "$shipped" ] || { echo "$list names no file" >&2; exit 1; }
 
 failures=0
 work=$(mktemp -d)
@@ -100,5 +104,5 @@ while read -r file checks; do
   [ -f "$path" ] || { fail "missing"; continue; }
   for check in $checks; do "check_$check"; done
 done <<<"$shipped"
-[ $failures -eq 0 ] && echo "every shipped file built for shipping, described and with its manifest"
+[ $failures -eq 0 ] && echo "every shipped file ($(awk '{ print $1 }' <<<"$shipped" | tr '\n' ' ')) built for shipping, described and with its manifest"
 exit $((failures > 0))

@@ -59,8 +59,12 @@ run_line_in_foreign_temp() {
 }
 quiet_uninstall_line() { wine reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/.*QuietUninstallString *REG_SZ *//p'; }
 conduits() { (cd "$desk" && wine ./hotsync.exe list 2>/dev/null </dev/null | tr -d '\r'); }
-# What Setup puts into the Palm Desktop folder, and the uninstaller takes away.
-installed_files=(Tolvane.dll tolvane-queue.exe tolvane-queue-window.exe tolvane-register.exe Tolvane-uninstall.exe)
+# What Setup puts into the Palm Desktop folder, and the uninstaller takes
+# away: the shipped files of the ship build's list (cmake/Shipped.cmake), and
+# the uninstaller.
+mapfile -t installed_files < <(awk '$1 == "installed" { print $2 }' "$bin/shipped-files.txt")
+[ ${#installed_files[@]} -gt 0 ] || fail "$bin/shipped-files.txt lists no shipped file"
+installed_files+=(Tolvane-uninstall.exe)
 all_installed() { local f; for f in "${installed_files[@]}"; do [ -f "$desk/$f" ] || fail "the install did not put $f into $1"; done; }
 none_left() { local f; for f in "${installed_files[@]}"; do [ ! -e "$desk/$f" ] || fail "$1 left $f"; done; }
 # The uninstaller waits, and hands back its exit code, only when it runs in
@@ -218,9 +222,7 @@ printf '\r\n[FailEntry]\r\nCmSetCreatorPriority=-1008\r\n' >>"$desk/desktop.ini"
 setup; rc=$?
 cp "$work/desktop.ini" "$desk/desktop.ini"
 [ $rc -eq 3 ] || fail "a refused first registration makes the installer exit with $rc, not 3"
-for f in Tolvane.dll tolvane-queue.exe tolvane-register.exe Tolvane-uninstall.exe; do
-  [ ! -e "$desk/$f" ] || fail "a refused first install left $f behind"
-done
+none_left "a refused first install"
 conduits | grep -q "^tVan " && fail "a refused first install left an entry: $(conduits)"
 quiet wine reg query "$uninstall_key" && fail "a refused first install made an Add/Remove Programs entry"
 ok "refused first registration: exit code 3, no file and no entry left"
