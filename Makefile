@@ -34,14 +34,14 @@ demo:
 	@$(MAKE) build > $(BUILD)/build.log 2>&1 || { tail -n 40 $(BUILD)/build.log; exit 1; }
 	@scripts/demo.sh $(TEST)
 
-# Figures and the HotSync picture go to $(TEST)/bench/; bench-picture then
+# Figures and the HotSync picture go to $(TEST)/bench-results/; bench-picture then
 # puts that picture into doc/ (a committed file) when it is to be updated.
 bench: build
 	@scripts/run-bench.sh $(TEST)
 
 bench-picture:
-	@test -f $(TEST)/bench/benchmark.png || { echo "no $(TEST)/bench/benchmark.png: run make bench first" >&2; exit 1; }
-	cp $(TEST)/bench/benchmark.png doc/benchmark.png
+	@test -f $(TEST)/bench-results/benchmark.png || { echo "no $(TEST)/bench-results/benchmark.png: run make bench first" >&2; exit 1; }
+	cp $(TEST)/bench-results/benchmark.png doc/benchmark.png
 
 # Long runs of their own: the native fuzzers (FUZZ_SECONDS per target, new
 # corpus entries merged into fuzz/corpus) and the randomized export calls
