@@ -189,8 +189,7 @@ HWND ShownWindow(const std::string& name) {
     if (name != "folders") return window;
     drv::Click(drv::Child(window, "Button", "Card &folders..."));
     const HWND dialog = drv::WaitForWindow("Card folders by file type");
-    drv::Click(drv::Child(dialog, "Button", "&Suggested"));
-    Sleep(300);
+    drv::Click(drv::Child(dialog, "Button", "&Suggested"));  // returns with the list filled
     return dialog;
 }
 
