@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -24,6 +25,24 @@ uint64_t Fingerprint(const std::string& path) {
     return hash;
 }
 
+std::atomic<int> waiters{0};
+
+// Counts the locks that wait for another program while they wait.
+class Waiter {
+public:
+    Waiter() noexcept { ++waiters; }
+    ~Waiter() { --waiters; }
+    Waiter(const Waiter&) = delete;
+    Waiter& operator=(const Waiter&) = delete;
+};
+
+DWORD Wait(HANDLE mutex, uint32_t waitMs) noexcept {
+    const DWORD first = WaitForSingleObject(mutex, 0);
+    if (first != WAIT_TIMEOUT || waitMs == 0) return first;
+    const Waiter waiter;
+    return WaitForSingleObject(mutex, waitMs);
+}
+
 }  // namespace
 
 std::string QueueLock::MutexName(const std::string& settingsFile) {
@@ -38,13 +57,15 @@ QueueLock::QueueLock(const std::string& settingsFile, uint32_t waitMs)
     if (!mutex_) throw rtl::Exception(rtl::Format("Cannot create the queue lock (error %lu).", GetLastError()));
     // An abandoned mutex (a tool that was killed) is ours all the same: the
     // settings file is whole whatever moment that tool died at.
-    const DWORD result = WaitForSingleObject(mutex_.get(), waitMs);
+    const DWORD result = Wait(mutex_.get(), waitMs);
     if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
         mutex_.reset();
         throw rtl::Exception("Another program has held the queue of " + settingsFile +
                              (waitMs >= kToolWaitMs ? " for a minute" : "") + "; try again when it has finished.");
     }
 }
+
+bool QueueLock::Waiting() noexcept { return waiters > 0; }
 
 QueueLock::~QueueLock() {
     if (mutex_) ReleaseMutex(mutex_.get());

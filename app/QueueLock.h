@@ -23,6 +23,10 @@ public:
     QueueLock(const QueueLock&) = delete;
     QueueLock& operator=(const QueueLock&) = delete;
 
+    // True while a lock of this process waits for a queue that another
+    // program holds (a window says so while it waits).
+    static bool Waiting() noexcept;
+
     // The mutex name for a file: the same for every spelling of its path's case.
     static std::string MutexName(const std::string& settingsFile);
 

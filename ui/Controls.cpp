@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <exception>
 #include <iterator>
 
@@ -121,6 +123,52 @@ RECT Unscaled(const RECT& r, int dpi) noexcept {
     return RECT{back(r.left), back(r.top), back(r.right), back(r.bottom)};
 }
 
+namespace {
+
+// The widest item of a combo's list, in pixels of the device context's font.
+LONG WidestItem(HWND combo, HDC dc) {
+    LONG widest = 0;
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length <= 0) continue;
+        std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        SIZE size{};
+        if (copied > 0 && GetTextExtentPoint32W(dc, item.c_str(), static_cast<int>(copied), &size))
+            widest = std::max(widest, size.cx);
+    }
+    return widest;
+}
+
+}  // namespace
+
+void FitDroppedWidth(HWND combo) noexcept {
+    const HDC dc = GetDC(combo);
+    if (!dc) return;
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    try {
+        widest = WidestItem(combo, dc);
+    } catch (...) {
+        // No memory for an item's text: the list keeps its width.
+    }
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(combo, dc);
+    // The items' margins, the list's border and its scroll bar when it has one.
+    LONG width = widest + 2 * metrics.tmAveCharWidth + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(combo, MONITOR_DEFAULTTONEAREST), &monitor))
+        width = std::min(width, monitor.rcWork.right - monitor.rcWork.left);
+    RECT box{};
+    GetWindowRect(combo, &box);
+    width = std::max(width, box.right - box.left);
+    SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
+}
+
 int DpiOf(HWND window) noexcept {
     constexpr int kPerMonitorAware = 2;
     const auto threadContext = UserFunction<HANDLE(WINAPI*)()>("GetThreadDpiAwarenessContext");
@@ -207,11 +255,14 @@ void TableControls::AddColumn(HWND list, int index, const wchar_t* title, int wi
 bool TableControls::DpiChanged(WPARAM wParam, LPARAM lParam) {
     const int dpi = LOWORD(wParam);
     if (dpi <= 0 || dpi == dpi_) return false;
-    font_ = MessageFont(dpi);
+    // Every control takes the new font before the old one is deleted: a
+    // control never draws with a font that is gone.
+    UniqueGdiObject font = MessageFont(dpi);
     for (size_t i = 0; i < windows_.size(); ++i) {
-        SendMessageW(windows_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+        SendMessageW(windows_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         if (rows_[i].kind == ControlKind::ListView) ScaleColumns(windows_[i], dpi_, dpi);
     }
+    font_ = std::move(font);
     dpi_ = dpi;
     const RECT& r = *reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(parent_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);

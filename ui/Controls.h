@@ -189,6 +189,11 @@ private:
 // own otherwise), which the tools' windows take.
 UniqueGdiObject MessageFont(int dpi = 0);
 
+// Makes a combo box's open list as wide as its longest item in the box's
+// font (never narrower than the box, never wider than its monitor's work
+// area), so that no item is cut.
+void FitDroppedWidth(HWND combo) noexcept;
+
 // What a window shows (an edit's or a combo's typed text), in full.
 std::wstring TextOf(HWND control);
 

@@ -307,7 +307,9 @@ void TControl::SetItems(std::vector<std::string> items) {
 void TControl::AddItem(std::string item) {
     Require(IsCombo(kind_), "hold items");
     items_.push_back(std::move(item));
-    if (handle_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
+    if (!handle_) return;
+    SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
+    FitDroppedWidth(handle_);
 }
 
 void TControl::ApplyItems() {
@@ -315,6 +317,7 @@ void TControl::ApplyItems() {
     SendMessageA(handle_, CB_RESETCONTENT, 0, 0);
     for (const std::string& item : items_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
+    FitDroppedWidth(handle_);
     if (kind_ == ControlKind::ComboEdit && itemIndex_ < 0) SetWindowTextA(handle_, caption_.c_str());
 }
 

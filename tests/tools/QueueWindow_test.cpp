@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "desktop/DesktopLayout.h"
@@ -73,12 +74,30 @@ void SelectOnly(HWND list, int item) {
     ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
+// A key pressed with Ctrl held, as the window's thread sees it: the
+// keyboard state is shared with that thread while the key goes there.
+void PressWithControl(HWND control, UINT key) {
+    const DWORD own = GetCurrentThreadId(), theirs = GetWindowThreadProcessId(control, nullptr);
+    AttachThreadInput(own, theirs, TRUE);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    SetKeyboardState(keys);
+    td::PressKey(control, key);
+    td::StillShownAfterPosted(GetAncestor(control, GA_ROOT));
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = 0;
+    SetKeyboardState(keys);
+    AttachThreadInput(own, theirs, FALSE);
+}
+
 // The window on a thread of its own, as its program runs it.
 class OpenWindow {
 public:
     explicit OpenWindow(queuewindow::WindowOptions options = {})
         : thread_([this, options] { exitCode_ = queuewindow::RunQueueWindow(options); }) {
         window_ = td::WaitForWindow(kCaption);
+        // The queue is read in the background: shown once the status line says what it holds.
+        td::WaitFor([&] { return !Status().empty(); });
     }
     ~OpenWindow() {
         if (IsWindow(window_)) td::Close(window_);
@@ -99,6 +118,35 @@ private:
     HWND window_ = nullptr;
     int exitCode_ = -1;
     std::thread thread_;
+};
+
+// Sends the window WM_NULL with a timeout of half a second, as often as
+// asked. Each ping is answered or not; a busy machine may let one ping of an
+// idle window miss, a window that waits on its thread misses them all.
+class Pings {
+public:
+    explicit Pings(HWND window) : window_(window) {}
+    void Ping() {
+        DWORD_PTR answer = 0;
+        const bool answered = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer) != 0;
+        missedInARow_ = answered ? 0 : missedInARow_ + 1;
+        mostMissedInARow_ = std::max(mostMissedInARow_, missedInARow_);
+        ++count_;
+    }
+    // Pings every 100 ms until `done` or the timeout.
+    bool PingUntil(const std::function<bool()>& done, td::Millis timeout = td::kWaitTimeout) {
+        return td::WaitFor([&] {
+            Ping();
+            Sleep(100);
+            return done();
+        }, timeout);
+    }
+    int MostMissedInARow() const { return mostMissedInARow_; }
+    int Count() const { return count_; }
+
+private:
+    HWND window_;
+    int missedInARow_ = 0, mostMissedInARow_ = 0, count_ = 0;
 };
 
 class QueueWindow : public ::testing::Test {
@@ -182,32 +230,26 @@ TEST_F(QueueWindow, ADropOfAThousandFilesKeepsTheWindowAnswering) {
     std::vector<std::wstring> books;
     for (int i = 0; i < 1000; ++i) books.push_back(Book(L"book" + std::to_wstring(i) + L".pdb").wstring());
     OpenWindow window;
-    int missedInARow = 0, mostMissedInARow = 0, pings = 0;
-    const auto ping = [&] {
-        DWORD_PTR answer = 0;
-        const bool answered =
-            SendMessageTimeoutW(window.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer) != 0;
-        missedInARow = answered ? 0 : missedInARow + 1;
-        mostMissedInARow = std::max(mostMissedInARow, missedInARow);
-        ++pings;
-    };
+    Pings pings(window.Window());
     std::string progress;
     {
         const app::QueueLock held(Settings(alice_));
         td::DropFiles(window.Window(), books);
         // Held until the window has said what it waits for, and for a while.
         for (int i = 0; i < 20 || (progress.empty() && i < 200); ++i) {
-            ping();
+            pings.Ping();
             if (window.Status().find("Queuing 1000 files for Alice") != std::string::npos) progress = window.Status();
             Sleep(100);
         }
     }
     ASSERT_TRUE(td::WaitFor([&] {
-        ping();
+        pings.Ping();
         return ItemCount(window.List()) == 1000;
     })) << window.Status();
-    EXPECT_LE(mostMissedInARow, 1) << "of " << pings << " pings";
-    EXPECT_NE(progress.find("all looked at, writing the queue"), std::string::npos) << progress;
+    EXPECT_LE(pings.MostMissedInARow(), 1) << "of " << pings.Count() << " pings";
+    EXPECT_NE(progress.find("all looked at, writing the queue... Waiting for the HotSync to finish..."),
+              std::string::npos)
+        << progress;
     // The list may show the files while the status line still says that it
     // looks at them.
     EXPECT_TRUE(td::WaitFor([&] { return window.Status().find("Queued 1000 files for Alice") != std::string::npos; }))
@@ -388,23 +430,50 @@ TEST_F(QueueWindow, RemembersTheLastUserAndThePlace) {
         GetWindowRect(window.Window(), &placed);
         EXPECT_EQ(window.CloseAndWait(), 0);
     }
-    const queuewindow::Remembered remembered = queuewindow::LoadRemembered();
+    queuewindow::Remembered remembered = queuewindow::LoadRemembered();
     EXPECT_EQ(remembered.lastUser, L"Bob");
-    ASSERT_TRUE(remembered.bounds.has_value());
-    EXPECT_EQ(remembered.bounds->left, placed.left);
-    EXPECT_EQ(remembered.bounds->bottom, placed.bottom);
+    ASSERT_TRUE(remembered.place.has_value());
+    EXPECT_EQ(remembered.place->normal.right - remembered.place->normal.left, placed.right - placed.left);
+    EXPECT_EQ(remembered.place->normal.bottom - remembered.place->normal.top, placed.bottom - placed.top);
     {
         OpenWindow window;
         EXPECT_EQ(td::ComboSelection(td::Children(window.Window(), "ComboBox").at(0)), 1);
         RECT reopened{};
         GetWindowRect(window.Window(), &reopened);
         EXPECT_EQ(reopened.left, placed.left);
+        EXPECT_EQ(reopened.top, placed.top);
         EXPECT_EQ(reopened.right - reopened.left, placed.right - placed.left);
+    }
+    // Kept at half this screen's DPI, on a monitor unplugged since: the same
+    // physical size, here twice the pixels, whole on the work area.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    remembered.place->dpi = dpi / 2;
+    OffsetRect(&remembered.place->normal, work.right + 400, 0);
+    queuewindow::SaveRemembered(remembered);
+    {
+        OpenWindow window;
+        RECT reopened{};
+        GetWindowRect(window.Window(), &reopened);
+        EXPECT_EQ(reopened.right - reopened.left, 2 * (placed.right - placed.left));
+        EXPECT_EQ(reopened.bottom - reopened.top, 2 * (placed.bottom - placed.top));
+        EXPECT_TRUE(reopened.left >= work.left && reopened.right <= work.right && reopened.top >= work.top &&
+                    reopened.bottom <= work.bottom);
     }
     queuewindow::WindowOptions alice;
     alice.user = L"alice";
     OpenWindow window(alice);
-    EXPECT_EQ(td::ComboSelection(td::Children(window.Window(), "ComboBox").at(0)), 0);
+    const HWND users = td::Children(window.Window(), "ComboBox").at(0);
+    EXPECT_EQ(td::ComboSelection(users), 0);
+    // A user added while the window is open shows when the list opens.
+    desktop_.AddUser(1003, "Carol", "Carol");
+    SendMessageW(users, CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_EQ(td::ComboItems(users), (std::vector<std::string>{"Alice", "Bob", "Carol"}));
+    EXPECT_EQ(td::ComboSelection(users), 0);
+    SendMessageW(users, CB_SHOWDROPDOWN, FALSE, 0);
 }
 
 // Every control that takes the focus does so in reading order, and each
@@ -458,10 +527,18 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 4; })) << ItemCount(list);
     EXPECT_EQ(ItemText(list, 3, kName), "Late.mp3");
 
-    // Its files are not queued: Remove leaves them alone.
+    // Its files are not queued: Remove is off for them, and leaves them alone.
     SelectOnly(list, 1);
+    EXPECT_TRUE(td::StillShownAfterPosted(window.Window()));
+    EXPECT_FALSE(td::IsEnabled(window.Button("&Remove")));
     td::Click(window.Button("&Remove"));
     EXPECT_EQ(Queue(alice_).Entries().size(), 1u);
+
+    // Ctrl+A selects every row, the queued one among them.
+    SetFocus(list);
+    PressWithControl(list, 'A');
+    ASSERT_TRUE(td::WaitFor([&] { return ListView_GetSelectedCount(list) == 4; })) << ListView_GetSelectedCount(list);
+    EXPECT_TRUE(td::WaitFor([&] { return td::IsEnabled(window.Button("&Remove")); }));
 
     td::Click(window.Button("&Outbox..."));
     HWND menu = nullptr;
@@ -855,4 +932,84 @@ TEST_F(QueueWindow, TheShippedProgramDrawsItsListWithCommonControls6) {
     for (const std::wstring& file : files)
         EXPECT_NE(file.find(L"\\winsxs\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
             << Narrow(file);
+}
+
+// Closed in the middle of a drop of a thousand files while a HotSync holds
+// the queue: the window stays until the batch is done, says so meanwhile,
+// and names the outcome in a box as it goes; every file is queued.
+TEST_F(QueueWindow, ClosedDuringADropItSaysWhatWasQueuedBeforeItGoes) {
+    std::vector<std::wstring> books;
+    for (int i = 0; i < 1000; ++i) books.push_back(Book(L"book" + std::to_wstring(i) + L".pdb").wstring());
+    OpenWindow window;
+    {
+        const app::QueueLock held(Settings(alice_));
+        td::DropFiles(window.Window(), books);
+        ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("Waiting for the HotSync") != std::string::npos; }))
+            << window.Status();
+        td::PressCloseBox(window.Window());
+        ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("Closing when this is done") != std::string::npos; }))
+            << window.Status();
+        EXPECT_TRUE(td::StillShownAfterPosted(window.Window()));
+        EXPECT_TRUE(Queue(alice_).Entries().empty());
+    }
+    const std::string said = td::AnswerMessageBox("Tolvane Queue closes", "OK");
+    EXPECT_EQ(said, "Queued 1000 files for Alice.");
+    td::WaitUntilGone(window.Window());
+    EXPECT_EQ(Queue(alice_).Entries().size(), 1000u);
+}
+
+// Another program posts the message with which the worker says that its work
+// is done, with numbers and pointers of its own: the window takes none of
+// them for work of its own, and goes on as before.
+TEST_F(QueueWindow, AForgedWorkDoneMessageIsIgnored) {
+    OpenWindow window;
+    constexpr UINT kWorkDone = WM_APP + 1;
+    for (WPARAM number : {WPARAM(0), WPARAM(1), WPARAM(2), WPARAM(77), ~WPARAM(0)})
+        for (LPARAM pointer : {LPARAM(0), LPARAM(0x12345678), LPARAM(-1)})
+            PostMessageW(window.Window(), kWorkDone, number, pointer);
+    EXPECT_TRUE(td::StillShownAfterPosted(window.Window()));
+    td::DropFiles(window.Window(), {Book(L"after.pdb").wstring()});
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(window.List()) == 1; })) << window.Status();
+    // Posted while the worker works: its own message still reaches it.
+    td::DropFiles(window.Window(), {Book(L"during.pdb").wstring()});
+    for (WPARAM number = 0; number < 8; ++number) PostMessageW(window.Window(), kWorkDone, number, 0x5a5a5a5a);
+    ASSERT_TRUE(td::WaitFor([&] { return ItemCount(window.List()) == 2; })) << window.Status();
+    EXPECT_TRUE(td::WaitFor([&] { return window.Status().find("Queued 1 file for Alice") != std::string::npos; }))
+        << window.Status();
+    EXPECT_EQ(Queue(alice_).Entries().size(), 2u);
+}
+
+// While a HotSync holds the queue, "Card folders..." opens and its OK,
+// and "Outbox...", wait for it in the background: the window says so and
+// answers every message. (A HotSync holds it for up to 20 seconds; three
+// show the same.)
+TEST_F(QueueWindow, AQueueHeldElsewhereNeverKeepsTheWindowFromAnswering) {
+    Add(alice_, Book(L"a.pdb"));
+    const fs::path outbox = fs::path(desktop_.Folder()) / "Outbox";
+    fs::create_directories(outbox);
+    rtl::TIniFile(Settings(alice_)).WriteString("Outbox", "Folder", outbox.string());
+    OpenWindow window;
+    Pings pings(window.Window());
+    {
+        const app::QueueLock held(Settings(alice_));
+        {
+            const FoldersDialog folders(window);
+            folders.Enter("mp3", "/AUDIO", "&Add or change");
+            ASSERT_TRUE(pings.PingUntil([&] { return ItemCount(folders.list) == 1; }));
+            td::Click(folders.Button("OK"));
+            td::WaitUntilGone(folders.dialog);
+        }
+        EXPECT_TRUE(pings.PingUntil([&] { return window.Status().find("Waiting for the HotSync to finish") != std::string::npos; }))
+            << window.Status();
+        td::Click(window.Button("&Outbox..."));
+        HWND menu = nullptr;
+        ASSERT_TRUE(pings.PingUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
+        for (const UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+        pings.PingUntil([] { return false; }, td::Millis(3000));
+        EXPECT_EQ(rtl::TIniFile(Settings(alice_)).ReadString("Folders", "mp3", ""), "");
+        EXPECT_TRUE(rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"));
+    }
+    EXPECT_TRUE(pings.PingUntil([&] { return !rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"); }));
+    EXPECT_EQ(rtl::TIniFile(Settings(alice_)).ReadString("Folders", "mp3", ""), "/AUDIO");
+    EXPECT_LE(pings.MostMissedInARow(), 1) << "of " << pings.Count() << " pings";
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/PathRules.h"
 #include "app/memorycard.h"
 #include "palm/kivCondMgre.h"
@@ -76,6 +78,14 @@ std::optional<DesktopUser> ReadUser(short index, const std::string& corePath) {
     return user;
 }
 
+std::vector<DesktopUser> ReadUsers(const std::string& corePath) {
+    std::vector<DesktopUser> users;
+    const short count = palm::UmGetUserCount();
+    for (short index = 0; index < count; ++index)
+        if (auto user = ReadUser(index, corePath)) users.push_back(std::move(*user));
+    return users;
+}
+
 // A library that is missing entirely means no Palm Desktop; one that lacks
 // an entry point is a Palm Desktop we cannot work with.
 void Load(palm::BindingScope& bindings, const palm::Binding& binding) {
@@ -113,10 +123,19 @@ PalmDesktop::PalmDesktop() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     Load(bindings_, palm::userdata::kBinding);
     Load(bindings_, palm::condmgr::kBinding);
-    const std::string corePath = CorePath();
-    const short count = palm::UmGetUserCount();
-    for (short index = 0; index < count; ++index)
-        if (auto user = ReadUser(index, corePath)) users_.push_back(std::move(*user));
+    users_ = ReadUsers(CorePath());
+}
+
+bool PalmDesktop::ReadUsersAgain() {
+    const auto corePath = AskCorePath();
+    if (!corePath) return false;
+    std::vector<DesktopUser> users = ReadUsers(*corePath);
+    const auto same = [](const DesktopUser& a, const DesktopUser& b) {
+        return a.id == b.id && a.name == b.name && a.conduitFolder == b.conduitFolder;
+    };
+    if (users.empty() || std::equal(users.begin(), users.end(), users_.begin(), users_.end(), same)) return false;
+    users_ = std::move(users);
+    return true;
 }
 
 void PalmDesktop::LookUpAgain(size_t index) {

@@ -43,6 +43,10 @@ public:
     // user's folder may be renamed or moved while a program shows it. Keeps
     // what it had when the Palm Desktop does not answer.
     void LookUpAgain(size_t index);
+    // Asks the Palm Desktop for its users again (a first HotSync of a new
+    // handheld adds one); true when the list changed. Keeps the list it had
+    // when the Palm Desktop does not answer.
+    bool ReadUsersAgain();
 
 private:
     palm::BindingScope bindings_;

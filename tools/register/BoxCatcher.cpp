@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "rtl/Locked.h"
 #include "rtl/SysUtils.h"
 
 namespace registertool {
@@ -29,16 +30,7 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM param) {
     return TRUE;
 }
 
-class Locked {
-public:
-    explicit Locked(CRITICAL_SECTION& section) noexcept : section_(section) { EnterCriticalSection(&section_); }
-    ~Locked() { LeaveCriticalSection(&section_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    CRITICAL_SECTION& section_;
-};
+using rtl::Locked;
 
 }  // namespace
 

@@ -9,7 +9,6 @@
 
 #include "rtl/AnsiText.h"
 #include "tools/window/ComApartment.h"
-#include "tools/queue/QueueFile.h"
 
 namespace queuewindow {
 
@@ -39,26 +38,22 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user)
     return std::wstring(path);
 }
 
-bool Choose(HWND owner, const queuetool::DesktopUser& user) {
+std::optional<std::string> Choose(HWND owner, const queuetool::DesktopUser& user) {
     const std::optional<std::wstring> folder = BrowseForFolder(owner, user.name);
-    if (!folder) return false;
+    if (!folder) return std::nullopt;
     const queuetool::OutboxChoice choice = queuetool::ChooseOutbox(*folder, user, false);
-    if (!choice.folder) {
+    if (!choice.folder)
         MessageBoxW(owner, (choice.refusal + L"\n\nThe outbox was not changed.").c_str(), kCaption,
                     MB_OK | MB_ICONWARNING);
-        return false;
-    }
-    queuetool::QueueFile queue(queuetool::SettingsFileOf(user));
-    queue.CheckAccess(true);
-    queuetool::SetOutbox(queue, user, *choice.folder);
-    return true;
+    return choice.folder;
 }
 
 }  // namespace
 
-bool OutboxMenu(HWND owner, HWND button, const queuetool::DesktopUser& user, const queuetool::OutboxView& view) {
+std::optional<std::string> OutboxMenu(HWND owner, HWND button, const queuetool::DesktopUser& user,
+                                      const queuetool::OutboxView& view) {
     const std::unique_ptr<HMENU__, MenuDeleter> menu(CreatePopupMenu());
-    if (!menu) return false;
+    if (!menu) return std::nullopt;
     const UINT usable = view.folder.empty() || view.missing ? MF_GRAYED : 0;
     AppendMenuW(menu.get(), MF_STRING, kChoose, view.folder.empty() ? L"&Choose a folder..." : L"&Choose another folder...");
     AppendMenuW(menu.get(), MF_STRING | usable, kOpen, L"&Open in Explorer");
@@ -72,15 +67,11 @@ bool OutboxMenu(HWND owner, HWND button, const queuetool::DesktopUser& user, con
             return Choose(owner, user);
         case kOpen:
             ShellExecuteW(owner, L"open", rtl::WideFromAnsi(view.folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-            return false;
-        case kOff: {
-            queuetool::QueueFile queue(queuetool::SettingsFileOf(user));
-            queue.CheckAccess(true);
-            queuetool::SetOutbox(queue, user, "");
-            return true;
-        }
+            return std::nullopt;
+        case kOff:
+            return std::string();
         default:
-            return false;
+            return std::nullopt;
     }
 }
 

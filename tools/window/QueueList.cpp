@@ -12,27 +12,29 @@ namespace queuewindow {
 
 namespace {
 
-constexpr size_t kCheckedBeforeShowing = 500;
-constexpr size_t kCheckedPerChunk = 100;
-
 using WideRow = QueueList::WideRow;
 struct ColumnRow {
     const wchar_t* title;
     int width;
     int format;
     std::wstring WideRow::*text;
+    bool fitted;  // widened to its widest text: few texts, each short and read whole
 };
 constexpr ColumnRow kColumns[] = {
-    {L"Key", 60, LVCFMT_LEFT, &WideRow::key},
-    {L"File name", 150, LVCFMT_LEFT, &WideRow::name},
-    {L"Size", 75, LVCFMT_RIGHT, &WideRow::size},
-    {L"Card folder", 150, LVCFMT_LEFT, &WideRow::folder},
-    {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath},
-    {L"State", 200, LVCFMT_LEFT, &WideRow::state},
+    {L"Key", 60, LVCFMT_LEFT, &WideRow::key, true},
+    {L"File name", 150, LVCFMT_LEFT, &WideRow::name, false},
+    {L"Size", 75, LVCFMT_RIGHT, &WideRow::size, true},
+    {L"Card folder", 150, LVCFMT_LEFT, &WideRow::folder, true},
+    {L"Card path", 200, LVCFMT_LEFT, &WideRow::cardPath, false},
+    {L"State", 200, LVCFMT_LEFT, &WideRow::state, false},
     // Two rows of one name are told apart by where their files are (the
     // row's tip shows it too).
-    {L"Desktop file", 260, LVCFMT_LEFT, &WideRow::source},
+    {L"Desktop file", 260, LVCFMT_LEFT, &WideRow::source, false},
 };
+// A fitted column never takes more than this share of the list's width.
+constexpr int kFittedShare = 3;
+// The room a list view leaves on both sides of a cell's text.
+constexpr int kTextMargin = 14;
 constexpr int kStateColumn = 5;
 static_assert(kColumns[kStateColumn].text == &WideRow::state);
 
@@ -72,11 +74,6 @@ void QueueList::Attach(HWND list, const rtl::TableControls& controls) {
         controls.AddColumn(list, i, kColumns[i].title, kColumns[i].width, kColumns[i].format);
 }
 
-void QueueList::CheckBeforeShowing(queuetool::Preview& preview) {
-    if (preview.entries.size() <= kCheckedBeforeShowing)
-        for (queuetool::PreviewEntry& entry : preview.entries) queuetool::CheckQueuedFile(entry);
-}
-
 void QueueList::Show(queuetool::Preview preview, std::vector<Row> rows) {
     std::set<std::string> selected;
     for (int index : SelectedIndexes())
@@ -85,9 +82,6 @@ void QueueList::Show(queuetool::Preview preview, std::vector<Row> rows) {
     const std::string focused =
         focusedIndex >= 0 && focusedIndex < static_cast<int>(rows_.size()) ? rows_[focusedIndex].key : "";
     preview_ = std::move(preview);
-    const bool allChecked = std::all_of(preview_.entries.begin(), preview_.entries.end(),
-                                        [](const queuetool::PreviewEntry& entry) { return entry.fileChecked; });
-    nextUnchecked_ = allChecked ? preview_.entries.size() : 0;
     rows_ = std::move(rows);
     wideRows_.clear();
     wideRows_.reserve(rows_.size());
@@ -97,24 +91,6 @@ void QueueList::Show(queuetool::Preview preview, std::vector<Row> rows) {
     InvalidateRect(list_, nullptr, FALSE);
 }
 
-void QueueList::EnsureChecked(int item) {
-    if (item < 0 || item >= static_cast<int>(preview_.entries.size()) || preview_.entries[item].fileChecked) return;
-    queuetool::CheckQueuedFile(preview_.entries[item]);
-    rows_[item] = MakeRow(preview_.entries[item]);
-    wideRows_[item] = WideOf(rows_[item]);
-}
-
-bool QueueList::DoIdleWork() {
-    for (size_t checked = 0; HasIdleWork() && checked < kCheckedPerChunk; ++nextUnchecked_) {
-        if (preview_.entries[nextUnchecked_].fileChecked) continue;
-        EnsureChecked(static_cast<int>(nextUnchecked_));
-        ++checked;
-    }
-    if (HasIdleWork()) return false;
-    InvalidateRect(list_, nullptr, FALSE);
-    return true;
-}
-
 std::vector<int> QueueList::SelectedIndexes() const {
     std::vector<int> indexes;
     for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED); i >= 0 && i < static_cast<int>(rows_.size());
@@ -122,6 +98,15 @@ std::vector<int> QueueList::SelectedIndexes() const {
         indexes.push_back(i);
     return indexes;
 }
+
+bool QueueList::QueuedSelected() const {
+    for (int i = ListView_GetNextItem(list_, -1, LVNI_SELECTED); i >= 0 && i < static_cast<int>(rows_.size());
+         i = ListView_GetNextItem(list_, i, LVNI_SELECTED))
+        if (!rows_[i].outbox) return true;
+    return false;
+}
+
+void QueueList::SelectAll() const noexcept { ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED); }
 
 void QueueList::Select(const std::set<std::string>& keys, const std::string& focused) {
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -137,11 +122,22 @@ void QueueList::Reveal(const std::string& key) {
         if (rows_[i].key == key) ListView_EnsureVisible(list_, i, FALSE);
 }
 
-// A warning can be read without scrolling; a tip shows what still does not
-// fit, and the desktop file's column follows beyond it.
-void QueueList::FitStateColumn(int dpi) {
+// "/Palm/Launcher (by type)" is read whole; a warning can be read without
+// scrolling, a tip shows what still does not fit, and the desktop file's
+// column follows beyond it. A column the user widened stays as wide.
+void QueueList::FitColumns(int dpi) {
     RECT client{};
     GetClientRect(list_, &client);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        if (!kColumns[i].fitted) continue;
+        std::set<std::wstring> texts{kColumns[i].title};
+        for (const WideRow& row : wideRows_) texts.insert(row.*kColumns[i].text);
+        int widest = rtl::Scaled(kColumns[i].width, dpi);
+        for (const std::wstring& text : texts)
+            widest = std::max(widest, ListView_GetStringWidth(list_, text.c_str()) + rtl::Scaled(kTextMargin, dpi));
+        widest = std::min<int>(widest, std::max<int>(rtl::Scaled(kColumns[i].width, dpi), client.right / kFittedShare));
+        if (ListView_GetColumnWidth(list_, i) < widest) ListView_SetColumnWidth(list_, i, widest);
+    }
     int before = 0;
     for (int i = 0; i < kStateColumn; ++i) before += ListView_GetColumnWidth(list_, i);
     const int designed = rtl::Scaled(kColumns[kStateColumn].width, dpi);
@@ -153,14 +149,12 @@ bool QueueList::AnswerNotify(const NMHDR& header, LPARAM lParam) {
     switch (header.code) {
         case LVN_GETDISPINFOW: {
             const LVITEMW item = Notification<NMLVDISPINFOW>(lParam).item;
-            EnsureChecked(item.iItem);
             if ((item.mask & LVIF_TEXT) && item.iSubItem >= 0 && item.iSubItem < static_cast<int>(std::size(kColumns)))
                 CopyText(RowText(item.iItem, kColumns[item.iSubItem].text), item.pszText, item.cchTextMax);
             return true;
         }
         case LVN_GETINFOTIPW: {
             const auto tip = Notification<NMLVGETINFOTIPW>(lParam);
-            EnsureChecked(tip.iItem);
             CopyText(RowText(tip.iItem, &WideRow::source) + L": " + RowText(tip.iItem, &WideRow::state), tip.pszText,
                      tip.cchTextMax);
             return true;

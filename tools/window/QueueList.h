@@ -1,9 +1,7 @@
 // The queue window's list: the rows of one user's queue and outbox, shown
-// by a virtual list view that asks for each text as it draws. A long queue
-// shows before its files are looked at: the rows on screen are checked when
-// drawn, the others a chunk at a time whenever the window has no message
-// waiting. The selection follows the entries' keys when the rows are read
-// again.
+// by a virtual list view that asks for each text as it draws. The rows come
+// ready from the worker (QueueSnapshot.h); nothing here reads a file. The
+// selection follows the entries' keys when the rows are read again.
 #pragma once
 #include <windows.h>
 
@@ -23,8 +21,6 @@ public:
     void Attach(HWND list, const rtl::TableControls& controls);
     HWND Handle() const noexcept { return list_; }
 
-    // A short queue's files are looked at before it shows; a long one's later.
-    static void CheckBeforeShowing(queuetool::Preview& preview);
     // The queue as read and every row to show (the queue's, then the
     // outbox's); the selected and focused entries stay so.
     void Show(queuetool::Preview preview, std::vector<Row> rows);
@@ -33,15 +29,15 @@ public:
     const queuetool::Preview& Preview() const noexcept { return preview_; }
     const std::vector<Row>& Rows() const noexcept { return rows_; }
 
-    bool HasIdleWork() const noexcept { return nextUnchecked_ < preview_.entries.size(); }
-    // One chunk of files looked at; true when that was the last.
-    bool DoIdleWork();
-
     std::vector<int> SelectedIndexes() const;
+    // Whether a queued entry (not an outbox file) is among the selected rows.
+    bool QueuedSelected() const;
+    void SelectAll() const noexcept;
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void Reveal(const std::string& key);
-    // The state column takes the rest of the list's visible width.
-    void FitStateColumn(int dpi);
+    // The narrow columns as wide as their widest text; the state column
+    // takes the rest of the list's visible width.
+    void FitColumns(int dpi);
     // The list view's questions for texts and tips; true when it was one.
     bool AnswerNotify(const NMHDR& header, LPARAM lParam);
 
@@ -51,12 +47,10 @@ public:
     };
 
 private:
-    void EnsureChecked(int item);
     std::wstring RowText(int item, std::wstring WideRow::*text) const;
 
     HWND list_ = nullptr;
     queuetool::Preview preview_;
-    size_t nextUnchecked_ = 0;
     std::vector<Row> rows_;
     std::vector<WideRow> wideRows_;
 };

@@ -8,10 +8,12 @@
 #include <memory>
 #include <utility>
 
+#include "app/QueueLock.h"
 #include "app/memorycard.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
 #include "tools/window/Placement.h"
+#include "tools/window/Remembered.h"
 
 namespace queuewindow {
 
@@ -52,16 +54,10 @@ HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric) noexcep
     return icon ? icon : LoadIcon(nullptr, IDI_APPLICATION);
 }
 
-// Why the queue cannot be shown: the user's folder is missing, or the
-// settings file is held, denied or too large; "" when it can.
-std::string QueueProblem(const queuetool::DesktopUser& user, queuetool::QueueFile& queue) {
-    if (std::string missing = queuetool::MissingUserFolder(user); !missing.empty() && !queue.Exists()) return missing;
-    try {
-        queue.CheckAccess(false);
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return "";
+std::vector<std::string> Keys(const std::vector<Row>& rows) {
+    std::vector<std::string> keys;
+    for (const Row& row : rows) keys.push_back(row.key);
+    return keys;
 }
 
 }  // namespace
@@ -72,16 +68,20 @@ QueueWindow::QueueWindow(const WindowOptions& options) {
                             ProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
 
     const Remembered remembered = LoadRemembered();
-    const auto bounds = OpeningBounds(remembered, rtl::DpiOf(nullptr));
+    const RECT bounds = DefaultBounds(rtl::DpiOf(nullptr));
     const HWND window = CreateWindowExW(
         WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, kWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
         bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr,
         instance, static_cast<rtl::MessageHandler*>(this));
     if (!window) throw rtl::Exception("The queue window could not be created.");
+    // Moved before the window takes its messages: on a monitor of another
+    // DPI it is made for that DPI, not scaled once more.
+    RestorePlace(window, remembered.place);
     window_.reset(window);
+    worker_.Attach(window);
     CreateControls();
     FillUsers(options.user.empty() ? remembered.lastUser : options.user);
-    ShowWindow(window, remembered.maximized ? SW_SHOWMAXIMIZED : options.showCommand);
+    ShowWindow(window, remembered.place && remembered.place->maximized ? SW_SHOWMAXIMIZED : options.showCommand);
     UpdateWindow(window);
     if (!options.filesToAdd.empty()) AddFiles(options.filesToAdd);
 }
@@ -111,7 +111,7 @@ void QueueWindow::CreateControls() {
 
 void QueueWindow::Layout() {
     PlaceControls(window_.get(), controls_);
-    list_.FitStateColumn(controls_.Dpi());
+    list_.FitColumns(controls_.Dpi());
 }
 
 void QueueWindow::FillUsers(const std::wstring& wanted) {
@@ -133,7 +133,31 @@ void QueueWindow::FillUsers(const std::wstring& wanted) {
         return;
     }
     SendMessageW(combo, CB_SETCURSEL, chosen, 0);
+    rtl::FitDroppedWidth(combo);
     ChooseUser(chosen);
+}
+
+// A user added since (a first HotSync of another handheld) shows when the
+// list is opened or the window comes to the front; the user shown stays.
+void QueueWindow::RefreshUsers() {
+    const queuetool::DesktopUser* shown = User();
+    const unsigned long shownId = shown ? shown->id : 0;
+    if (!desktop_.ReadUsersAgain()) return;
+    const HWND combo = Control(Ctl::cbUser);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    const auto& users = desktop_.Users();
+    for (const queuetool::DesktopUser& user : users)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(user.name).c_str()));
+    rtl::FitDroppedWidth(combo);
+    for (int i = 0; shown && i < static_cast<int>(users.size()); ++i)
+        if (users[i].id == shownId) {
+            userIndex_ = i;
+            SendMessageW(combo, CB_SETCURSEL, i, 0);
+            return;
+        }
+    for (const Ctl row : {Ctl::bAdd, Ctl::bFolders, Ctl::bOutbox, Ctl::cbTarget}) EnableWindow(Control(row), TRUE);
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    ChooseUser(0);
 }
 
 // Another start's files: the window comes forward, shows the user it was
@@ -163,8 +187,7 @@ void QueueWindow::ChooseUser(int index) {
     watch_.Watch(settingsFolder_);
     lastAction_.clear();
     list_.Forget();
-    Reload();
-    FillTargets(kByType);
+    Reload([this] { FillTargets(kByType); });
 }
 
 // The user's folder is asked for again each time: the Palm Desktop may have
@@ -192,56 +215,77 @@ const queuetool::DesktopUser* QueueWindow::UserToChange() {
     return user;
 }
 
-void QueueWindow::Reload() {
+// The queue is read on the worker, after the work handed to it before;
+// `then` runs once the window shows what was read.
+void QueueWindow::Reload(std::function<void()> then) {
     const queuetool::DesktopUser* user = LookUpUser();
     if (!user) return;
-    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
-    queueProblem_ = false;
-    if (const std::string problem = QueueProblem(*user, queue); !problem.empty()) {
-        queueProblem_ = true;
-        outbox_ = {};
-        outboxWatch_.Watch(L"");
-        SetWindowTextW(Control(Ctl::lSummary), Wide(problem).c_str());
-        ShowRows({}, {});
-        return;
-    }
-    queuetool::Preview preview = queue.MakePreview(queuetool::QueueFile::FileChecks::Later);
-    QueueList::CheckBeforeShowing(preview);
-    outbox_ = queuetool::ViewOutbox(queue, *user, preview);
-    const std::wstring outboxFolder = outbox_.missing ? L"" : Wide(outbox_.folder);
-    if (outboxWatch_.Folder() != outboxFolder) outboxWatch_.Watch(outboxFolder, true);
-    SetWindowTextW(Control(Ctl::lSummary),
-                   Wide(InstallSummary(preview, app::GetSlots(user->id)) + " " + OutboxSummary(outbox_)).c_str());
-    std::vector<Row> rows = MakeRows(preview);
-    for (Row& row : OutboxRows(outbox_, preview.cardDirectory)) rows.push_back(std::move(row));
-    ShowRows(std::move(preview), std::move(rows));
+    const auto snapshot = std::make_shared<QueueSnapshot>();
+    StartWork(L"Reading the queue of " + Wide(user->name), [snapshot, who = *user] { *snapshot = ReadQueue(who); },
+              [this, snapshot, id = user->id, then = std::move(then)] {
+                  // Read for a user who is not shown any more: nothing to show.
+                  if (!User() || User()->id != id) return;
+                  ShowSnapshot(std::move(*snapshot));
+                  if (then) then();
+              });
 }
 
-void QueueWindow::DoIdleWork() {
-    if (list_.DoIdleWork()) ShowStatus();
+void QueueWindow::ShowSnapshot(QueueSnapshot snapshot) {
+    const queuetool::DesktopUser* user = User();
+    ++snapshotsShown_;
+    queueProblem_ = !snapshot.problem.empty();
+    outbox_ = std::move(snapshot.outbox);
+    typeFolders_ = std::move(snapshot.typeFolders);
+    const std::wstring outboxFolder = outbox_.missing ? L"" : Wide(outbox_.folder);
+    if (outboxWatch_.Folder() != outboxFolder) outboxWatch_.Watch(outboxFolder, true);
+    const std::string summary = queueProblem_ ? snapshot.problem
+                                              : InstallSummary(snapshot.preview, app::GetSlots(user->id)) + " " +
+                                                    OutboxSummary(outbox_);
+    SetWindowTextW(Control(Ctl::lSummary), Wide(summary).c_str());
+    const bool allChecked = snapshot.AllChecked();
+    ShowRows(std::move(snapshot.preview), std::move(snapshot.rows));
+    if (allChecked) return;
+    // A long queue shows at once; its files are looked at next, on the worker.
+    const auto checked = std::make_shared<QueueSnapshot>();
+    checked->preview = list_.Preview();
+    checked->rows = list_.Rows();
+    StartWork(L"Looking at the queued files", [checked] { CheckFiles(*checked); },
+              [this, checked, shown = snapshotsShown_] {
+                  if (shown != snapshotsShown_) return;  // a newer look at the queue is shown
+                  ShowRows(std::move(checked->preview), std::move(checked->rows));
+              });
 }
 
 void QueueWindow::ShowStatus() {
     const std::wstring queue =
         queueProblem_ ? L"The queue cannot be shown: the line above says why." : Wide(StatusText(list_.Rows()));
     std::wstring status = queue + (lastAction_.empty() ? L"" : L" " + lastAction_);
-    if (busyShown_) {
+    if (busyShown_ || closing_) {
         const size_t judged = judged_;
-        status = busyText_ + (batchSize_ == 0          ? L"..."
-                              : judged < batchSize_ ? L": " + std::to_wstring(judged) + L" looked at..."
-                                                    : L": all looked at, writing the queue...");
+        const InHand running = inHand_.empty() ? InHand{L"Reading the queue"} : inHand_.front();
+        status = running.text + (running.batchSize == 0       ? L"..."
+                                 : judged < running.batchSize ? L": " + std::to_wstring(judged) + L" looked at..."
+                                                              : L": all looked at, writing the queue...");
+        // Another program holds the queue: most often a HotSync that runs.
+        if (app::QueueLock::Waiting()) status += L" Waiting for the HotSync to finish...";
+        if (closing_) status = L"Closing when this is done. " + status;
     }
     SetWindowTextW(Control(Ctl::sbStatus), status.c_str());
 }
 
 void QueueWindow::ShowRows(queuetool::Preview preview, std::vector<Row> rows) {
     list_.Show(std::move(preview), std::move(rows));
+    list_.FitColumns(controls_.Dpi());
+    // A queue changed since (a HotSync, another program) is not the last
+    // change's any more.
+    if (!lastAction_.empty() && Keys(list_.Rows()) != keysAtAction_) lastAction_.clear();
     ShowStatus();
     UpdateButtons();
 }
 
 void QueueWindow::UpdateButtons() {
-    EnableWindow(Control(Ctl::bRemove), ListView_GetSelectedCount(Control(Ctl::lvQueue)) > 0 && !worker_.Busy());
+    // Only queued entries can be taken off; the outbox's files are not queued.
+    EnableWindow(Control(Ctl::bRemove), list_.QueuedSelected());
 }
 
 void QueueWindow::FolderChanged() {
@@ -293,6 +337,9 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
         case WM_GETMINMAXINFO:
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = MinimumSize(controls_.Dpi());
             return 0;
+        case WM_ACTIVATEAPP:
+            if (wParam) RefreshUsers();
+            return 0;
         case rtl::kWmDpiChanged:
             if (controls_.DpiChanged(wParam, lParam)) Layout();
             return 0;
@@ -329,7 +376,12 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             if (wParam == kBusyTimer && worker_.Busy()) ShowBusy();
             return 0;
         case kWorkDone:
-            WorkDone(lParam);
+            try {
+                WorkDone(wParam);
+            } catch (...) {
+                Failed(window);
+            }
+            if (closing_ && !worker_.Busy()) CloseNow();
             return 0;
         case WM_SETCURSOR:
             // Working, and still answering: the pointer of work in the background.
@@ -339,13 +391,35 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             }
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_CLOSE:
-            Remember();
-            window_.reset();
-            PostQuitMessage(0);
+            // Work in hand is finished first, and its outcome said: files
+            // half queued would be lost without a word.
+            if (worker_.Busy()) {
+                closing_ = true;
+                ShowStatus();
+                return 0;
+            }
+            CloseNow();
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void QueueWindow::CloseNow() {
+    if (const std::wstring report = std::exchange(closingReport_, {}); !report.empty())
+        MessageBoxW(window_.get(), report.c_str(), kClosingCaption, MB_OK | MB_ICONINFORMATION);
+    if (!window_) return;  // closed while the box was shown
+    Remember();
+    window_.reset();
+    PostQuitMessage(0);
+}
+
+bool QueueWindow::TakeShortcut(const MSG& message) noexcept {
+    if (message.message != WM_KEYDOWN || message.wParam != 'A' || message.hwnd != list_.Handle() ||
+        GetKeyState(VK_CONTROL) >= 0)
+        return false;
+    list_.SelectAll();
+    return true;
 }
 
 namespace {
@@ -354,16 +428,15 @@ void RunLoop(QueueWindow& window) {
     for (;;) {
         const std::vector<HANDLE> events = window.WatchEvents();
         const DWORD count = static_cast<DWORD>(events.size());
-        const DWORD timeout = window.HasIdleWork() ? 0 : INFINITE;
         const DWORD woke =
-            MsgWaitForMultipleObjectsEx(count, events.data(), timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            MsgWaitForMultipleObjectsEx(count, events.data(), INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         // The settings folder's event comes first when it is watched.
         if (woke < WAIT_OBJECT_0 + count)
             (events[woke - WAIT_OBJECT_0] == window.SettingsEvent() ? window.FolderChanged() : window.OutboxChanged());
-        if (woke == WAIT_TIMEOUT) window.DoIdleWork();
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return;
+            if (window.TakeShortcut(message)) continue;
             if (window.Handle() && IsDialogMessageW(window.Handle(), &message)) continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);

@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <set>
@@ -34,6 +35,7 @@
 #include "tools/window/OneWindow.h"
 #include "tools/window/QueueLayout.h"
 #include "tools/window/QueueList.h"
+#include "tools/window/QueueSnapshot.h"
 #include "tools/window/Worker.h"
 
 namespace queuewindow {
@@ -45,6 +47,7 @@ constexpr const wchar_t* kRemoveCaption = L"Remove from the queue";
 constexpr const wchar_t* kRefusedCaption = L"Files not queued";
 constexpr const wchar_t* kWaitCaption = L"Queued files will wait";
 constexpr const wchar_t* kErrorCaption = L"Tolvane Queue error";
+constexpr const wchar_t* kClosingCaption = L"Tolvane Queue closes";
 
 struct WindowOptions {
     std::wstring user;                    // a HotSync user to show; else the one shown last
@@ -69,8 +72,8 @@ public:
     HANDLE SettingsEvent() const noexcept { return watch_.Event(); }
     void FolderChanged();
     void OutboxChanged();
-    bool HasIdleWork() const noexcept { return list_.HasIdleWork(); }
-    void DoIdleWork();
+    // Ctrl+A in the list selects every row; true when it was that.
+    bool TakeShortcut(const MSG& message) noexcept;
 
 private:
     // QueueWindow.cpp: the window, its messages, the user and the queue shown.
@@ -79,14 +82,17 @@ private:
     void CreateControls();
     void Layout();
     void FillUsers(const std::wstring& wanted);
+    void RefreshUsers();
     void TakeHanded();
     void ChooseUser(int index);
-    void Reload();
+    void Reload(std::function<void()> then = {});
+    void ShowSnapshot(QueueSnapshot snapshot);
     void ShowStatus();
     void ShowRows(queuetool::Preview preview, std::vector<Row> rows);
     LRESULT Notify(LPARAM lParam);
     void UpdateButtons();
     void Remember() noexcept;
+    void CloseNow();
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
     const queuetool::DesktopUser* User() const noexcept;
     const queuetool::DesktopUser* LookUpUser();
@@ -96,18 +102,23 @@ private:
     void Command(WORD id, WORD code);
     void AskForFiles();
     void AddFiles(const std::vector<std::wstring>& files);
-    void ShowBatch(const queuetool::BatchOutcome& outcome, const std::string& userName, int userIndex);
+    void ShowBatch(const queuetool::BatchOutcome& outcome, QueueSnapshot snapshot, const std::string& userName,
+                   int userIndex);
     void ReportBatch(const queuetool::BatchOutcome& outcome, const std::string& userName);
+    void Said(std::wstring action);
     void RemoveSelected();
     void EditFolders();
+    void ChangeOutbox();
     void FillTargets(const std::wstring& shown);
     bool ChosenFolder(std::optional<std::string>& folder);
-    void StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then);
-    void WorkDone(LPARAM done);
+    void StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then,
+                   size_t batchSize = 0);
+    void WorkDone(WPARAM done);
+    void EndWork();
     void ShowBusy();
     void RefreshCursor() const noexcept;
 
-    // Posted by the worker when its work is done.
+    // Posted by the worker when its work is done, with the work's number.
     static constexpr UINT kWorkDone = WM_APP + 1;
     // After half a second of work the status line says how far it is and
     // the pointer shows that the window is working.
@@ -125,18 +136,24 @@ private:
     int userIndex_ = -1;
     QueueList list_;
     queuetool::OutboxView outbox_;
-    std::wstring lastAction_;     // what the last batch did, kept on the status line
+    std::vector<queuetool::TypeFolder> typeFolders_;  // [Folders] as last read
+    size_t snapshotsShown_ = 0;  // a later look at the files is shown only on the snapshot it was made for
+    std::wstring lastAction_;    // what the last change did, kept on the status line
+    std::vector<std::string> keysAtAction_;  // the queue's keys as that change left them
     bool queueProblem_ = false;  // the queue could not be read: the summary line says why
     std::wstring settingsFolder_;
-    // The work that runs, what the window does once it is done, and what it
-    // says meanwhile.
-    std::function<void()> whenDone_;
-    std::wstring busyText_;
+    // The work handed to the worker, first the one that runs, and what the
+    // status line says of it.
+    struct InHand {
+        std::wstring text;
+        size_t batchSize = 0;  // files of a batch; 0 for other work
+    };
+    std::deque<InHand> inHand_;
     std::atomic<size_t> judged_{0};  // files of the running batch judged so far
-    size_t batchSize_ = 0;           // files of the running batch; 0 for other work
     bool busyShown_ = false;
-    std::vector<std::wstring> pendingFiles_;  // dropped while a batch ran: queued next
-    Worker worker_;  // last: it is gone, its thread ended, before the rest
+    bool closing_ = false;        // asked to close while busy: closes once the work is done
+    std::wstring closingReport_;  // what that work did, shown as the window goes
+    Worker worker_{kWorkDone};    // last: it is gone, its thread ended, before the rest
 };
 
 }  // namespace queuewindow

@@ -14,6 +14,7 @@
 #include "tools/window/FilePicker.h"
 #include "tools/window/FoldersDialog.h"
 #include "tools/window/OutboxMenu.h"
+#include "tools/queue/OutboxView.h"
 #include "tools/window/QueueWindow.h"
 
 namespace queuewindow {
@@ -37,9 +38,8 @@ void QueueWindow::Command(WORD id, WORD code) {
     if (control == Ctl::bAdd && code == BN_CLICKED) AskForFiles();
     if (control == Ctl::bRemove && code == BN_CLICKED) RemoveSelected();
     if (control == Ctl::bFolders && code == BN_CLICKED) EditFolders();
-    if (control == Ctl::bOutbox && code == BN_CLICKED && User() &&
-        OutboxMenu(window_.get(), Control(Ctl::bOutbox), *User(), outbox_))
-        Reload();
+    if (control == Ctl::bOutbox && code == BN_CLICKED) ChangeOutbox();
+    if (control == Ctl::cbUser && code == CBN_DROPDOWN) RefreshUsers();
     if (control == Ctl::cbUser && code == CBN_SELCHANGE) {
         ChooseUser(static_cast<int>(SendMessageW(Control(Ctl::cbUser), CB_GETCURSEL, 0, 0)));
         Remember();
@@ -52,31 +52,36 @@ void QueueWindow::AskForFiles() { AddFiles(PickFilesToQueue(window_.get())); }
 // them, or a queue that another program holds for a while, never keep the
 // window from answering. Files dropped meanwhile are queued next.
 void QueueWindow::AddFiles(const std::vector<std::wstring>& files) {
-    if (worker_.Busy()) {
-        pendingFiles_.insert(pendingFiles_.end(), files.begin(), files.end());
-        return;
-    }
+    if (closing_) return;
     const queuetool::DesktopUser* user = UserToChange();
     if (!user || files.empty()) return;
     std::optional<std::string> folder;
     if (!ChosenFolder(folder)) return;
     const queuetool::DesktopUser who = *user;
     const int userIndex = userIndex_;
-    const auto outcome = std::make_shared<queuetool::BatchOutcome>();
-    judged_ = 0;
-    batchSize_ = files.size();
+    struct Done {
+        queuetool::BatchOutcome outcome;
+        QueueSnapshot snapshot;  // the queue as the batch left it
+    };
+    const auto done = std::make_shared<Done>();
     StartWork(
         L"Queuing " + std::to_wstring(files.size()) + L" files for " + Wide(who.name),
-        [this, who, files, folder, outcome] {
+        [this, who, files, folder, done] {
+            judged_ = 0;
             queuetool::QueueFile queue(queuetool::SettingsFileOf(who));
-            *outcome = queuetool::AddFiles(queue, who, files, folder, [this](size_t judged) { judged_ = judged; });
+            done->outcome = queuetool::AddFiles(queue, who, files, folder, [this](size_t judged) { judged_ = judged; });
+            done->snapshot = ReadQueue(who);
         },
-        [this, outcome, name = who.name, userIndex] { ShowBatch(*outcome, name, userIndex); });
+        [this, done, name = who.name, userIndex] {
+            ShowBatch(done->outcome, std::move(done->snapshot), name, userIndex);
+        },
+        files.size());
 }
 
 // The new entries become the selection, unless another user was chosen
 // while they were queued.
-void QueueWindow::ShowBatch(const queuetool::BatchOutcome& outcome, const std::string& userName, int userIndex) {
+void QueueWindow::ShowBatch(const queuetool::BatchOutcome& outcome, QueueSnapshot snapshot, const std::string& userName,
+                            int userIndex) {
     std::set<std::string> added;
     std::string first;
     for (const queuetool::FileOutcome& file : outcome.files)
@@ -85,8 +90,7 @@ void QueueWindow::ShowBatch(const queuetool::BatchOutcome& outcome, const std::s
             if (first.empty()) first = file.key;
         }
     if (userIndex == userIndex_) {
-        list_.Forget();
-        Reload();
+        ShowSnapshot(std::move(snapshot));
         list_.Select(added, first);
         list_.Reveal(first);
     }
@@ -97,8 +101,7 @@ void QueueWindow::ShowBatch(const queuetool::BatchOutcome& outcome, const std::s
 // The one-line outcome stays on the status line; refusals and the reasons
 // why queued files will wait are shown at once, each file by name.
 void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome, const std::string& userName) {
-    lastAction_ = BatchLine(outcome, userName);
-    ShowStatus();
+    Said(BatchLine(outcome, userName));
     std::wstring details;
     size_t refused = 0;
     for (const queuetool::FileOutcome& file : outcome.files) {
@@ -108,13 +111,27 @@ void QueueWindow::ReportBatch(const queuetool::BatchOutcome& outcome, const std:
     if (refused > kRefusalsShown) details += L"\n... and " + std::to_wstring(refused - kRefusalsShown) + L" more.";
     if (refused && refused == outcome.files.size()) details += L"\n\nNothing was queued.";
     for (const std::wstring& warning : outcome.warnings) details += L"\n\n" + warning;
+    // Closing: said in the box that the window shows as it goes.
+    if (closing_) {
+        closingReport_ += details;
+        return;
+    }
     if (details.empty()) return;
     MessageBoxW(window_.get(), (lastAction_ + L"\n" + details).c_str(), refused ? kRefusedCaption : kWaitCaption,
                 MB_OK | MB_ICONWARNING);
 }
 
+// What the last change did, on the status line while the queue is as that
+// change left it; also in the box shown when the window closes after it.
+void QueueWindow::Said(std::wstring action) {
+    lastAction_ = std::move(action);
+    keysAtAction_.clear();
+    for (const Row& row : list_.Rows()) keysAtAction_.push_back(row.key);
+    if (closing_) closingReport_ += (closingReport_.empty() ? L"" : L"\n\n") + lastAction_;
+    ShowStatus();
+}
+
 void QueueWindow::RemoveSelected() {
-    if (worker_.Busy()) return;
     const queuetool::DesktopUser* user = User();
     const std::vector<Row>& rows = list_.Rows();
     std::vector<int> selected = list_.SelectedIndexes();
@@ -133,23 +150,46 @@ void QueueWindow::RemoveSelected() {
     std::vector<std::string> keys;
     for (int index : selected) keys.push_back(rows[index].key);
     // One that a HotSync took meanwhile is simply gone.
-    StartWork(L"Taking " + std::to_wstring(keys.size()) + L" entries off the queue of " + Wide(user->name),
+    const std::wstring count = std::to_wstring(keys.size()) + (keys.size() == 1 ? L" entry" : L" entries");
+    StartWork(L"Taking " + count + L" off the queue of " + Wide(user->name),
               [keys, settings = queuetool::SettingsFileOf(*user)] { queuetool::QueueFile(settings).RemoveAll(keys); },
-              [this] { Reload(); });
+              [this, line = L"Took " + count + L" off the queue of " + Wide(user->name) + L"."] {
+                  Reload([this, line] { Said(line); });
+              });
 }
 
 // The rules are written only as changed in the dialog, so that a rule that
-// another program wrote meanwhile stays.
+// another program wrote meanwhile stays. The dialog shows the rules as last
+// read; the write waits for the queue on the worker.
 void QueueWindow::EditFolders() {
     const queuetool::DesktopUser* user = UserToChange();
     if (!user) return;
-    queuetool::QueueFile queue(queuetool::SettingsFileOf(*user));
-    const auto changes = EditTypeFolders(window_.get(), queue.TypeFolders(), list_.Preview().cardDirectory);
+    const auto changes = EditTypeFolders(window_.get(), typeFolders_, list_.Preview().cardDirectory);
     if (!changes || changes->empty()) return;
-    queue.CheckAccess(true);
-    queue.SetTypeFolders(*changes, queuetool::NewSettings{user->firstSlotMediaType});
-    Reload();
-    FillTargets(rtl::TextOf(Control(Ctl::cbTarget)));
+    StartWork(
+        L"Writing the card folders of " + Wide(user->name),
+        [changes = *changes, settings = queuetool::SettingsFileOf(*user), media = user->firstSlotMediaType] {
+            queuetool::QueueFile queue(settings);
+            queue.CheckAccess(true);
+            queue.SetTypeFolders(changes, queuetool::NewSettings{media});
+        },
+        [this] { Reload([this] { FillTargets(rtl::TextOf(Control(Ctl::cbTarget))); }); });
+}
+
+// The menu asks; the change waits for the queue on the worker.
+void QueueWindow::ChangeOutbox() {
+    const queuetool::DesktopUser* user = User();
+    if (!user) return;
+    const std::optional<std::string> folder = OutboxMenu(window_.get(), Control(Ctl::bOutbox), *user, outbox_);
+    if (!folder) return;
+    StartWork(
+        L"Changing the outbox of " + Wide(user->name),
+        [folder = *folder, who = *user] {
+            queuetool::QueueFile queue(queuetool::SettingsFileOf(who));
+            queue.CheckAccess(true);
+            queuetool::SetOutbox(queue, who, folder);
+        },
+        [this] { Reload(); });
 }
 
 // The folders a user is likely to want for new files: the default's and
@@ -160,12 +200,13 @@ void QueueWindow::FillTargets(const std::wstring& shown) {
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     std::vector<std::wstring> folders{kByType, Wide(list_.Preview().cardDirectory)};
     if (user)
-        for (const auto& rule : queuetool::QueueFile(queuetool::SettingsFileOf(*user)).TypeFolders())
+        for (const auto& rule : typeFolders_)
             if (!rule.second.empty()) folders.push_back(Wide(rule.second));
     for (size_t i = 0; i < folders.size(); ++i)
         if (std::find(folders.begin(), folders.begin() + static_cast<std::ptrdiff_t>(i), folders[i]) ==
             folders.begin() + static_cast<std::ptrdiff_t>(i))
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folders[i].c_str()));
+    rtl::FitDroppedWidth(combo);
     SetWindowTextW(combo, shown.c_str());
 }
 
@@ -190,32 +231,38 @@ bool QueueWindow::ChosenFolder(std::optional<std::string>& folder) {
     return false;
 }
 
-void QueueWindow::StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then) {
-    worker_.Start(window_.get(), kWorkDone, std::move(work));
-    whenDone_ = std::move(then);
-    busyText_ = std::move(busyText);
+void QueueWindow::StartWork(std::wstring busyText, std::function<void()> work, std::function<void()> then,
+                            size_t batchSize) {
+    worker_.Post(std::move(work), std::move(then));
+    inHand_.push_back({std::move(busyText), batchSize});
     SetTimer(window_.get(), kBusyTimer, kBusyDelayMs, nullptr);
-    UpdateButtons();
 }
 
-void QueueWindow::WorkDone(LPARAM done) {
-    KillTimer(window_.get(), kBusyTimer);
-    busyShown_ = false;
-    batchSize_ = 0;
-    RefreshCursor();
-    std::function<void()> then = std::move(whenDone_);
-    whenDone_ = nullptr;
+// The message's number is looked up in the worker's own table: one that
+// another program posted finds nothing there.
+void QueueWindow::WorkDone(WPARAM done) {
+    std::optional<std::function<void()>> then;
     try {
-        worker_.Finish(done);
+        then = worker_.Take(done);
+        if (!then) return;
     } catch (...) {
-        ShowStatus();
-        UpdateButtons();
+        EndWork();
         throw;  // the window's catch-all says what it was
     }
-    then();
+    EndWork();
+    (*then)();
+}
+
+// One piece of work fewer in hand; the next one's text is shown.
+void QueueWindow::EndWork() {
+    if (!inHand_.empty()) inHand_.pop_front();
+    if (!worker_.Busy()) {
+        KillTimer(window_.get(), kBusyTimer);
+        busyShown_ = false;
+        RefreshCursor();
+    }
     ShowStatus();
     UpdateButtons();
-    if (!pendingFiles_.empty()) AddFiles(std::exchange(pendingFiles_, {}));
 }
 
 void QueueWindow::ShowBusy() {

@@ -1,5 +1,6 @@
 #include "tools/window/Remembered.h"
 
+#include "ui/Controls.h"
 #include "rtl/WinHandles.h"
 
 namespace queuewindow {
@@ -13,8 +14,11 @@ struct Edge {
 constexpr Edge kEdges[] = {
     {L"Left", &RECT::left}, {L"Top", &RECT::top}, {L"Right", &RECT::right}, {L"Bottom", &RECT::bottom}};
 constexpr const wchar_t* kMaximized = L"Maximized";
+// Places kept before the DPI was kept with them were kept at 96 DPI.
+constexpr const wchar_t* kDpi = L"Dpi";
 constexpr const wchar_t* kLastUser = L"LastUser";
 constexpr LONG kSmallest = 200;
+constexpr int kLowestDpi = 48, kHighestDpi = 960;
 
 std::optional<DWORD> ReadNumber(HKEY key, const wchar_t* name) {
     DWORD value = 0, type = 0, size = sizeof value;
@@ -50,9 +54,10 @@ Remembered LoadRemembered() {
         complete = complete && value.has_value();
         bounds.*edge.field = static_cast<LONG>(value.value_or(0));
     }
-    if (complete && bounds.right - bounds.left >= kSmallest && bounds.bottom - bounds.top >= kSmallest)
-        remembered.bounds = bounds;
-    remembered.maximized = ReadNumber(key.get(), kMaximized).value_or(0) != 0;
+    const int dpi = static_cast<int>(ReadNumber(key.get(), kDpi).value_or(rtl::kDesignDpi));
+    if (complete && dpi >= kLowestDpi && dpi <= kHighestDpi && bounds.right - bounds.left >= kSmallest &&
+        bounds.bottom - bounds.top >= kSmallest)
+        remembered.place = Place{bounds, ReadNumber(key.get(), kMaximized).value_or(0) != 0, dpi};
     remembered.lastUser = ReadText(key.get(), kLastUser);
     return remembered;
 }
@@ -62,17 +67,14 @@ void SaveRemembered(const Remembered& remembered) noexcept {
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kRememberedKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
         ERROR_SUCCESS)
         return;
-    if (remembered.bounds)
-        for (const Edge& edge : kEdges) WriteNumber(key.get(), edge.name, static_cast<DWORD>((*remembered.bounds).*edge.field));
-    WriteNumber(key.get(), kMaximized, remembered.maximized ? 1 : 0);
+    if (const auto& place = remembered.place) {
+        for (const Edge& edge : kEdges) WriteNumber(key.get(), edge.name, static_cast<DWORD>(place->normal.*edge.field));
+        WriteNumber(key.get(), kMaximized, place->maximized ? 1 : 0);
+        WriteNumber(key.get(), kDpi, static_cast<DWORD>(place->dpi));
+    }
     const std::wstring& user = remembered.lastUser;
     RegSetValueExW(key.get(), kLastUser, 0, REG_SZ, reinterpret_cast<const BYTE*>(user.c_str()),
                    static_cast<DWORD>((user.size() + 1) * sizeof(wchar_t)));
-}
-
-std::optional<RECT> VisibleBounds(const std::optional<RECT>& bounds) {
-    if (!bounds || !MonitorFromRect(&*bounds, MONITOR_DEFAULTTONULL)) return std::nullopt;
-    return bounds;
 }
 
 }  // namespace queuewindow

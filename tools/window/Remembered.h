@@ -7,13 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "tools/window/Placement.h"
+
 namespace queuewindow {
 
 constexpr const wchar_t* kRememberedKey = L"Software\\Tolvane\\Queue";
 
 struct Remembered {
-    std::optional<RECT> bounds;  // the restored window's, in screen coordinates
-    bool maximized = false;
+    std::optional<Place> place;
     std::wstring lastUser;
 };
 
@@ -21,9 +22,5 @@ struct Remembered {
 Remembered LoadRemembered();
 // Failures are not reported: the window works the same without them.
 void SaveRemembered(const Remembered& remembered) noexcept;
-
-// The bounds to open with: the remembered ones while they still lie on a
-// monitor (one may have been unplugged since), else none.
-std::optional<RECT> VisibleBounds(const std::optional<RECT>& bounds);
 
 }  // namespace queuewindow

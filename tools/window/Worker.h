@@ -1,17 +1,28 @@
-// Work that would keep a window from answering (a batch of a thousand
-// files, a queue that another program holds), run on a thread of its own:
-// the window hands it over, goes on taking messages, and is told by a
-// posted message when the work is done. One piece of work at a time.
+// The queue window's one background thread: every read and write of a
+// queue, a settings file or an outbox runs here, one piece of work after
+// another in the order given, so that the window never waits for a disk or
+// for another program's hold on a queue. The window hands work over, goes on
+// taking messages, and is told by a posted message when a piece is done:
 //
-//   worker_.Start(window, kWorkDone, [=] { ... });       // on the window's thread
-//   case kWorkDone: worker_.Finish(lParam);              // rethrows what the work threw
+//   worker_.Post([=] { snapshot = Read(...); }, [=] { Show(snapshot); });   // window's thread
+//   case kWorkDone: if (auto then = worker_.Take(wParam)) (*then)();       // rethrows what the work threw
+//
+// The message carries only the number of the work done; the work itself
+// stays in the worker's table, so a message that another program posts
+// finds nothing to run or free. Work whose window is gone is freed with the
+// worker.
 //
 // A Win32 thread: the programs are built without the C++ thread library.
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 
 #include "rtl/WinHandles.h"
 
@@ -19,29 +30,45 @@ namespace queuewindow {
 
 class Worker {
 public:
-    Worker() = default;
-    ~Worker();  // waits for the work that runs
+    // Posts `done` with the number of each piece of work done, to the
+    // window attached before the first piece is given.
+    explicit Worker(UINT done);
+    void Attach(HWND window) noexcept { window_ = window; }
+    // Waits for the work that runs; work not begun is dropped.
+    ~Worker();
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    bool Busy() const noexcept { return static_cast<bool>(thread_); }
-    // Runs `work` on a new thread, then posts `done` to the window, its
-    // LPARAM for Finish. Throws rtl::Exception when busy or when no thread
-    // can be had.
-    void Start(HWND window, UINT done, std::function<void()> work);
-    // On the posted message: the thread is gone, and what the work threw
-    // is thrown again here.
-    void Finish(LPARAM done);
+    // Work given whose end the window has not taken yet.
+    bool Busy() const noexcept;
+    // Runs `work` on the worker's thread after the work given before; then
+    // `then` runs on the window's thread, from Take. Throws rtl::Exception
+    // when no thread can be had.
+    void Post(std::function<void()> work, std::function<void()> then);
+    // On the posted message: what to run now that the work numbered `done`
+    // has ended (nothing for a number not done, or taken already); throws
+    // what the work threw instead.
+    std::optional<std::function<void()>> Take(WPARAM done);
 
 private:
     struct Job {
-        HWND window;
-        UINT done;
+        uintptr_t number = 0;
         std::function<void()> work;
+        std::function<void()> then;
         std::exception_ptr failure;
     };
-    static unsigned __stdcall Run(void* job) noexcept;
+    static unsigned __stdcall Run(void* worker) noexcept;
+    void RunJobs() noexcept;
 
+    HWND window_ = nullptr;
+    UINT done_;
+    mutable CRITICAL_SECTION lock_;  // guards the rest, up to the thread
+    uintptr_t lastNumber_ = 0;
+    std::deque<std::unique_ptr<Job>> waiting_;
+    bool running_ = false;
+    std::map<uintptr_t, std::unique_ptr<Job>> ended_;
+    bool stopping_ = false;
+    rtl::UniqueKernelHandle wake_;
     rtl::UniqueKernelHandle thread_;
 };
 
