@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rtl/WinHandles.h"
+
 namespace rtl {
 class TIniFile;
 }
@@ -25,6 +27,8 @@ namespace app::outbox {
 // calls open desktop paths of at most 259.
 constexpr size_t kLongestCardPath = 255;
 constexpr size_t kLongestDesktopPath = 259;
+// Windows makes folders of at most 247 characters (room for an 8.3 name).
+constexpr size_t kLongestFolderPath = 247;
 
 struct OutboxFile {
     std::wstring relative;  // its path inside the outbox, exactly
@@ -74,8 +78,16 @@ std::string CardPathProblem(std::string_view cardFolder, std::string_view name);
 // its Sent folder), or none.
 std::optional<std::string> Inside(const std::string& folder, const std::string& path);
 
+// The outbox file at `relative`, opened as itself to be read and held while
+// it is copied, so that nobody replaces or renames it meanwhile; none when it
+// is a link or leads out of the outbox (then it must not be copied). The
+// handle is empty when the file cannot be opened: the copy then says why.
+std::optional<rtl::UniqueFile> HoldToSend(const std::string& folder, const std::string& relative);
+
 // Moves a file of the outbox into its Sent folder under the same path
-// inside it, making the folders it needs; a name taken there gets " (2)",
+// inside it, making the folders it needs; the file and each folder are
+// opened as themselves and checked to be no link, and the file is renamed
+// by its handle into the held folder; a name taken there gets " (2)",
 // " (3)" ... before its extension. "" when moved, else why not.
 std::string MoveToSent(const std::string& folder, const std::string& relative);
 

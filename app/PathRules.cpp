@@ -62,6 +62,27 @@ std::string QueueKey(uint32_t position) {
 
 bool InstallableName(std::string_view name) { return !name.empty() && name != "." && name != ".."; }
 
+bool IsDeviceName(std::string_view name) {
+    std::string base(name.substr(0, name.find('.')));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const std::string_view device : kDevices)
+        if (rtl::SameTextAscii(base, device)) return true;
+    return base.size() == 4 && (rtl::SameTextAscii(base.substr(0, 3), "COM") || rtl::SameTextAscii(base.substr(0, 3), "LPT")) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+std::string ReservedNameProblem(std::string_view name) {
+    if (IsDeviceName(name))
+        return "its name is a device that Windows reserves in every folder (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to "
+               "LPT9, with any extension); rename it";
+    if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        return "its name ends in \"" + std::string(1, name.back()) + "\", which Windows drops; rename it";
+    if (name.find(':') != std::string_view::npos)
+        return "its name holds \":\", which Windows reads as a stream of another file; rename it";
+    return "";
+}
+
 CardDirectoryCheck CheckCardDirectory(std::string_view typed) {
     // What to do instead is the caller's to say: a dialog asks for another
     // text, the queue tool for another setting.

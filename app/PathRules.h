@@ -24,6 +24,16 @@ std::string CardName(std::string_view source);
 // Whether a card file name may be copied at all: not empty, "." or "..".
 bool InstallableName(std::string_view name);
 
+// Whether a file name (the part after the last separator) is one of the
+// devices Windows opens in every folder: CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM1-9, LPT1-9, also with an extension or trailing blanks and
+// dots ("nul.txt", "CON ").
+bool IsDeviceName(std::string_view name);
+// Why Windows cannot keep a file of that name as it is spelt (a sentence
+// part without its final stop), or "": a device name, a final "." or " "
+// (which Windows drops), or a ":" (which names a stream of another file).
+std::string ReservedNameProblem(std::string_view name);
+
 // The card's root directory.
 inline constexpr std::string_view kCardRoot = "/";
 

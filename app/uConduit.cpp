@@ -11,6 +11,7 @@
 
 #include "app/CardFolders.h"
 #include "app/Outbox.h"
+#include "app/OutboxRule.h"
 #include "app/QueueLock.h"
 #include "app/uConduit_Setup.h"
 #include "app/PathRules.h"
@@ -286,6 +287,15 @@ void TdmConduit::QueueOutbox(rtl::TIniFile& ini) {
         FOutboxFolder.clear();
         return;
     }
+    // Checked at every HotSync: the settings file may have been written by
+    // hand or by another program, and folders change.
+    const std::string refusal = outbox::OutboxRefusal(FOutboxFolder);
+    if (!refusal.empty()) {
+        Palm->AddLogEntry("The outbox " + *setting + " is refused, and no file was taken from it: " + refusal + ".",
+                          kiv::slWarning, false);
+        FOutboxFolder.clear();
+        return;
+    }
     std::vector<outbox::OutboxFile> files = outbox::Scan(FOutboxFolder, FUserDirectory);
     if (files.empty()) return;
     std::optional<QueueLock> lock;
@@ -405,6 +415,19 @@ bool TdmConduit::RefuseFile(const std::string& name, const std::string& director
 bool TdmConduit::InstallFile(const std::string& source, const TCardFolder& folder) {
     const std::string name = rules::CardName(source);
     if (!folder.usable || !rules::InstallableName(name)) return RefuseFile(name, folder.directory);
+    // An outbox file is copied as itself, held so that it cannot change
+    // between the check and the copy.
+    std::optional<rtl::UniqueFile> held;
+    if (FOutboxFiles.count(rtl::FoldedInCodePage(source)))
+        if (const std::optional<std::string> relative = outbox::Inside(FOutboxFolder, source)) {
+            held = outbox::HoldToSend(FOutboxFolder, *relative);
+            if (!held) {
+                Palm->AddLogEntry(*relative + " stays in the outbox: it is a link or leads out of the outbox, and "
+                                              "links are never followed.",
+                                  kiv::slWarning, false);
+                return false;
+            }
+        }
     Palm->ShowStatus("Installing " + name + " to " + folder.directory);
     MakeDirectory(folder);
     const std::string target = rules::CardPath(folder.directory, name);

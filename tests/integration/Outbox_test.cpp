@@ -6,15 +6,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/integration/SyncHarness.h"
+#include "tests/support/Links.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
 
 using testsupport::HeldFile;
+using testsupport::MakeSymlink;
 using testsupport::PathExists;
 using testsupport::ReadText;
 using testsupport::SyncHarness;
@@ -26,7 +30,8 @@ const std::wstring kCyrillic = L"\u041a\u043d\u0438\u0433\u0438";
 
 class Outbox : public testing::Test {
 protected:
-    Outbox() : harness_("outbox"), outbox_(harness_.Desktop().Folder() + "\\Outbox") {
+    // Beside the Palm Desktop folder, not in it: no outbox may lie there.
+    Outbox() : harness_("outbox"), outbox_(outside_.Path() + "Outbox") {
         CreateDirectoryA(outbox_.c_str(), nullptr);
     }
     ~Outbox() override {
@@ -60,8 +65,21 @@ protected:
             if (entry == line) return true;
         return false;
     }
+    // How many lines of the log start with `start`.
+    size_t LogCount(const std::string& start) const {
+        return std::count_if(harness_.Log().begin(), harness_.Log().end(),
+                             [&](const std::string& entry) { return entry.rfind(start, 0) == 0; });
+    }
+    // Every file on the card, by its path there.
+    std::vector<std::string> CardFiles() const {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(harness_.CardFolder()))
+            if (entry.is_regular_file()) files.push_back(entry.path().filename().string());
+        return files;
+    }
 
     SyncHarness harness_;
+    testsupport::TempFolder outside_{"outbox"};
     const std::string outbox_;
 };
 
@@ -177,6 +195,113 @@ TEST_F(Outbox, AMissingOutboxIsNamedAndTheQueueStillGoes) {
     EXPECT_EQ(harness_.Sync(), 0);
     EXPECT_EQ(harness_.Log(), (Lines{"[-1 text] a.pdb installed to /Palm/Launcher"}));
     EXPECT_TRUE(PathExists(outbox_ + "\\b.pdb"));
+}
+
+// A settings file written by hand or by another program may name any
+// folder: one that is, holds or lies in a HotSync user's folder or the Palm
+// Desktop folder, however it is spelt, is refused at every HotSync, named
+// once, and nothing of it moves; the queue goes on.
+TEST_F(Outbox, AnOutboxInAUsersOrThePalmDesktopFolderIsRefusedHoweverItIsSpelt) {
+    const std::string bob = harness_.Desktop().AddUser(1002, "Bob", "Bob") + "\\Tolvane";
+    CreateDirectoryA(bob.c_str(), nullptr);
+    WriteText(bob + "\\Tolvane.ini", "[Setup]\r\nDirectory=/Bob\r\n");
+    const std::string alice = harness_.UserFolder();  // with its final "\"
+    const std::string tolvane = alice + "Tolvane";
+    std::string slashed = tolvane;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const testsupport::MappedDrive drive('P', harness_.Desktop().Folder());
+    ASSERT_TRUE(drive.Mapped());
+    const std::string book = harness_.Source("queued.pdb");
+    const struct {
+        std::string folder;
+        std::string why;
+    } cases[] = {
+        {tolvane, "it lies in the folder of the HotSync user Alice"},
+        {slashed, "it lies in the folder of the HotSync user Alice"},
+        {tolvane + "\\.", "it lies in the folder of the HotSync user Alice"},
+        {alice + "..\\Alice\\Tolvane", "it lies in the folder of the HotSync user Alice"},
+        {alice, "it is the folder of the HotSync user Alice"},
+        {bob + "\\..", "it is the folder of the HotSync user Bob"},
+        {drive.Root(), "it is the root of a drive"},
+        {drive.Root() + "Alice", "it is the folder of the HotSync user Alice"},
+        {drive.Root() + "Books", "it lies in the Palm Desktop folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string settings = SyncHarness::Setup() + "[Outbox]\r\nFolder=" + c.folder +
+                                     "\r\n[InstallToSlot]\r\nDB1=" + book + "\r\n";
+        harness_.Settings(settings);
+        const std::string bobs = ReadText(bob + "\\Tolvane.ini");
+        EXPECT_EQ(harness_.Sync(), 0);
+        ASSERT_EQ(LogCount("[22 warning] The outbox " + c.folder + " is refused, and no file was taken from it: " + c.why),
+                  1u);
+        EXPECT_TRUE(LogHas("[-1 text] queued.pdb installed to /Palm/Launcher"));
+        EXPECT_EQ(harness_.Log().size(), 2u);
+        EXPECT_EQ(CardFiles(), (Lines{"queued.pdb"}));
+        EXPECT_EQ(ReadText(bob + "\\Tolvane.ini"), bobs);
+        EXPECT_TRUE(PathExists(harness_.SettingsFile()));
+        EXPECT_TRUE(PathExists(harness_.Desktop().LibraryPath("CONDMGR.DLL")));
+        EXPECT_TRUE(PathExists(harness_.Desktop().HostPath()));
+        DeleteFileA(Card("/Palm/Launcher/queued.pdb").c_str());
+    }
+}
+
+// Nothing is taken through a link: not a file or folder link in the outbox
+// (each named once, its target untouched), and nothing at all while Sent is
+// a link, which would move the user's files wherever it leads.
+TEST_F(Outbox, NothingIsTakenThroughALink) {
+    const std::string other = outside_.Folder("Other");  // with its final "\"
+    WriteText(other + "Tolvane.ini", "someone else's settings");
+    const std::string shelf = outside_.Folder("Shelf");
+    WriteText(shelf + "Sea.pdb", "not the outbox's");
+    ASSERT_TRUE(MakeSymlink(outbox_ + "\\link.ini", other + "Tolvane.ini"));
+    ASSERT_TRUE(MakeSymlink(outbox_ + "\\Shelf", shelf.substr(0, shelf.size() - 1)));
+    Save("Atlas.pdb");
+    Settings();
+    EXPECT_EQ(harness_.Sync(), 0);
+    ExpectSent("Atlas.pdb", "/Palm/Launcher/Atlas.pdb", "Atlas.pdb");
+    EXPECT_EQ(LogCount("[22 warning] link.ini stays in the outbox: it is a link"), 1u);
+    EXPECT_EQ(LogCount("[22 warning] Shelf\\ stays in the outbox: it is a link"), 1u);
+    EXPECT_EQ(harness_.Log().size(), 3u);
+    EXPECT_EQ(CardFiles(), (Lines{"Atlas.pdb"}));
+    EXPECT_EQ(ReadText(other + "Tolvane.ini"), "someone else's settings");
+    EXPECT_EQ(ReadText(shelf + "Sea.pdb"), "not the outbox's");
+    EXPECT_TRUE(harness_.Queue().empty());
+
+    // Sent a link to another folder: the outbox is refused until it is a
+    // plain folder again; the file stays, and nothing reaches the card.
+    const std::string elsewhere = outside_.Folder("Elsewhere");
+    ASSERT_TRUE(DeleteFileA((outbox_ + "\\Sent\\Atlas.pdb").c_str()));
+    ASSERT_TRUE(RemoveDirectoryA((outbox_ + "\\Sent").c_str()));
+    ASSERT_TRUE(MakeSymlink(outbox_ + "\\Sent", elsewhere.substr(0, elsewhere.size() - 1)));
+    const std::string notes = Save("Notes.pdb");
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.Log(), (Lines{"[22 warning] The outbox " + outbox_ + " is refused, and no file was taken from it: "
+                                     "its Sent folder is a link (or leads elsewhere), so that sent files would move "
+                                     "out of it; make Sent a plain folder inside the outbox."}));
+    EXPECT_TRUE(PathExists(notes));
+    EXPECT_FALSE(PathExists(elsewhere + "Notes.pdb"));
+    EXPECT_EQ(CardFiles(), (Lines{"Atlas.pdb"}));
+}
+
+// Names that Windows keeps for devices or would change are never queued;
+// each is named once, with why.
+TEST_F(Outbox, NamesWindowsReservesStayAndAreNamedWithWhy) {
+    const testsupport::RawFile files[] = {{outbox_, "nul.txt"}, {outbox_, "CON.pdb"}, {outbox_, "a:b.pdb"},
+                                          {outbox_, "trail."}};
+    for (const testsupport::RawFile& file : files) ASSERT_TRUE(file.Made());
+    Settings();
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(harness_.Log(),
+              (Lines{"[22 warning] a:b.pdb stays in the outbox: its name holds \":\", which Windows reads as a stream "
+                     "of another file; rename it.",
+                     "[22 warning] CON.pdb stays in the outbox: its name is a device that Windows reserves in every "
+                     "folder (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension); rename it.",
+                     "[22 warning] nul.txt stays in the outbox: its name is a device that Windows reserves in every "
+                     "folder (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension); rename it.",
+                     "[22 warning] trail. stays in the outbox: its name ends in \".\", which Windows drops; rename it."}));
+    EXPECT_TRUE(harness_.Queue().empty());
+    EXPECT_TRUE(CardFiles().empty());
 }
 
 }  // namespace

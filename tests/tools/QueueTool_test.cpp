@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -64,6 +65,11 @@ protected:
     fs::path files_;
 };
 
+std::string Slashed(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 }  // namespace
 
 TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
@@ -94,8 +100,16 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         {{"folders", "Carol", "mp3=/AUDIO"}, kRefused, "No HotSync user is named \"Carol\""},
         {{"outbox", "Alice", missing}, kRefused, "No such folder: " + missing + ". Add --create to make it."},
         {{"outbox", "Alice", book}, kRefused, book + " is a file, not a folder."},
-        {{"outbox", "Alice", alice_}, kRefused, "holds or lies in Tolvane's own folder"},
-        {{"outbox", "Alice", "--create", alice_ + "\\Tolvane\\Out"}, kRefused, "The outbox was not changed."},
+        // The same folders however they are spelt, and every user's.
+        {{"outbox", "Alice", alice_}, kRefused, "cannot be the outbox: it is the folder of the HotSync user Alice"},
+        {{"outbox", "Alice", alice_ + "\\Tolvane"}, kRefused, "it lies in the folder of the HotSync user Alice"},
+        {{"outbox", "Alice", Slashed(alice_ + "\\Tolvane\\.")}, kRefused, "it lies in the folder of the HotSync user"},
+        {{"outbox", "Alice", alice_ + "\\..\\BobsFolder"}, kRefused, "it is the folder of the HotSync user Bob"},
+        {{"outbox", "Alice", desktop_.Folder() + "\\."}, kRefused, "it is the Palm Desktop folder"},
+        {{"outbox", "Alice", (files_ / "folder").string()}, kRefused, "it lies in the Palm Desktop folder"},
+        {{"outbox", "Alice", "C:\\"}, kRefused, "it is the root of a drive"},
+        {{"outbox", "Alice", "--create", alice_ + "\\Tolvane\\Out"}, kRefused,
+         "it would lie in the folder of the HotSync user Alice"},
         {{"outbox"}, kUsage, "usage:"},
         {{"outbox", "Alice", "--off", missing}, kUsage, "usage:"},
         {{"outbox", "Alice", "--create"}, kUsage, "usage:"},
@@ -131,7 +145,9 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
 // it and what stays, the HotSync puts the files on the card and into Sent,
 // and --off leaves the folder as it is.
 TEST_F(QueueTool, AnOutboxIsSetListedSentAndSwitchedOff) {
-    const fs::path outbox = fs::path(desktop_.Folder()) / "Out" / "box";
+    // Outside the Palm Desktop folder, where no outbox may lie.
+    const testsupport::TempFolder outside("outbox");
+    const fs::path outbox = fs::path(outside.Path()) / "Out" / "box";
     ToolRun run = Queue({"outbox", "Alice", "--create", outbox.string()});
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_TRUE(run.Says("The outbox of Alice is now " + outbox.string())) << run.output;

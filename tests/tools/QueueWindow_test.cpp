@@ -502,7 +502,9 @@ TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
 // its files leave the list while they stay in the folder.
 TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     Add(alice_, Book(L"a.pdb"));
-    const fs::path outbox = fs::path(desktop_.Folder()) / "Outbox";
+    // Outside the Palm Desktop folder, where no outbox may lie.
+    const testsupport::TempFolder outside("outbox");
+    const fs::path outbox = fs::path(outside.Path()) / "Outbox";
     fs::create_directories(outbox / "AUDIO");
     std::ofstream(outbox / "Atlas.pdb", std::ios::binary) << "atlas";
     std::ofstream(outbox / "AUDIO" / "Morning.mp3", std::ios::binary) << "morning";
@@ -540,12 +542,27 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     ASSERT_TRUE(td::WaitFor([&] { return ListView_GetSelectedCount(list) == 4; })) << ListView_GetSelectedCount(list);
     EXPECT_TRUE(td::WaitFor([&] { return td::IsEnabled(window.Button("&Remove")); }));
 
+    // A setting that names a script instead of a folder: "Open in Explorer"
+    // runs nothing and says why.
+    const fs::path script = fs::path(outside.Path()) / "run.cmd", ran = fs::path(outside.Path()) / "ran.txt";
+    std::ofstream(script, std::ios::binary) << "echo ran > \"" << ran.string() << "\"\r\n";
+    rtl::TIniFile(Settings(alice_)).WriteString("Outbox", "Folder", script.string());
+    ASSERT_TRUE(td::WaitFor([&] { return td::WindowText(summary).find("is refused: it is a file") != std::string::npos; }))
+        << td::WindowText(summary);
     td::Click(window.Button("&Outbox..."));
     HWND menu = nullptr;
     ASSERT_TRUE(td::WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
+    for (const UINT key : {VK_DOWN, VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+    const std::string message = td::AnswerMessageBox("Tolvane outbox", "OK");
+    EXPECT_NE(message.find(script.string() + " is not a folder, so nothing was opened."), std::string::npos) << message;
+    Sleep(300);  // a script started by the shell would have written by now
+    EXPECT_FALSE(fs::exists(ran));
+
+    td::Click(window.Button("&Outbox..."));
+    ASSERT_TRUE(td::WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
     for (const UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+    ASSERT_TRUE(td::WaitFor([&] { return !rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"); }));
     ASSERT_TRUE(td::WaitFor([&] { return ItemCount(list) == 1; })) << ItemCount(list);
-    EXPECT_FALSE(rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"));
     EXPECT_NE(td::WindowText(summary).find("No outbox."), std::string::npos) << td::WindowText(summary);
     EXPECT_TRUE(fs::exists(outbox / "Atlas.pdb"));
 }

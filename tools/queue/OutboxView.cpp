@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "app/OutboxRule.h"
 #include "app/PathRules.h"
 #include "app/Settings.h"
 #include "rtl/AnsiText.h"
@@ -32,11 +33,6 @@ bool MakeFolders(const std::wstring& folder) {
     return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool Holds(const std::string& folder, const std::string& inner) {
-    const std::string prefix = rtl::IncludeTrailingBackslash(folder);
-    return rtl::SameTextInCodePage(rtl::IncludeTrailingBackslash(inner).substr(0, prefix.size()), prefix);
-}
-
 }  // namespace
 
 OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user, const Preview& preview) {
@@ -44,6 +40,8 @@ OutboxView ViewOutbox(QueueFile& queue, const DesktopUser& user, const Preview& 
     view.folder = app::outbox::FolderOf(queue.Value(outboxKeys::kSection, outboxKeys::kFolder));
     if (view.folder.empty()) return view;
     view.missing = GetFileAttributesA(view.folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (!view.missing) view.refusal = app::outbox::OutboxRefusal(view.folder);
+    if (!view.refusal.empty()) return view;
     view.files = app::outbox::Scan(view.folder, user.conduitFolder);
     std::set<std::string> queued;
     app::outbox::TakenPaths taken;
@@ -63,7 +61,7 @@ bool FromOutbox(const OutboxView& view, const std::string& source) {
     return app::outbox::Inside(view.folder, source).has_value();
 }
 
-OutboxChoice ChooseOutbox(const std::wstring& given, const DesktopUser& user, bool create) {
+OutboxChoice ChooseOutbox(const std::wstring& given, bool create) {
     std::wstring full = JudgeSource(given).shown;
     while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
     const std::optional<std::string> ansi = rtl::AnsiFromWide(full);
@@ -71,16 +69,23 @@ OutboxChoice ChooseOutbox(const std::wstring& given, const DesktopUser& user, bo
         return {std::nullopt, L"The folder " + full + L" has characters that the Palm Desktop cannot take on this "
                               L"Windows (code page " + std::to_wstring(GetACP()) +
                               L"): choose a folder whose path has letters of that code page only."};
-    const std::string conduitFolder = rtl::FullPathName(user.conduitFolder);
-    if (Holds(*ansi, conduitFolder) || Holds(conduitFolder, *ansi))
-        return {std::nullopt, L"The folder " + full + L" is, holds or lies in Tolvane's own folder " +
-                                  rtl::WideFromAnsi(conduitFolder) + L", whose files are no files for the card."};
+    const auto refused = [&]() -> std::optional<OutboxChoice> {
+        const std::string refusal = app::outbox::OutboxRefusal(*ansi);
+        if (refusal.empty()) return std::nullopt;
+        return OutboxChoice{std::nullopt, L"The folder " + full + L" cannot be the outbox: " +
+                                              rtl::WideFromAnsi(refusal) +
+                                              L". Choose a folder of its own, below your user profile."};
+    };
+    // Before anything is made: a refused folder is never created.
+    if (create)
+        if (auto refusal = refused()) return *refusal;
     if (create && !MakeFolders(full))
         return {std::nullopt, L"The folder " + full + L" cannot be made; choose another one."};
     if (!IsFolder(full))
         return {std::nullopt, GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES
                                   ? L"No such folder: " + full + L". Add --create to make it."
                                   : full + L" is a file, not a folder."};
+    if (auto refusal = refused()) return *refusal;
     // Made now, so that the user sees where sent files will go.
     CreateDirectoryW((full + L"\\" + rtl::WideFromAnsi(outboxKeys::kSentFolder)).c_str(), nullptr);
     return {app::outbox::FolderOf(*ansi), {}};

@@ -16,6 +16,7 @@ namespace queuetool {
 struct OutboxView {
     std::string folder;    // as set; empty: the user has no outbox
     bool missing = false;  // the folder set is gone
+    std::string refusal;   // why the HotSync takes nothing from it (app/OutboxRule.h); empty when it may be one
     std::vector<app::outbox::OutboxFile> files;
 };
 
@@ -27,13 +28,14 @@ bool FromOutbox(const OutboxView& view, const std::string& source);
 
 // A folder that the user names for the outbox, made full; none and why
 // (a sentence) when it cannot be one: it has no ANSI form, is missing (and
-// not to be created), is no folder, or holds the user's Tolvane folder.
+// not to be created), is no folder, or the outbox rule refuses it
+// (app/OutboxRule.h).
 // With `create` a missing folder is made, and a Sent folder in it.
 struct OutboxChoice {
     std::optional<std::string> folder;
     std::wstring refusal;
 };
-OutboxChoice ChooseOutbox(const std::wstring& given, const DesktopUser& user, bool create);
+OutboxChoice ChooseOutbox(const std::wstring& given, bool create);
 
 // Sets (or, with "", switches off) the user's outbox.
 void SetOutbox(QueueFile& queue, const DesktopUser& user, const std::string& folder);

@@ -191,6 +191,11 @@ void PrintOutbox(const OutboxView& view, Report& report) {
         report.out << L"warning: The outbox " << W(view.folder) << L" is missing: the HotSync takes no file from it.\n";
         return;
     }
+    if (!view.refusal.empty()) {
+        report.out << L"warning: The outbox " << W(view.folder) << L" is refused, and the HotSync takes no file from it: "
+                   << W(view.refusal) << L". Choose a folder of its own with: tolvane-queue outbox USER FOLDER\n";
+        return;
+    }
     std::wostringstream going, staying;
     size_t goes = 0;
     for (const app::outbox::OutboxFile& file : view.files) {
@@ -276,7 +281,7 @@ int Outbox(const Invocation& call, Report& report) {
         return kOk;
     }
     if (call.args.size() > 1) {
-        const OutboxChoice choice = ChooseOutbox(call.args[1], *user, call.create);
+        const OutboxChoice choice = ChooseOutbox(call.args[1], call.create);
         if (!choice.folder) {
             report.err << choice.refusal << L"\nThe outbox was not changed.\n";
             return kRefused;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 
+#include "app/PathRules.h"
 #include "rtl/AnsiText.h"
 
 namespace queuetool {
@@ -81,15 +82,10 @@ SourcePath NoAnsiForm(const std::wstring& full) {
 }  // namespace
 
 bool IsDeviceName(std::wstring_view name) {
-    std::wstring base(name.substr(0, name.find(L'.')));
-    while (!base.empty() && (base.back() == L' ' || base.back() == L'.')) base.pop_back();
-    for (wchar_t& c : base)
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    static constexpr std::array<std::wstring_view, 6> kDevices = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const std::wstring_view device : kDevices)
-        if (base == device) return true;
-    return base.size() == 4 && (StartsWith(base, L"COM") || StartsWith(base, L"LPT")) && base[3] >= L'1' &&
-           base[3] <= L'9';
+    // The conduit's rule, whose device names are ASCII: a name with any other
+    // letter is none of them.
+    if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return c > 0x7F; })) return false;
+    return app::rules::IsDeviceName(std::string(name.begin(), name.end()));
 }
 
 SourcePath JudgeSource(const std::wstring& given) {

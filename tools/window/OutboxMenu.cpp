@@ -41,11 +41,25 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user)
 std::optional<std::string> Choose(HWND owner, const queuetool::DesktopUser& user) {
     const std::optional<std::wstring> folder = BrowseForFolder(owner, user.name);
     if (!folder) return std::nullopt;
-    const queuetool::OutboxChoice choice = queuetool::ChooseOutbox(*folder, user, false);
+    const queuetool::OutboxChoice choice = queuetool::ChooseOutbox(*folder, false);
     if (!choice.folder)
         MessageBoxW(owner, (choice.refusal + L"\n\nThe outbox was not changed.").c_str(), kCaption,
                     MB_OK | MB_ICONWARNING);
     return choice.folder;
+}
+
+// Explores the outbox only when it is a folder: the setting may name
+// anything, and the shell's default verb would run a program or script.
+void OpenFolder(HWND owner, const std::string& folder) {
+    const std::wstring path = rtl::WideFromAnsi(folder);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        MessageBoxW(owner, (L"The outbox " + path + L" is not a folder, so nothing was opened. Choose a folder for "
+                            L"the outbox with \"Choose another folder...\".").c_str(),
+                    kCaption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ShellExecuteW(owner, L"explore", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
@@ -66,7 +80,7 @@ std::optional<std::string> OutboxMenu(HWND owner, HWND button, const queuetool::
         case kChoose:
             return Choose(owner, user);
         case kOpen:
-            ShellExecuteW(owner, L"open", rtl::WideFromAnsi(view.folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            OpenFolder(owner, view.folder);
             return std::nullopt;
         case kOff:
             return std::string();

@@ -130,6 +130,7 @@ std::vector<Row> OutboxRows(const queuetool::OutboxView& view, const std::string
 std::string OutboxSummary(const queuetool::OutboxView& view) {
     if (view.folder.empty()) return "No outbox.";
     if (view.missing) return "The outbox " + view.folder + " is missing.";
+    if (!view.refusal.empty()) return "The outbox " + view.folder + " is refused: " + view.refusal + ".";
     return "Outbox: " + view.folder + ".";
 }
 
