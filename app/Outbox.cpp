@@ -69,6 +69,19 @@ bool Plain(HANDLE handle, DWORD foundAttributes, const std::wstring& expectedFin
     return identity::SamePath(identity::FinalPath(handle), expectedFinal);
 }
 
+bool WrittenJustNow(HANDLE file) {
+    FILETIME written{}, now{};
+    if (!GetFileTime(file, nullptr, nullptr, &written)) return false;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    constexpr unsigned long long kTicksPerSecond = 10000000ull;
+    // A time ahead of the clock (another computer's, a restored backup) is
+    // no sign of a writer.
+    return ticks(written) <= ticks(now) && ticks(now) - ticks(written) < kQuietSeconds * kTicksPerSecond;
+}
+
 // Opening it for reading while letting others only read tells a file that
 // another program writes (a download, an export) from one that is done. It
 // is judged through the handle: the entry itself, never a link's target.
@@ -76,6 +89,12 @@ void JudgeAccess(const std::wstring& full, DWORD foundAttributes, const std::wst
     const rtl::UniqueFile probe = identity::Open(full, GENERIC_READ, FILE_SHARE_READ, identity::Links::NotFollowed);
     if (probe) {
         if (!Plain(probe.get(), foundAttributes, expectedFinal)) file.problem = kLinkProblem;
+        else if (WrittenJustNow(probe.get())) {
+            file.beingWritten = true;
+            file.problem = rtl::Format("it was written less than %u seconds ago and may still be growing; it goes at "
+                                       "the first HotSync after nothing has written it for %u seconds",
+                                       kQuietSeconds, kQuietSeconds);
+        }
         return;
     }
     const DWORD error = GetLastError();

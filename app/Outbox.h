@@ -27,6 +27,10 @@ namespace app::outbox {
 // calls open desktop paths of at most 259.
 constexpr size_t kLongestCardPath = 255;
 constexpr size_t kLongestDesktopPath = 259;
+// A file written less than this many seconds before a HotSync may still be
+// growing (a program that opens, appends and closes it again and again): it
+// waits for a later HotSync, as one held open for writing does.
+constexpr unsigned kQuietSeconds = 10;
 // Windows makes folders of at most 247 characters (room for an 8.3 name).
 constexpr size_t kLongestFolderPath = 247;
 
@@ -39,7 +43,7 @@ struct OutboxFile {
     // Why it stays in the outbox for now (a sentence without its final
     // stop); empty when it can go.
     std::string problem;
-    bool beingWritten = false;  // another program has it open for writing: it waits
+    bool beingWritten = false;  // another program has it open for writing, or wrote it just now: it waits
     bool queued = false;        // queued already: its entry decides what happens (see Plan)
     std::string cardPath;       // where it goes, for one that can go and is not queued yet (see Plan)
 };

@@ -151,6 +151,7 @@ public:
     ~Bench() {
         delete standIns_;
         FreeLibrary(module_);
+        RemoveDirectoryA(outbox_.c_str());
     }
 
     double Run(int n) {
@@ -239,7 +240,8 @@ private:
             sources_.push_back(folder + "book" + std::to_string(i) + ".pdb");
             WriteText(sources_.back(), content);
         }
-        outbox_ = desktop_.Folder() + "\\Outbox";
+        // Beside the Palm Desktop folder: no outbox may lie in it.
+        outbox_ = desktop_.Folder() + "-outbox";
         CreateDirectoryA(outbox_.c_str(), nullptr);
     }
     std::string Settings(int n) const {

@@ -96,6 +96,8 @@ queue outbox Alice --create "$(win "$demo/Outbox")"
 mkdir -p "$demo/Outbox/Palm/eBooks"
 printf 'A guide to the islands.\n' >"$demo/Outbox/Islands.pdb"
 printf 'A novel.\n' >"$demo/Outbox/Palm/eBooks/Novel.pdb"
+# Saved a minute before the HotSync: a file written in the last 10 seconds waits.
+touch -d '1 minute ago' "$demo/Outbox/Islands.pdb" "$demo/Outbox/Palm/eBooks/Novel.pdb"
 say "   A program saves Islands.pdb into the outbox and Novel.pdb into its folder Palm\\eBooks:"
 queue list Alice
 hotsync sync Alice || true

@@ -45,11 +45,16 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   queue add --to /DCIM/Trip Alice "C:\\queue-shot\\Books\\Harbour.jpg"
   rm "$books/Old letters.pdb"
   if [ "$4" = outbox ]; then
-    queue outbox Alice --create "C:\\queue-shot\\Outbox"
-    mkdir -p "$desk/Outbox/AUDIO"
-    head -c 52000 /dev/zero >"$desk/Outbox/Islands.pdb"
-    head -c 2800000 /dev/zero >"$desk/Outbox/AUDIO/Evening news.mp3"
-    head -c 9000 /dev/zero >"$desk/Outbox/Книга.pdb"
+    # Beside the Palm Desktop folder: no outbox may lie in it.
+    box="$WINEPREFIX/drive_c/queue-shot-outbox"
+    rm -rf "$box"
+    queue outbox Alice --create "C:\\queue-shot-outbox"
+    mkdir -p "$box/AUDIO"
+    head -c 52000 /dev/zero >"$box/Islands.pdb"
+    head -c 2800000 /dev/zero >"$box/AUDIO/Evening news.mp3"
+    head -c 9000 /dev/zero >"$box/Книга.pdb"
+    # Saved a minute ago: a file written in the last 10 seconds waits.
+    touch -d '1 minute ago' "$box/Islands.pdb" "$box/AUDIO/Evening news.mp3" "$box/Книга.pdb"
   fi
   if [ "$4" = folder-refusal ]; then
     sed -i "s|^\\[Folders\\]\r\$|&\ntxt=/Notes/./Old\r|" "$desk/Alice/Tolvane/Tolvane.ini"

@@ -7,7 +7,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -45,12 +49,19 @@ protected:
     void Settings(const std::string& more = "") {
         harness_.Settings(SyncHarness::Setup() + "[Outbox]\r\nFolder=" + outbox_ + "\r\n" + more);
     }
-    // A file in the outbox ("AUDIO\\Morning.mp3" makes its folder), with its name in it.
+    // A file in the outbox ("AUDIO\\Morning.mp3" makes its folder), with its
+    // name in it, saved a minute ago: a file written just now waits.
     std::string Save(const std::string& relative) {
         for (size_t slash = relative.find('\\'); slash != std::string::npos; slash = relative.find('\\', slash + 1))
             CreateDirectoryA((outbox_ + "\\" + relative.substr(0, slash)).c_str(), nullptr);
         WriteText(outbox_ + "\\" + relative, "outbox file " + relative);
+        Backdate(outbox_ + "\\" + relative);
         return outbox_ + "\\" + relative;
+    }
+    // As if the file had last been written a minute ago.
+    static void Backdate(const std::string& path) {
+        namespace fs = std::filesystem;
+        fs::last_write_time(fs::path(path), fs::file_time_type::clock::now() - std::chrono::minutes(1));
     }
     std::string Card(const std::string& cardPath) { return harness_.Desktop().CardFile(1, cardPath); }
     // Whether the file reached the card whole and now lies in Sent, not in the outbox.
@@ -282,6 +293,37 @@ TEST_F(Outbox, NothingIsTakenThroughALink) {
     EXPECT_TRUE(PathExists(notes));
     EXPECT_FALSE(PathExists(elsewhere + "Notes.pdb"));
     EXPECT_EQ(CardFiles(), (Lines{"Atlas.pdb"}));
+}
+
+// A file that a program opens, appends to and closes again and again waits
+// while it is written, and goes whole once nothing has written it for a while.
+TEST_F(Outbox, AFileWrittenJustNowWaitsAndGoesWhole) {
+    Settings();
+    const std::string log = outbox_ + "\\Diary.txt";
+    std::string expected;
+    for (int line = 1; line <= 20; ++line) expected += "line " + std::to_string(line) + "\r\n";
+    std::atomic<int> written{0};
+    std::thread writer([&] {
+        for (int line = 1; line <= 20; ++line) {
+            std::ofstream(log, std::ios::binary | std::ios::app) << "line " << line << "\r\n";
+            ++written;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+    });
+    while (written < 5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(harness_.Sync(), 0);
+    writer.join();
+    EXPECT_EQ(harness_.Log(), (Lines{"[22 warning] Diary.txt stays in the outbox: it was written less than 10 seconds "
+                                     "ago and may still be growing; it goes at the first HotSync after nothing has "
+                                     "written it for 10 seconds."}));
+    EXPECT_TRUE(CardFiles().empty());
+    EXPECT_TRUE(harness_.Queue().empty());
+    // Ten seconds later, as far as the file's time says.
+    Backdate(log);
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_EQ(ReadText(Card("/Palm/Launcher/Diary.txt")), expected);
+    EXPECT_EQ(CardFiles(), (Lines{"Diary.txt"}));
+    EXPECT_EQ(ReadText(outbox_ + "\\Sent\\Diary.txt"), expected);
 }
 
 // Names that Windows keeps for devices or would change are never queued;

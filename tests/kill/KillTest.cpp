@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <random>
@@ -36,6 +37,7 @@
 #include "desktop/Handles.h"
 #include "tests/integration/ConduitHost.h"
 #include "tests/integration/SyncHarness.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
@@ -92,6 +94,7 @@ private:
     Queue all_;
     std::map<std::string, std::string> folders_;  // each key's card folder
     std::map<std::string, std::string> own_;      // [InstallToDirectory]
+    testsupport::TempFolder outside_{"killbox"};  // an outbox may not lie in the Palm Desktop folder
     std::string outbox_;
     std::map<std::string, std::string> outboxFiles_;  // path inside the outbox -> card path
     Tally tally_;
@@ -272,7 +275,7 @@ int KillTest::Run() {
 // in AUDIO, a third two levels down in Docs\Trip<n>.
 void KillTest::PrepareOutbox() {
     Register();
-    outbox_ = harness_.Desktop().Folder() + "\\Outbox";
+    outbox_ = outside_.Path() + "Outbox";
     CreateDirectoryA((harness_.Desktop().Folder() + "\\Books").c_str(), nullptr);
     for (const char* folder : {"", "\\AUDIO", "\\Docs", "\\Docs\\Trip0", "\\Docs\\Trip1"})
         CreateDirectoryA((outbox_ + folder).c_str(), nullptr);
@@ -289,6 +292,9 @@ void KillTest::PrepareOutbox() {
             if (c == '\\') c = '/';
         outboxFiles_[relative] = i % 3 == 0 ? "/Palm/Launcher" + card : card;
         WriteText(outbox_ + "\\" + relative, contents);
+        // Saved a minute ago: a file written just now waits.
+        namespace fs = std::filesystem;
+        fs::last_write_time(fs::path(outbox_ + "\\" + relative), fs::file_time_type::clock::now() - std::chrono::minutes(1));
         WriteText(harness_.Desktop().Folder() + "\\Books\\" + n, contents);  // what the file must hold
     }
     harness_.Settings(SyncHarness::Setup() + "[Outbox]\r\nFolder=" + outbox_ + "\r\n");

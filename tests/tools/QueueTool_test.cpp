@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -156,6 +157,9 @@ TEST_F(QueueTool, AnOutboxIsSetListedSentAndSwitchedOff) {
     fs::create_directories(outbox / "AUDIO");
     Write(outbox / "Atlas.pdb", "atlas");
     Write(outbox / "AUDIO" / "Morning.mp3", "morning");
+    // Saved a minute ago: a file written just now waits.
+    for (const fs::path& file : {outbox / "Atlas.pdb", outbox / "AUDIO" / "Morning.mp3"})
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(1));
     ASSERT_EQ(Queue({"add", "Alice", (outbox / "Atlas.pdb").string()}).exitCode, 0u);
     const std::wstring greek = L"\u0391\u03b8\u03ae\u03bd\u03b1.pdb";  // no ANSI form on a Western Windows
     rtl::UniqueFile(CreateFileW((outbox / greek).wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -7,6 +7,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
@@ -508,6 +509,9 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     fs::create_directories(outbox / "AUDIO");
     std::ofstream(outbox / "Atlas.pdb", std::ios::binary) << "atlas";
     std::ofstream(outbox / "AUDIO" / "Morning.mp3", std::ios::binary) << "morning";
+    // Saved a minute ago: a file written just now waits.
+    for (const fs::path& file : {outbox / "Atlas.pdb", outbox / "AUDIO" / "Morning.mp3"})
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(1));
     rtl::TIniFile(Settings(alice_)).WriteString("Outbox", "Folder", outbox.string());
     OpenWindow window;
     const HWND list = window.List();
