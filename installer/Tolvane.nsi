@@ -24,13 +24,13 @@
 ; Exit codes of Setup: 0 installed, 1 cancelled by the user, 2 no Palm
 ; Desktop found, 3 registration failed, 4 a file is in use or the folder
 ; cannot be written (nothing changed), 5 a /D= option that Windows
-; installers do not read. Of the uninstaller: 0 removed, 1 cancelled,
-; 3 unregistration failed, 4 a file is in use (nothing removed in either
-; case).
+; installers do not read (quoted, or not last). Of the uninstaller: 0
+; removed, 1 cancelled, 3 unregistration failed, 4 a file is in use, 5 a
+; _?= folder that holds no uninstaller (an option given after it); nothing
+; is removed in those cases.
 ;
-; The silent uninstaller (/S, which Windows' Apps page and package managers
-; run) keeps every user's Tolvane folder, queue and settings, unless
-; /DELETEQUEUES is given; /KEEPQUEUES keeps them on the page too. The
+; The uninstaller keeps every user's Tolvane folder, queue and settings,
+; unless /DELETEQUEUES is given or the box on its page is ticked. The
 ; registered quiet-uninstall command runs the uninstaller in place (_?=), so
 ; that whoever runs it waits for it and gets its real exit code; it then
 ; leaves a copy of itself behind to delete the uninstaller once it has ended.
@@ -116,14 +116,16 @@ Choose the folder of the Palm Desktop (where the HotSync Manager is)."
   ${EndIf}
 FunctionEnd
 
-; $0: 1 when the text in $R0 holds "/D=" (in any letter case) anywhere.
-Function FindStrayFolderOption
+; $0: 1 when the text in $R0 holds the text in $R1 (in any letter case)
+; anywhere, and then $1 where it starts.
+Function FindText
   StrCpy $0 0
   StrLen $2 $R0
+  StrLen $4 $R1
   StrCpy $1 0
   ${DoWhile} $1 < $2
-    StrCpy $3 $R0 3 $1
-    ${If} $3 == "/D="
+    StrCpy $3 $R0 $4 $1
+    ${If} $3 == $R1
       StrCpy $0 1
       ${Break}
     ${EndIf}
@@ -136,7 +138,29 @@ Function .onInit
   ; A /D= that NSIS took (last, unquoted) is no longer among the parameters;
   ; one that is still there was ignored, and Setup would install elsewhere.
   ${GetParameters} $R0
-  Call FindStrayFolderOption
+  StrCpy $R1 "/D="
+  Call FindText
+  ${If} $0 == 0
+    ; A /D= that is not last took the options after it into the folder
+    ; ("C:\Palm /S"): no folder name holds " /".
+    ; $CMDLINE is cut before /D=; Windows keeps the whole line.
+    System::Call 'kernel32::GetCommandLineW() w .R0'
+    StrCpy $R1 " /D="
+    Call FindText
+    ${If} $0 == 1
+      IntOp $1 $1 + 4
+      StrCpy $R0 $R0 "" $1
+      StrCpy $R1 " /"
+      Call FindText
+      ${If} $0 == 1
+        ; Asked to be silent, it stays silent while it says no.
+        StrCpy $R1 " /S"
+        Call FindText
+        ${IfThen} $0 == 1 ${|} SetSilent silent ${|}
+        StrCpy $0 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
   ${If} $0 == 1
     MessageBox MB_ICONSTOP "Setup did not start: it reads the folder option /D=FOLDER only as the last option and \
 without quotes, also when the folder has spaces in its name:$\r$\n$\r$\n\
@@ -334,12 +358,18 @@ Function un.onInit
     Call un.RemoveFinishedUninstaller
     Quit
   ${EndIf}
-  ; Silent, as a package manager or the Apps page runs it, nothing of a
-  ; user's is deleted unless asked for; the page asks.
-  StrCpy $KeepQueues 0
-  ${If} ${Silent}
-    StrCpy $KeepQueues 1
+  ; An option appended to the registered quiet-uninstall command lands in
+  ; the _?= folder ("C:\Palm /norestart"), which then holds no uninstaller:
+  ; nothing is removed rather than only part of Tolvane.
+  ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    MessageBox MB_ICONSTOP "The uninstaller did not start: $INSTDIR holds no Tolvane uninstaller. \
+Give every option before _?=FOLDER, which must come last:$\r$\n$\r$\n\
+Tolvane-uninstall.exe /S /norestart _?=C:\Program Files (x86)\Palm Desktop" /SD IDOK
+    SetErrorLevel ${EXIT_BAD_OPTION}
+    Quit
   ${EndIf}
+  ; Nothing of a user's is deleted unless asked for, silent or on the page.
+  StrCpy $KeepQueues 1
   ClearErrors
   ${GetOptions} $R0 "/DELETEQUEUES" $R1
   ${IfNot} ${Errors}
@@ -366,15 +396,15 @@ FunctionEnd
 Function un.ConfirmPage
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 100u "Tolvane will be removed from $INSTDIR and unregistered from the HotSync Manager.$\r$\n$\r$\n\
-This also DELETES every HotSync user's Tolvane folder: the queue of files waiting for the card and the Tolvane \
-settings of every user of this computer. Files on the handheld's card stay.$\r$\n$\r$\n\
-To keep the queues and settings (to install Tolvane again later), tick the box: then only the conduit's entry \
-in the HotSync Manager is removed and every user's Tolvane folder stays."
+  ${NSD_CreateLabel} 0 0 100% 100u "Tolvane will be removed from $INSTDIR and unregistered from the HotSync Manager. \
+Every HotSync user's Tolvane folder stays: the queue of files waiting for the card and the Tolvane settings, \
+for when Tolvane is installed again.$\r$\n$\r$\n\
+To delete them too, tick the box: every HotSync user's Tolvane folder on this computer is then DELETED, \
+queue and settings. Files on the handheld's card stay."
   Pop $0
-  ${NSD_CreateCheckbox} 0 104u 100% 12u "&Keep every user's Tolvane queue and settings"
+  ${NSD_CreateCheckbox} 0 104u 100% 12u "&Delete every user's Tolvane queue and settings"
   Pop $KeepBox
-  ${If} $KeepQueues == 1
+  ${If} $KeepQueues == 0
     ${NSD_Check} $KeepBox
   ${EndIf}
   nsDialogs::Show
@@ -382,9 +412,9 @@ FunctionEnd
 
 Function un.ConfirmLeave
   ${NSD_GetState} $KeepBox $0
-  StrCpy $KeepQueues 0
+  StrCpy $KeepQueues 1
   ${If} $0 == ${BST_CHECKED}
-    StrCpy $KeepQueues 1
+    StrCpy $KeepQueues 0
   ${EndIf}
 FunctionEnd
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release from the committed tree into dist/: the installer
-# Tolvane-VERSION-setup.exe, Tolvane-VERSION.zip with the shipped files for
-# an install by hand, and SHA256SUMS over both. The build starts from an
+# Tolvane-VERSION-setup.exe, Tolvane-VERSION.zip with the shipped files and
+# a README.txt for an install by hand, and SHA256SUMS over both. The build starts from an
 # empty folder, and nothing in it depends on the time or the folder it was
 # made in: two releases of one commit are alike byte for byte
 # (scripts/release-check.sh shows it). The version, the files and the
@@ -35,10 +35,13 @@ installer=$(awk '$1 == "installer" { print $2 }' "$list")
 mkdir -p "$dist/files"
 for file in "${shipped[@]}"; do cp "$build/$file" "$dist/files/"; done
 cp "$build/$installer" "$dist/Tolvane-$version-setup.exe"
+# The read-me with Windows line ends, for Notepad.
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' installer/README.txt >"$dist/files/README.txt"
+zipped=("${shipped[@]}" README.txt)
 # Each file in the zip with the commit's time and one mode, and nothing
 # else of the build machine's (-X: no extra fields; TZ: the zip's local time).
-(cd "$dist/files" && chmod 0644 "${shipped[@]}" && TZ=UTC touch -d "@$SOURCE_DATE_EPOCH" "${shipped[@]}" \
-  && TZ=UTC zip -X -D -q "../Tolvane-$version.zip" "${shipped[@]}")
+(cd "$dist/files" && chmod 0644 "${zipped[@]}" && TZ=UTC touch -d "@$SOURCE_DATE_EPOCH" "${zipped[@]}" \
+  && TZ=UTC zip -X -D -q "../Tolvane-$version.zip" "${zipped[@]}")
 rm -rf "$dist/files"
 # What dist/ holds is what the shipped-file check reads: the zip's files and
 # the installer under the names the list gives them.

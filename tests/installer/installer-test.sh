@@ -177,14 +177,17 @@ if [ "$mode" = win64 ]; then
   [ $rc -eq 0 ] || fail "Setup through its pages exits with $rc"
   ok "64-bit Windows: Setup through its pages installs"
 
-  run_line "$(quiet_uninstall_line)"; rc=$?
-  [ $rc -eq 0 ] || fail "the quiet-uninstall command exits with $rc"
+  # The uninstaller through its pages, as a person runs it: Uninstall
+  # without a look at the box keeps every user's queue.
+  wine "$desk/Tolvane-uninstall.exe" >/dev/null 2>&1 </dev/null
+  quiet wine "$bin/press_button.exe" "Tolvane Uninstall" "&Uninstall" || fail "no uninstaller page with Uninstall"
+  quiet wine "$bin/press_button.exe" "Tolvane Uninstall: Completed" "&Close" || fail "the uninstaller did not end with Completed and Close"
   for _ in $(seq 1 60); do [ -e "$desk/Tolvane-uninstall.exe" ] || break; sleep 0.5; done
   none_left "the uninstaller"
   conduits | grep -q "^tVan " && fail "the conduit is still registered: $(conduits)"
   quiet wine reg query "$uninstall_key" /reg:32 && fail "the Add/Remove Programs entry is still there"
-  [ -f "$desk/Alice/Tolvane/Tolvane.ini" ] || fail "the silent uninstall deleted Alice's Tolvane folder"
-  ok "64-bit Windows: the uninstaller removes every installed file and the entry; Alice's settings stay"
+  [ -f "$desk/Alice/Tolvane/Tolvane.ini" ] || fail "the uninstaller's pages deleted Alice's Tolvane folder without being asked"
+  ok "64-bit Windows: the uninstaller through its pages removes every installed file and the entry; Alice's settings stay"
 
   printf 'another book\n' >"$work/another book.pdb"
   silent_install_for_another_account "$work/another book.pdb"
@@ -213,7 +216,10 @@ quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
 run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S \"/D=$(win "$work/empty")\""; rc=$?
 [ $rc -eq 5 ] || fail "a quoted /D= makes Setup exit with $rc, not 5"
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "Setup installed although /D= was quoted"
-ok "quoted /D=: exit code 5, nothing installed"
+without_windows run_line "\"$(win "$bin/Tolvane-setup.exe")\" /D=$(win "$work/empty") /S"; rc=$?
+[ $rc -eq 5 ] || fail "a /D= before /S makes Setup exit with $rc, not 5"
+[ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "Setup installed although /D= was not last"
+ok "quoted /D=, or /D= before /S: exit code 5 (silent), nothing installed"
 
 # A first install whose registration the Conduit Manager refuses takes its
 # files away again and leaves no entry behind.
@@ -358,6 +364,15 @@ kill "$host_pid" 2>/dev/null; wait "$host_pid" 2>/dev/null; host_pid=""
 [ $rc -eq 4 ] || fail "with the queue window open the quiet-uninstall command exits with $rc, not 4"
 same_as_before || fail "with the queue window open the quiet-uninstall command removed something"
 ok "quiet-uninstall command with the queue window open: exit code 4, nothing removed"
+
+# An option appended to the command, as deployment tools append /norestart,
+# lands in the folder that _?= names: nothing is removed, and it says so.
+without_windows run_line "$quiet_line /norestart"; rc=$?
+[ $rc -eq 5 ] || fail "the quiet-uninstall command with /norestart appended exits with $rc, not 5"
+same_as_before || fail "the quiet-uninstall command with /norestart appended removed something"
+conduits | grep -q "^tVan " || fail "the quiet-uninstall command with /norestart appended unregistered the conduit"
+quiet wine reg query "$uninstall_key" || fail "the quiet-uninstall command with /norestart appended removed the Add/Remove Programs entry"
+ok "quiet-uninstall command with /norestart appended: exit code 5, nothing removed"
 
 # The same command: every user's Tolvane folder stays as it was, it waits
 # for the real outcome, and the uninstaller goes. It never runs the installed
