@@ -207,7 +207,8 @@ TEST_F(QueueWindow, DroppedFilesAreQueuedAndListedWithTheirCardPaths) {
     EXPECT_EQ(ItemText(list, 0, kState), "Ready");
     EXPECT_EQ(ItemText(list, 1, kCardPath), Narrow(L"/Palm/Launcher/Caf\u00e9 cr\u00e8me.prc"));
     EXPECT_EQ(SelectedKeys(list), (std::vector<std::string>{"DB1", "DB2"}));
-    EXPECT_NE(window.Status().find("2 files queued, 14 bytes"), std::string::npos) << window.Status();
+    EXPECT_TRUE(td::WaitFor([&] { return window.Status().find("2 files queued, 14 bytes") != std::string::npos; }))
+        << window.Status();
 
     const auto entries = Queue(alice_).Entries();
     ASSERT_EQ(entries.size(), 2u);
@@ -310,7 +311,8 @@ TEST_F(QueueWindow, AUserFolderMovedMeanwhileIsLookedUpAgain) {
     EXPECT_TRUE(td::WaitFor([&] { return StaticTexts(window.Window()).find("is missing") != std::string::npos; }))
         << StaticTexts(window.Window());
     EXPECT_EQ(StaticTexts(window.Window()).find("not set up"), std::string::npos);
-    EXPECT_NE(window.Status().find("The queue cannot be shown"), std::string::npos) << window.Status();
+    EXPECT_TRUE(td::WaitFor([&] { return window.Status().find("The queue cannot be shown") != std::string::npos; }))
+        << window.Status();
     EXPECT_EQ(ItemCount(window.List()), 0);
     EXPECT_FALSE(fs::exists(moved));
 }
@@ -398,7 +400,8 @@ TEST_F(QueueWindow, AHotSyncRunWhileTheWindowIsOpenMakesInstalledEntriesDisappea
     const HWND list = window.List();
     ASSERT_EQ(ItemCount(list), 3);
     EXPECT_NE(ItemText(list, 1, kState).find("The file is missing"), std::string::npos);
-    EXPECT_NE(window.Status().find("1 needs attention"), std::string::npos) << window.Status();
+    EXPECT_TRUE(td::WaitFor([&] { return window.Status().find("1 needs attention") != std::string::npos; }))
+        << window.Status();
     SelectOnly(list, 1);
 
     desktop_.SetSyncUser(std::nullopt);
@@ -525,7 +528,8 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     EXPECT_EQ(ItemText(list, 2, kCardPath), "/AUDIO/Morning.mp3");
     EXPECT_EQ(ItemText(list, 2, kFolder), "/AUDIO (outbox folder)");
     EXPECT_EQ(ItemText(list, 2, kState), "In the outbox");
-    EXPECT_NE(window.Status().find("1 file queued, 4 bytes. 2 files in the outbox."), std::string::npos)
+    EXPECT_TRUE(td::WaitFor(
+        [&] { return window.Status().find("1 file queued, 4 bytes. 2 files in the outbox.") != std::string::npos; }))
         << window.Status();
 
     // A file saved into the outbox meanwhile shows without a refresh.
@@ -879,17 +883,21 @@ TEST_F(QueueWindow, AddFilesQueuesAThousandLongNamesChosenAtOnce) {
         OpenFolderInDialog(dialog, folder, 1000);
         TypeIntoFileNameBox(dialog, typed);
         td::Click(GetDlgItem(dialog, IDOK));
-        // Asked with a timeout: a window that crashed does not answer.
+        // Asked with a timeout: a window that crashed does not answer. The
+        // list fills before the status line has its last word ("1000 files
+        // queued; looking at the files..." comes first): both are waited for.
         const HWND list = ListOf(window);
+        const HWND statusLine = td::Children(window, STATUSCLASSNAMEA).at(0);
         DWORD_PTR listed = 0;
+        std::string status;
         EXPECT_TRUE(td::WaitFor(
             [&] {
-                return SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &listed) && listed == 1000;
+                status = td::WindowText(statusLine);
+                return SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &listed) &&
+                       listed == 1000 && status.find("Queued 1000 files for Alice") != std::string::npos;
             },
-            td::Millis(60000)))
-            << listed;
-        const std::string status = td::WindowText(td::Children(window, STATUSCLASSNAMEA).at(0));
-        EXPECT_NE(status.find("Queued 1000 files for Alice"), std::string::npos) << status;
+            td::Millis(45000)))
+            << listed << " listed; status: " << status;
         td::Close(window);
     } catch (const td::DriverError& e) {
         failure = e.what();
