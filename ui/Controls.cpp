@@ -261,6 +261,7 @@ bool TableControls::DpiChanged(WPARAM wParam, LPARAM lParam) {
     for (size_t i = 0; i < windows_.size(); ++i) {
         SendMessageW(windows_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         if (rows_[i].kind == ControlKind::ListView) ScaleColumns(windows_[i], dpi_, dpi);
+        if (IsCombo(rows_[i].kind)) FitDroppedWidth(windows_[i]);
     }
     font_ = std::move(font);
     dpi_ = dpi;

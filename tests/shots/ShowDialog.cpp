@@ -94,11 +94,11 @@ void ShowActionDialog(bool withButtons) {
 
 // The shipped conduit's setup dialog as the host opens it: a stand-in
 // desktop whose user has two card slots and a settings file.
-void ShowSetupDialog(const char* directory = "/Palm/Launcher") {
+void ShowSetupDialog(const char* directory = "/Palm/Launcher", const char* secondCard = "MultiMediaCard") {
     desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("shot"));
     const std::string user = desktop.AddUser(1001, "Alice", "Alice");
     desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
-    desktop.AddSlot(1001, 2, desktop::FourCC("mmcd"), "MultiMediaCard");
+    desktop.AddSlot(1001, 2, desktop::FourCC("mmcd"), secondCard);
     CreateDirectoryA((user + "\\Tolvane").c_str(), nullptr);
     const std::string settings = user + "\\Tolvane\\Tolvane.ini";
     WritePrivateProfileStringA("Setup", "Directory", directory, settings.c_str());
@@ -167,6 +167,9 @@ const std::map<std::string, std::function<void()>> kDialogs = {
     {"action-buttons", [] { ShowActionDialog(true); }},
     {"setup", [] { ShowSetupDialog(); }},
     {"setup-refusal", [] { ShowSetupDialog("Palm\\Launcher"); }},
+    // A handheld may give its slot a long name: the open list shows it whole.
+    {"setup-long-card",
+     [] { ShowSetupDialog("/Palm/Launcher", "MultiMediaCard in the expansion slot at the top of the handheld"); }},
     {"chooser", ShowChooser},
     {"queue", ShowQueueWindow},
     {"folders", ShowQueueWindow},
@@ -177,6 +180,7 @@ const std::map<std::string, std::string> kCaptions = {
     {"action-buttons", "Change HotSync Action"},
     {"setup", "Tolvane Conduit"},
     {"setup-refusal", "Tolvane Conduit"},
+    {"setup-long-card", "Tolvane Conduit"},
     {"chooser", "Tolvane Queue: HotSync user"},
     {"queue", "Tolvane Queue"},
     {"folders", "Tolvane Queue"},
@@ -285,7 +289,7 @@ int main(int argc, char** argv) {
     }
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
-                     "usage: show_dialog action|action-buttons|setup|setup-refusal|chooser|queue|folders RECT_FILE "
+                     "usage: show_dialog action|action-buttons|setup|setup-refusal|setup-long-card|chooser|queue|folders RECT_FILE "
                      "DONE_FILE\n       show_dialog check NAME\n       show_dialog check-moved queue|folders DPI\n"
                      "       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
         return 2;
@@ -306,6 +310,15 @@ int main(int argc, char** argv) {
             box = drv::WaitForWindow("Tolvane");
             Sleep(500);
             WriteRect({window, box}, rectFile);
+        } else if (name == "setup-long-card") {
+            // Its card list open, in the picture with the dialog.
+            const HWND combo = drv::Children(window, "ComboBox").at(0);
+            SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            GetComboBoxInfo(combo, &info);
+            Sleep(300);
+            WriteRect({window, info.hwndList}, rectFile);
         } else {
             WriteRect({window}, rectFile);
         }

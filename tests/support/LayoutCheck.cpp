@@ -98,7 +98,25 @@ void CheckButton(std::vector<std::string>& problems, HWND control) {
     Fits(problems, control, "its text", needed, room);
 }
 
+// Its open list is as wide as its widest item (a list's items sit inside
+// its border and a scroll bar).
+void CheckComboList(std::vector<std::string>& problems, HWND control) {
+    const int count = static_cast<int>(SendMessageW(control, CB_GETCOUNT, 0, 0));
+    const LONG dropped = static_cast<LONG>(SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0));
+    const LONG room = dropped - GetSystemMetrics(SM_CXVSCROLL) - 2 * GetSystemMetrics(SM_CXEDGE);
+    for (int i = 0; i < count; ++i) {
+        std::wstring item(static_cast<size_t>(std::max<LRESULT>(0, SendMessageW(control, CB_GETLBTEXTLEN, i, 0))) + 1,
+                          L'\0');
+        item.resize(static_cast<size_t>(
+            std::max<LRESULT>(0, SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data())))));
+        SIZE needed = Extent(control, item, false);
+        needed.cx += kComboMargin;
+        Fits(problems, control, "its open list's item " + std::to_string(i + 1), needed, SIZE{room, needed.cy});
+    }
+}
+
 void CheckCombo(std::vector<std::string>& problems, HWND control) {
+    CheckComboList(problems, control);
     const std::wstring text = Text(control);
     if (text.empty()) return;
     COMBOBOXINFO info{};

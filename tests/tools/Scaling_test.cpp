@@ -69,7 +69,7 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     for (const DWORD dpi : {96, 120, 144, 192}) {
         const PrefixValue display(kDesktopKey, L"LogPixels", dpi);
-        for (const char* window : {"setup", "action-buttons", "chooser", "queue", "folders"}) {
+        for (const char* window : {"setup", "setup-long-card", "action-buttons", "chooser", "queue", "folders"}) {
             SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window);
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check", window});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
