@@ -37,10 +37,11 @@ std::string AskUserDataBesideUs() {
 
 }  // namespace
 
-std::string GetRegisteredDesktopDir() {
-    const auto hotSyncPath = rtl::ReadRegistryText(HKEY_CURRENT_USER, kCoreKey, "HotSyncPath");
-    return hotSyncPath ? rtl::ExtractFilePath(*hotSyncPath) : std::string();
+std::string GetRegisteredHotSyncPath() {
+    return rtl::ReadRegistryText(HKEY_CURRENT_USER, kCoreKey, "HotSyncPath").value_or("");
 }
+
+std::string GetRegisteredDesktopDir() { return rtl::ExtractFilePath(GetRegisteredHotSyncPath()); }
 
 void UsePalmDesktopDir(const std::string& dir) { GivenDesktopDir = rtl::IncludeTrailingBackslash(dir); }
 

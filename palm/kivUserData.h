@@ -27,6 +27,8 @@ bool PalmDesktopDirIsGiven() noexcept;
 // The folder of the HotSync Manager that the registry names, or "": the
 // second of the two places above, asked without loading any library.
 std::string GetRegisteredDesktopDir();
+// The HotSync Manager's program as the registry names it, or "".
+std::string GetRegisteredHotSyncPath();
 
 // The unit's start and stop, around its loader LoadUserData. A User Data
 // library that cannot be loaded is reported but does not stop the conduit's

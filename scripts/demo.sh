@@ -3,7 +3,8 @@
 # desktop, install Tolvane with its installer (silent), queue three books
 # with the queue tool, lose one of them, HotSync, and look at the log, the
 # card and the queue; then put the lost book back and HotSync again; card
-# folders by type and per file; last, files saved into an outbox.
+# folders by type and per file; files saved into an outbox; last, the
+# installation check.
 # Usage: scripts/demo.sh BUILD_DIR   (the test build, e.g. build/test)
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
@@ -104,6 +105,16 @@ hotsync sync Alice || true
 card_tree
 say "   Both moved into the outbox's Sent folder, under the same paths:"
 (cd "$demo/Outbox" && find . -type f | sort | sed 's/^/     /')
+
+step "11. Is everything in order? tolvane-queue check (reads only; says what to do for anything that is not ok)"
+start=$(date +%s%N)
+set +e
+report=$( (cd "$demo" && wine "$desk/tolvane-queue.exe" check 2>&1 </dev/null) )
+code=$?
+set -e
+took=$(( ($(date +%s%N) - start) / 1000000 ))
+printf '%s\n' "$report" | show
+say "   Exit code $code (0: every line ok, 1: warnings, 2: a problem), in $took ms with Wine's start."
 
 step "Done"
 say "   Two books arrived at the first HotSync, the missing one waited in the queue and arrived"

@@ -2,12 +2,17 @@
 // in a laid-out stand-in Palm Desktop folder, beside its libraries.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "desktop/DesktopLayout.h"
@@ -708,4 +713,202 @@ TEST_F(QueueTool, ListWarnsAboutWhatTheHotSyncWillFailOn) {
     const ToolRun after = Queue({"list", "Alice"});
     EXPECT_TRUE(after.Says("DB1  /Palm/Launcher/held.pdb")) << after.output;
     EXPECT_TRUE(after.Says("1 queued, 3 bytes.")) << after.output;
+}
+
+namespace {
+
+// Everything that the check could change: every file of the desktop folder
+// (its attributes, its time of last write and a digest of its bytes; the
+// large by their size), Setup's two shortcuts, and the Palm Desktop's and
+// Tolvane's registry keys with every value below them.
+std::map<std::string, std::string> FilesOf(const fs::path& folder) {
+    std::map<std::string, std::string> all;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExW(entry.path().wstring().c_str(), GetFileExInfoStandard, &data);
+        std::string& facts = all[entry.path().string()];
+        facts = std::to_string(data.dwFileAttributes) + " " + std::to_string(data.ftLastWriteTime.dwHighDateTime) +
+                ":" + std::to_string(data.ftLastWriteTime.dwLowDateTime);
+        if (entry.is_regular_file())
+            facts += " " + (entry.file_size() > (1u << 20) ? std::to_string(entry.file_size())
+                                                           : std::to_string(std::hash<std::string>()(Read(entry.path()))));
+    }
+    return all;
+}
+
+std::string RegistryOf(HKEY root, const std::wstring& path) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return "";
+    const rtl::UniqueHKey key(opened);
+    std::string all;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        BYTE value[4096];
+        DWORD nameSize = 256, valueSize = sizeof value, type = 0;
+        if (RegEnumValueW(key.get(), i, name, &nameSize, nullptr, &type, value, &valueSize) != ERROR_SUCCESS) break;
+        all += rtl::LossyFromWide(path + L"\\" + name, CP_UTF8) + "=" + std::to_string(type) + ":" +
+               std::string(reinterpret_cast<char*>(value), valueSize) + "\n";
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameSize = 256;
+        if (RegEnumKeyExW(key.get(), i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        all += RegistryOf(root, path + L"\\" + name);
+    }
+    return all;
+}
+
+// Setup's Start menu and Send To entries, made as Setup makes them and
+// taken away again.
+class Shortcuts {
+public:
+    explicit Shortcuts(const std::wstring& target) {
+        for (const auto& [folder, name] : kLinks) {
+            wchar_t path[MAX_PATH] = {};
+            SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
+            fs::create_directories(path);
+            links_.push_back(std::wstring(path) + L"\\" + name);
+            Make(links_.back(), target);
+        }
+    }
+    ~Shortcuts() {
+        for (const std::wstring& link : links_) DeleteFileW(link.c_str());
+    }
+    std::vector<std::wstring> Links() const { return links_; }
+
+private:
+    static constexpr std::pair<int, const wchar_t*> kLinks[] = {{CSIDL_COMMON_PROGRAMS, L"Tolvane Queue.lnk"},
+                                                                {CSIDL_SENDTO, L"Tolvane card queue.lnk"}};
+    static void Make(const std::wstring& link, const std::wstring& target) {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        IShellLinkW* shellLink = nullptr;
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                       reinterpret_cast<void**>(&shellLink)))) {
+            shellLink->SetPath(target.c_str());
+            if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+                file->Save(link.c_str(), TRUE);
+                file->Release();
+            }
+            shellLink->Release();
+        }
+        CoUninitialize();
+    }
+    std::vector<std::wstring> links_;
+};
+
+}  // namespace
+
+// Each fault that the check knows, made alone on an installation where
+// every point is ok: the report names exactly that one with what to do,
+// its exit code says how bad it is, and the check changed no file and no
+// registry value.
+TEST_F(QueueTool, CheckNamesEachFaultWithWhatToDoAndChangesNothing) {
+    fs::copy_file(testsupport::BinDir() + "tolvane-queue-window.exe", desktop_.Folder() + "\\tolvane-queue-window.exe");
+    const Shortcuts shortcuts(rtl::WideFromAnsi(desktop_.Folder() + "\\tolvane-queue-window.exe"));
+    ASSERT_EQ(RunTool(Registrar(), {"install", Conduit()}).exitCode, 0u);
+    const std::string book = Book("atlas.pdb");
+    ASSERT_EQ(Queue({"add", "Alice", book}).exitCode, 0u);
+    desktop_.SetCallLog(false);  // the stand-ins' own record of the calls
+    const fs::path elsewhere = fs::path(desktop_.Folder()) / "Elsewhere";
+    fs::create_directories(elsewhere);
+    fs::copy_file(Conduit(), elsewhere / "Tolvane.dll");
+    const std::string twin = (elsewhere / "atlas.pdb").string();
+    Write(twin, "another atlas");
+    const std::string aside = Settings() + ".aside";
+    const std::string condmgr = desktop_.Folder() + "\\CONDMGR.DLL";
+    auto setting = [&](const char* section, const char* key, const std::string& value) {
+        return [=, this] { rtl::TIniFile(Settings()).WriteString(section, key, value); };
+    };
+    auto noKey = [&](const char* section, const char* key) {
+        return [=, this] { rtl::TIniFile(Settings()).DeleteKey(section, key); };
+    };
+    auto renamed = [](std::string from, std::string to) { return [=] { fs::rename(from, to); }; };
+    const std::string sdig = std::to_string(int32_t(desktop::FourCC("sdig")));
+    const struct {
+        const char* fault;
+        std::function<void()> make, undo;
+        unsigned long exitCode;
+        std::string line, fix;  // the one line that is not ok, and what it says to do
+    } cases[] = {
+        {"none", [] {}, [] {}, 0, "", ""},
+        {"not registered", [&] { RunTool(Registrar(), {"remove-entry", Conduit()}); },
+         [&] { RunTool(Registrar(), {"install", Conduit()}); }, 2,
+         "problem  Registration: Tolvane is not registered with the Conduit Manager",
+         "Run Tolvane-setup.exe again, or: tolvane-register install \"" + Conduit() + "\""},
+        {"another Tolvane.dll registered", [&] { RunTool(Registrar(), {"install", (elsewhere / "Tolvane.dll").string()}); },
+         [&] { RunTool(Registrar(), {"install", Conduit()}); }, 2,
+         "problem  Registered conduit: The Conduit Manager names " + (elsewhere / "Tolvane.dll").string() +
+             ", not the Tolvane.dll beside this tool",
+         "Register this one: tolvane-register install \"" + Conduit() + "\""},
+        {"no Conduit Manager", renamed(condmgr, condmgr + ".away"), renamed(condmgr + ".away", condmgr), 2,
+         "problem  Conduit Manager: " + condmgr + " is missing", "Install the Palm Desktop again"},
+        {"read-only settings", [&] { SetFileAttributesA(Settings().c_str(), FILE_ATTRIBUTE_READONLY); },
+         [&] { SetFileAttributesA(Settings().c_str(), FILE_ATTRIBUTE_NORMAL); }, 2,
+         "problem  Alice: settings file: " + Settings() + " is read-only", "Clear the file's read-only attribute"},
+        {"settings over 64 MiB",
+         [&] {
+             fs::rename(Settings(), aside);
+             testsupport::WriteSparse(Settings(), "[Setup]\r\n", rtl::kLargestSettingsFile + 1);
+         },
+         [&] {
+             fs::remove(Settings());
+             fs::rename(aside, Settings());
+         },
+         2, "problem  Alice: settings file: " + Settings() + " is 67108865 bytes, too large",
+         "Another program probably wrote it: move it out of the folder"},
+        {"no card chosen", setting("Setup", "MediaType", "0"), setting("Setup", "MediaType", sdig), 2,
+         "problem  Alice: card: No card is chosen", "Choose the card's slot in Tolvane's setup dialog"},
+        {"a card the handheld never reported",
+         setting("Setup", "MediaType", std::to_string(int32_t(desktop::FourCC("cfsh")))),
+         setting("Setup", "MediaType", sdig), 2,
+         "problem  Alice: card: The chosen card type cfsh is none that Alice's handheld reported (it reported SD card "
+         "(sdig))",
+         "Choose the card's slot in Tolvane's setup dialog"},
+        {"a queued file gone", renamed(book, book + ".away"), renamed(book + ".away", book), 2,
+         "problem  Alice: queue: DB1 (" + book + ") is missing", "Put it back, or: tolvane-queue remove Alice DB1"},
+        {"two queued files with one card path", setting("InstallToSlot", "DB2", twin), noKey("InstallToSlot", "DB2"), 2,
+         "problem  Alice: queue: DB1 (" + book + ") and DB2 (" + twin + ") both go to /Palm/Launcher/atlas.pdb",
+         "Send one of them into another card folder"},
+        {"an outbox that the rule refuses", setting("Outbox", "Folder", alice_), noKey("Outbox", "Folder"), 2,
+         "problem  Alice: outbox: " + alice_ + " cannot be an outbox: ",
+         "Choose another folder: tolvane-queue outbox Alice FOLDER"},
+    };
+    const std::string report = desktop::DesktopLayout::TempFolder("report") + ".txt";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        c.make();
+        const auto files = FilesOf(desktop_.Folder());
+        const std::string registry = RegistryOf(HKEY_CURRENT_USER, L"Software\\U.S. Robotics") +
+                                     RegistryOf(HKEY_CURRENT_USER, L"Software\\Tolvane");
+        std::string links;
+        for (const std::wstring& link : shortcuts.Links()) links += Read(link);
+        const bool everyUser = c.line.empty();
+        const ToolRun run = everyUser ? Queue({"check", "--save", report}) : Queue({"check", "Alice"});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        std::vector<std::string> faults;
+        std::istringstream lines(run.output);
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("warning  ") || line.starts_with("problem  ")) faults.push_back(line);
+        if (everyUser) {
+            EXPECT_TRUE(faults.empty()) << run.output;
+            EXPECT_TRUE(run.Says("ok       Bob: settings file: Tolvane is not set up for Bob")) << run.output;
+            EXPECT_TRUE(run.Says(" points are ok.")) << run.output;
+            EXPECT_EQ(Read(report).substr(0, 3), "\xEF\xBB\xBF");
+            EXPECT_NE(Read(report).find("ok       Alice: queue: 1 queued (4 bytes)"), std::string::npos) << Read(report);
+        } else {
+            ASSERT_EQ(faults.size(), 1u) << run.output;
+            EXPECT_TRUE(faults[0].starts_with(c.line)) << run.output;
+            EXPECT_NE(faults[0].find(" What to do: " + c.fix), std::string::npos) << run.output;
+        }
+        EXPECT_EQ(FilesOf(desktop_.Folder()), files);
+        EXPECT_EQ(RegistryOf(HKEY_CURRENT_USER, L"Software\\U.S. Robotics") +
+                      RegistryOf(HKEY_CURRENT_USER, L"Software\\Tolvane"),
+                  registry);
+        std::string linksAfter;
+        for (const std::wstring& link : shortcuts.Links()) linksAfter += Read(link);
+        EXPECT_EQ(linksAfter, links);
+        c.undo();
+    }
+    fs::remove(report);
 }

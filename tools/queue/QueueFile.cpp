@@ -52,16 +52,25 @@ std::vector<QueueEntry> QueueEntries(rtl::TIniFile& ini) {
     return entries;
 }
 
+SourceState LookAtSource(const std::string& source, std::optional<uint64_t>& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data)) return SourceState::Missing;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return SourceState::Folder;
+    size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return rtl::OpenableForReading(source) ? SourceState::Ready : SourceState::Unreadable;
+}
+
 namespace {
 
 std::vector<std::string> SourceWarnings(const std::string& source, std::optional<uint64_t>& size) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(source.c_str(), GetFileExInfoStandard, &data))
-        return {"The file is missing: the HotSync will log an error for it and keep it queued."};
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return {"This is a folder, not a file: the HotSync cannot copy it and will keep it queued."};
-    size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (!rtl::OpenableForReading(source)) return {kUnreadableNow};
+    switch (LookAtSource(source, size)) {
+        case SourceState::Missing:
+            return {"The file is missing: the HotSync will log an error for it and keep it queued."};
+        case SourceState::Folder:
+            return {"This is a folder, not a file: the HotSync cannot copy it and will keep it queued."};
+        case SourceState::Unreadable: return {kUnreadableNow};
+        case SourceState::Ready: break;
+    }
     return {};
 }
 
@@ -82,35 +91,39 @@ void WarnLongCardPath(PreviewEntry& line) {
 
 // Card names compare without regard to case, as the card's file system does;
 // the entries sorted by their folded card paths find each clash in one pass.
-void WarnCardPathClashes(std::vector<PreviewEntry>& entries) {
+std::vector<CardPathClash> FindCardPathClashes(const std::vector<PreviewEntry>& entries) {
+    std::vector<CardPathClash> clashes;
     std::multimap<std::string, size_t> byPath;
     for (size_t i = 0; i < entries.size(); ++i) byPath.emplace(rtl::FoldedInCodePage(entries[i].cardPath), i);
     for (auto it = byPath.begin(); it != byPath.end(); ++it) {
-        for (auto same = std::next(it); same != byPath.end() && same->first == it->first; ++same) {
-            PreviewEntry& first = entries[std::min(it->second, same->second)];
-            PreviewEntry& later = entries[std::max(it->second, same->second)];
-            first.warnings.push_back("Same card path as " + later.entry.key + ", which comes later and replaces "
-                                     "this copy on the card.");
-            later.warnings.push_back("Same card path as " + first.entry.key + ": this copy replaces it on the card.");
-        }
+        for (auto same = std::next(it); same != byPath.end() && same->first == it->first; ++same)
+            clashes.push_back({std::min(it->second, same->second), std::max(it->second, same->second), false});
         // Entries below this one's card path sort right after it, after "/".
         const std::string below = it->first + "/";
         for (auto inner = byPath.lower_bound(below);
-             inner != byPath.end() && inner->first.compare(0, below.size(), below) == 0; ++inner) {
-            PreviewEntry& file = entries[it->second];
-            PreviewEntry& nested = entries[inner->second];
-            file.warnings.push_back("Its card path is the card folder of " + nested.entry.key +
-                                    ": the card cannot hold a file and a folder of one name, so one of them fails.");
-            nested.warnings.push_back("Its card folder is the card path of " + file.entry.key +
+             inner != byPath.end() && inner->first.compare(0, below.size(), below) == 0; ++inner)
+            clashes.push_back({it->second, inner->second, true});
+    }
+    return clashes;
+}
+
+void WarnCardPathClashes(std::vector<PreviewEntry>& entries) {
+    for (const CardPathClash& clash : FindCardPathClashes(entries)) {
+        PreviewEntry& first = entries[clash.first];
+        PreviewEntry& second = entries[clash.second];
+        if (!clash.nested) {
+            first.warnings.push_back("Same card path as " + second.entry.key + ", which comes later and replaces "
+                                     "this copy on the card.");
+            second.warnings.push_back("Same card path as " + first.entry.key + ": this copy replaces it on the card.");
+        } else {
+            first.warnings.push_back("Its card path is the card folder of " + second.entry.key +
+                                     ": the card cannot hold a file and a folder of one name, so one of them fails.");
+            second.warnings.push_back("Its card folder is the card path of " + first.entry.key +
                                       ": the card cannot hold a file and a folder of one name, so one of them fails.");
         }
     }
 }
 
-namespace {
-
-// Opens the file as the settings-file code will, waiting out a moment's
-// exclusive access; the error of the last attempt when it stays refused.
 DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -123,8 +136,6 @@ DWORD OpenError(const std::string& file, DWORD access, DWORD share) {
         Sleep(kRetryMilliseconds);
     }
 }
-
-}  // namespace
 
 QueueFile::QueueFile(std::string settingsFile) : fileName_(std::move(settingsFile)) {}
 

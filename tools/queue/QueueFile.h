@@ -54,9 +54,16 @@ struct Preview : QueueSetup {
 // a position), from one look at the file.
 std::vector<QueueEntry> QueueEntries(rtl::TIniFile& ini);
 
-// Adds a warning to each two entries of which one replaces the other on the
-// card (the same card path in any letter case) or one's card path is the
-// other's card folder.
+// Two entries of which one replaces the other on the card (the same card
+// path in any letter case: `first` comes first in walk order) or, when
+// `nested`, `first`'s card path is `second`'s card folder.
+struct CardPathClash {
+    size_t first = 0, second = 0;  // indexes into the entries
+    bool nested = false;
+};
+std::vector<CardPathClash> FindCardPathClashes(const std::vector<PreviewEntry>& entries);
+
+// Adds a warning to both entries of each clash, after the entries' own.
 void WarnCardPathClashes(std::vector<PreviewEntry>& entries);
 
 // Defaults for a settings file that the tool creates.
@@ -66,6 +73,10 @@ struct NewSettings {
 
 // What the HotSync does with a file that cannot be read now, for the user.
 extern const char* const kUnreadableNow;
+
+// Whether a queued desktop file can be copied now; its size when it is a file.
+enum class SourceState { Ready, Missing, Folder, Unreadable };
+SourceState LookAtSource(const std::string& source, std::optional<uint64_t>& size);
 
 // Looks at an entry's queued file: its size, or why the HotSync cannot copy
 // it. Once per entry; the warnings about its file come first.
@@ -84,6 +95,11 @@ std::string TypeProblem(const std::string& type);
 // settings file and the card take only what the ANSI code page can spell,
 // and the reason must name the text as typed, not its mangled form.
 std::optional<std::string> TypedAnsi(const std::wstring& typed, const char* what, std::wstring& problem);
+
+// Opens the file with that access and sharing and closes it again, waiting
+// out a moment's exclusive access by a HotSync or another queue program;
+// the error of the last attempt when it stays refused (0: it opened).
+unsigned long OpenError(const std::string& file, unsigned long access, unsigned long share);
 
 class QueueFile {
 public:

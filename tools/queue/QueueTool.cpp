@@ -6,13 +6,15 @@
 //   tolvane-queue remove USER KEY...            take entries (DB<n>) off the queue
 //   tolvane-queue folders USER [TYPE=DIR]...    show or change the card folders by type
 //   tolvane-queue outbox USER [FOLDER | --create FOLDER | --off]   show, set or switch off the outbox
+//   tolvane-queue check [USER] [--save FILE]    check the whole installation; changes nothing
 //
 // USER is a HotSync user name or folder; "-" (or none, for list) is the only
 // user or the first. --notify also shows the outcome in a message box (for
 // the Explorer "Send To" entry, whose console window closes at once).
 // Exit codes: 0 done, 1 usage, 2 refused input (unknown user or key:
 // nothing is changed; a file that cannot be queued: every other file is),
-// 3 the Palm Desktop or the settings file failed.
+// 3 the Palm Desktop or the settings file failed. check: 0 every point ok,
+// 1 warnings only, 2 a problem (3 when --save could not write the report).
 //
 // The command line is read as Unicode, so that a file whose name the Palm
 // Desktop cannot take is refused by its own name rather than not found
@@ -31,6 +33,7 @@
 #include "rtl/SysUtils.h"
 #include "rtl/Text.h"
 #include "tools/queue/DesktopUsers.h"
+#include "tools/queue/InstallCheck.h"
 #include "tools/queue/OutboxView.h"
 #include "tools/queue/QueueBatch.h"
 #include "tools/queue/QueueFile.h"
@@ -52,6 +55,8 @@ constexpr const wchar_t* kUsageText =
     L"       tolvane-queue outbox USER [FOLDER | --create FOLDER | --off]\n"
     L"                                                  show, set or switch off the user's outbox: files\n"
     L"                                                  saved there go to the card at the next HotSync\n"
+    L"       tolvane-queue check [USER] [--save FILE]   check the installation and say what to do;\n"
+    L"                                                  --save writes the report as UTF-8 text\n"
     L"--to DIR puts the files into the card folder DIR instead of their type's or the default.\n"
     L"FILE may name several files with * and ?, such as C:\\Books\\*.pdb.\n"
     L"USER is a HotSync user name or folder; \"-\" means the only (or first) user.\n"
@@ -67,6 +72,7 @@ struct Invocation {
     std::wstring command;
     std::vector<std::wstring> args;
     std::optional<std::wstring> to;  // add --to DIR
+    std::optional<std::wstring> save;  // check --save FILE
     bool notify = false;
     bool create = false;  // outbox --create
     bool off = false;     // outbox --off
@@ -83,7 +89,9 @@ Invocation Parse(int argc, wchar_t** argv) {
             call.notify = true;
         else if (arg == L"--to" && i + 1 < argc)
             call.to = argv[++i];
-        else if (arg == L"--to")
+        else if (arg == L"--save" && i + 1 < argc)
+            call.save = argv[++i];
+        else if (arg == L"--to" || arg == L"--save")
             call.usage = true;
         else if (arg == L"--create")
             call.create = true;
@@ -392,12 +400,27 @@ int Folders(const Invocation& call, Report& report) {
     return kOk;
 }
 
+// Reads only: see InstallCheck.h. An unknown user is named on the error stream.
+int Check(const Invocation& call, Report& report) {
+    if (call.args.size() > 1) return kUsage;
+    const CheckReport check = CheckInstallation(call.args.empty() ? std::wstring() : call.args[0]);
+    report.out << check.Text();
+    if (call.save) {
+        if (const std::wstring failure = SaveReport(check, *call.save); !failure.empty()) {
+            report.err << failure << L"\n";
+            return kFailed;
+        }
+        report.out << L"The report is saved as " << *call.save << L".\n";
+    }
+    return check.ExitCode();
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(const Invocation&, Report&);
 };
 constexpr Command kCommands[] = {
-    {L"add", &Add}, {L"list", &List}, {L"remove", &Remove}, {L"folders", &Folders}, {L"outbox", &Outbox}};
+    {L"add", &Add}, {L"list", &List}, {L"remove", &Remove}, {L"folders", &Folders}, {L"outbox", &Outbox}, {L"check", &Check}};
 
 int Run(const Invocation& call, Report& report) {
     if (call.usage) {
