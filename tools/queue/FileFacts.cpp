@@ -98,14 +98,14 @@ bool ProgramRuns(const std::wstring& fileName) {
     return false;
 }
 
-std::wstring OthersWhoMayWrite(const std::wstring& folder) {
+std::optional<std::wstring> OthersWhoMayWrite(const std::wstring& folder) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
                               nullptr, &descriptor) != ERROR_SUCCESS)
-        return L"";
+        return std::nullopt;
     const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
-    if (!dacl) return L"Everyone";  // no list at all lets everybody in
+    if (!dacl) return std::wstring(L"Everyone");  // no list at all lets everybody in
     static const struct {
         WELL_KNOWN_SID_TYPE type;
         const wchar_t* name;
@@ -120,10 +120,11 @@ std::wstring OthersWhoMayWrite(const std::wstring& folder) {
         for (const auto& other : kOthers) {
             BYTE buffer[SECURITY_MAX_SID_SIZE];
             DWORD size = sizeof buffer;
-            if (CreateWellKnownSid(other.type, nullptr, buffer, &size) && EqualSid(sid, buffer)) return other.name;
+            if (CreateWellKnownSid(other.type, nullptr, buffer, &size) && EqualSid(sid, buffer))
+                return std::wstring(other.name);
         }
     }
-    return L"";
+    return std::wstring();
 }
 
 }  // namespace queuetool::facts

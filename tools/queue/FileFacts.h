@@ -27,8 +27,8 @@ std::wstring ShellFolder(int csidl);
 bool ProgramRuns(const std::wstring& fileName);
 
 // Whom besides its owner the folder's permissions let put files into it:
-// "Everyone", "Users", "Authenticated Users", or "" for nobody of them.
-// "" too when the file system keeps no permissions to ask.
-std::wstring OthersWhoMayWrite(const std::wstring& folder);
+// "Everyone", "Users", "Authenticated Users", or "" for nobody of them;
+// none when its permissions cannot be read (a file system without them).
+std::optional<std::wstring> OthersWhoMayWrite(const std::wstring& folder);
 
 }  // namespace queuetool::facts

@@ -52,7 +52,7 @@ enum class Say : size_t {
     CardDirectory, CardDirectoryRefused,
     TypeFolders, TypeFolderRefused,
     Queue, FileMissing, FileIsFolder, FileUnreadable, EntryRefused, SameCardPath, CardPathIsFolder,
-    NoOutbox, Outbox, OutboxMissing, OutboxRefused, OutboxOthersWrite,
+    NoOutbox, Outbox, OutboxRightsUnknown, OutboxMissing, OutboxRefused, OutboxOthersWrite,
     Count
 };
 
@@ -177,7 +177,10 @@ constexpr LineKind kLines[] = {
      L"name.",
      L"Send one of them into another card folder (tolvane-queue add --to DIR %1 FILE), or rename it."},
     {Say::NoOutbox, L"%1: outbox", kOk, L"None.", L""},
-    {Say::Outbox, L"%1: outbox", kOk, L"%2: allowed, and only you and the system may save files into it.", L""},
+    {Say::Outbox, L"%1: outbox", kOk,
+     L"%2: allowed, and neither Everyone nor Users nor Authenticated Users may save files into it.", L""},
+    {Say::OutboxRightsUnknown, L"%1: outbox", kOk,
+     L"%2: allowed; its drive keeps no permissions, so anybody who can reach it may save files into it.", L""},
     {Say::OutboxMissing, L"%1: outbox", kProblem, L"%2 is missing: the HotSync takes no file from it.",
      L"tolvane-queue outbox %1 FOLDER (or --off)"},
     {Say::OutboxRefused, L"%1: outbox", kProblem, L"%2 cannot be an outbox: %3. The HotSync takes no file from it.",
@@ -529,8 +532,9 @@ bool CheckOutbox(Checkup& c, UserCheck& u) {
     else if (!IsFolder(shown)) c.Line(Say::OutboxMissing, {u.name, shown});
     else if (const std::string refusal = app::outbox::OutboxRefusal(folder); !refusal.empty())
         c.Line(Say::OutboxRefused, {u.name, shown, W(refusal)});
-    else if (const std::wstring others = facts::OthersWhoMayWrite(shown); !others.empty())
-        c.Line(Say::OutboxOthersWrite, {u.name, shown, others});
+    else if (const std::optional<std::wstring> others = facts::OthersWhoMayWrite(shown); !others)
+        c.Line(Say::OutboxRightsUnknown, {u.name, shown});
+    else if (!others->empty()) c.Line(Say::OutboxOthersWrite, {u.name, shown, *others});
     else c.Line(Say::Outbox, {u.name, shown});
     return true;
 }
