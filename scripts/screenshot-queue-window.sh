@@ -6,7 +6,7 @@
 # shows each kind of card folder, ready entries and a warning. The real
 # window is started as the Start menu starts it, under a virtual X server,
 # and grabbed.
-# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal|outbox]]
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal|outbox|check]]
 #   BUILD_DIR is the test build (e.g. build/test); the picture goes to
 #   OUTPUT.png, by default BUILD_DIR/queue-window.png. With folders, the
 #   "Card folders..." dialog is opened and its "Suggested" button pressed,
@@ -15,6 +15,8 @@
 #   the dialog, and the picture is of the message that names it. With
 #   outbox, Alice has an outbox holding a book, a song in its AUDIO folder
 #   and a book whose name has no ANSI form, and the picture is of the window.
+#   With check, "Check..." is pressed and the picture is of the report (the
+#   conduit is not installed on this desktop, and a queued book is missing).
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 out=$(realpath -m "${2:-$build/queue-window.png}")
@@ -72,6 +74,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
       caption="Card folder refused"
       wine "$2/bin/press_button.exe" "Tolvane Queue" "Card &folders..." </dev/null
       wine "$2/bin/press_button.exe" "Card folders by file type" "OK" </dev/null ;;
+    check)
+      caption="Tolvane installation check"
+      wine "$2/bin/press_button.exe" "Tolvane Queue" "Chec&k..." </dev/null ;;
   esac
   geometry=""
   for _ in $(seq 1 300); do

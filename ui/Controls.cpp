@@ -77,6 +77,9 @@ DWORD RowStyle(const ControlDesign& row, const RECT& bounds) noexcept {
     // A static control's type is a number, not a bit: the row's replaces the kind's.
     if (row.kind == ControlKind::Label && ((row.style & SS_TYPEMASK) || (row.flags & cfWrap)))
         style &= ~static_cast<DWORD>(SS_TYPEMASK);
+    // A wrapping edit holds lines of text to read: several, wrapped, scrolled down.
+    if (row.kind == ControlKind::Edit && (row.flags & cfWrap))
+        style = (style & ~static_cast<DWORD>(ES_AUTOHSCROLL)) | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
     style |= row.style;
     if (row.kind == ControlKind::Bevel)
         style |= bounds.right - bounds.left >= bounds.bottom - bounds.top ? SS_ETCHEDHORZ : SS_ETCHEDVERT;

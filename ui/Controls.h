@@ -51,7 +51,7 @@ enum ControlFlag : unsigned {
     cfDisabled = 1u << 4,
     cfTransparent = 1u << 5,  // a label whose background shows what lies below it
     cfNoTabStop = 1u << 6,    // focusable only by mouse or accelerator
-    cfWrap = 1u << 8,         // a label whose text wraps inside its bounds
+    cfWrap = 1u << 8,         // a label whose text wraps inside its bounds; an edit of wrapped lines
 };
 
 enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };

@@ -173,6 +173,7 @@ const std::map<std::string, std::function<void()>> kDialogs = {
     {"chooser", ShowChooser},
     {"queue", ShowQueueWindow},
     {"folders", ShowQueueWindow},
+    {"report", ShowQueueWindow},
 };
 
 const std::map<std::string, std::string> kCaptions = {
@@ -184,12 +185,18 @@ const std::map<std::string, std::string> kCaptions = {
     {"chooser", "Tolvane Queue: HotSync user"},
     {"queue", "Tolvane Queue"},
     {"folders", "Tolvane Queue"},
+    {"report", "Tolvane Queue"},
 };
 
 // The window that NAME shows once it is up: the card folders dialog is
-// opened from the queue window, with the suggested folders in its list.
+// opened from the queue window, with the suggested folders in its list; the
+// check's report from its "Check..." button.
 HWND ShownWindow(const std::string& name) {
     const HWND window = drv::WaitForWindow(kCaptions.at(name));
+    if (name == "report") {
+        drv::Click(drv::Child(window, "Button", "Chec&k..."));
+        return drv::WaitForWindow("Tolvane installation check");
+    }
     if (name != "folders") return window;
     drv::Click(drv::Child(window, "Button", "Card &folders..."));
     const HWND dialog = drv::WaitForWindow("Card folders by file type");
@@ -201,7 +208,7 @@ HWND ShownWindow(const std::string& name) {
 void CloseShown(const std::string& name, HWND window) {
     drv::Close(window);
     drv::WaitUntilGone(window);
-    if (name != "folders") return;
+    if (name != "folders" && name != "report") return;
     const HWND queue = drv::WaitForWindow(kCaptions.at(name));
     drv::Close(queue);
     drv::WaitUntilGone(queue);
@@ -289,7 +296,7 @@ int main(int argc, char** argv) {
     }
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
-                     "usage: show_dialog action|action-buttons|setup|setup-refusal|setup-long-card|chooser|queue|folders RECT_FILE "
+                     "usage: show_dialog action|action-buttons|setup|setup-refusal|setup-long-card|chooser|queue|folders|report RECT_FILE "
                      "DONE_FILE\n       show_dialog check NAME\n       show_dialog check-moved queue|folders DPI\n"
                      "       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
         return 2;

@@ -812,7 +812,10 @@ TEST_F(QueueTool, CheckNamesEachFaultWithWhatToDoAndChangesNothing) {
     desktop_.SetCallLog(false);  // the stand-ins' own record of the calls
     const fs::path elsewhere = fs::path(desktop_.Folder()) / "Elsewhere";
     fs::create_directories(elsewhere);
-    fs::copy_file(Conduit(), elsewhere / "Tolvane.dll");
+    // A copy with the Palm Desktop's libraries beside it, as the registration helper wants them.
+    for (const auto& file : fs::directory_iterator(desktop_.Folder()))
+        if (file.path().extension() == ".dll" || file.path().extension() == ".DLL")
+            fs::copy_file(file.path(), elsewhere / file.path().filename());
     const std::string twin = (elsewhere / "atlas.pdb").string();
     Write(twin, "another atlas");
     const std::string aside = Settings() + ".aside";

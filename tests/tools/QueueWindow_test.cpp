@@ -480,6 +480,30 @@ TEST_F(QueueWindow, RemembersTheLastUserAndThePlace) {
     SendMessageW(users, CB_SHOWDROPDOWN, FALSE, 0);
 }
 
+// "Check..." shows the installation check's report, which says what to do
+// (here the conduit was never registered) and which Copy puts on the
+// clipboard as it is shown.
+TEST_F(QueueWindow, CheckShowsTheReportAndCopiesIt) {
+    OpenWindow window;
+    td::Click(window.Button("Chec&k..."));
+    const HWND report = td::WaitForWindow("Tolvane installation check");
+    const std::string text = td::WindowText(td::Children(report, "Edit").at(0));
+    EXPECT_NE(text.find("problem\tRegistration: Tolvane is not registered with the Conduit Manager"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\tWhat to do: Run Tolvane-setup.exe again"), std::string::npos) << text;
+    EXPECT_NE(text.find("ok\tAlice: user folder"), std::string::npos) << text;
+    td::Click(td::Child(report, "Button", "&Copy"));
+    std::string copied;
+    if (OpenClipboard(nullptr)) {
+        if (const HANDLE data = GetClipboardData(CF_TEXT)) copied = static_cast<const char*>(GlobalLock(data));
+        if (const HANDLE data = GetClipboardData(CF_TEXT)) GlobalUnlock(data);
+        CloseClipboard();
+    }
+    EXPECT_EQ(copied, text);
+    td::Click(td::Child(report, "Button", "Close"));
+    td::WaitUntilGone(report);
+}
+
 // Every control that takes the focus does so in reading order, and each
 // has its mnemonic.
 TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
@@ -493,11 +517,11 @@ TEST_F(QueueWindow, KeyboardReachesEveryControlInOrder) {
         child = GetNextDlgTabItem(window.Window(), child, FALSE);
         if (child == first) break;
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "Button", "SysListView32", "Button", "Button", "Button",
-                                               "ComboBox"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"ComboBox", "Button", "Button", "SysListView32", "Button", "Button",
+                                               "Button", "ComboBox"}));
     for (const char* label : {"HotSync &user:", "&Queued files:", "&New files go to:"})
         EXPECT_NE(td::FindChild(window.Window(), "Static", label), nullptr) << label;
-    for (const char* button : {"&Outbox...", "&Add files...", "&Remove", "Card &folders..."})
+    for (const char* button : {"Chec&k...", "&Outbox...", "&Add files...", "&Remove", "Card &folders..."})
         EXPECT_NE(td::FindChild(window.Window(), "Button", button), nullptr) << button;
 }
 

@@ -69,7 +69,7 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     for (const DWORD dpi : {96, 120, 144, 192}) {
         const PrefixValue display(kDesktopKey, L"LogPixels", dpi);
-        for (const char* window : {"setup", "setup-long-card", "action-buttons", "chooser", "queue", "folders"}) {
+        for (const char* window : {"setup", "setup-long-card", "action-buttons", "chooser", "queue", "folders", "report"}) {
             SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window);
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check", window});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
@@ -77,7 +77,7 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
         // Moved to a monitor of another DPI, the tools' windows lay
         // themselves out, their fonts and their list's columns again.
         const std::string other = std::to_string(dpi == 144 ? 96 : 144);
-        for (const char* window : {"queue", "folders"}) {
+        for (const char* window : {"queue", "folders", "report"}) {
             SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window + " moved to " + other);
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check-moved", window, other});
             EXPECT_EQ(run.exitCode, 0u) << run.output;

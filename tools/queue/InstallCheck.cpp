@@ -576,25 +576,33 @@ int CheckReport::ExitCode() const {
     return code;
 }
 
-std::wstring CheckReport::Text() const {
-    static constexpr const wchar_t* kWords[] = {L"ok       ", L"warning  ", L"problem  "};
-    std::wstring text;
-    for (const std::wstring& line : heading) text += line + L"\n";
+const wchar_t* CheckReport::Word(Verdict verdict) noexcept {
+    static constexpr const wchar_t* kWords[] = {L"ok", L"warning", L"problem"};
+    return kWords[size_t(verdict)];
+}
+
+std::wstring CheckReport::Summary() const {
     size_t problems = 0, warnings = 0;
     for (const CheckLine& line : lines) {
-        text += kWords[size_t(line.verdict)] + line.point + L": " + line.text;
-        if (!line.fix.empty()) text += L" What to do: " + line.fix;
-        text += L"\n";
         problems += line.verdict == Verdict::Problem;
         warnings += line.verdict == Verdict::Warning;
     }
+    if (problems + warnings == 0 && refusal.empty()) return L"All " + std::to_wstring(lines.size()) + L" points are ok.";
+    return std::to_wstring(problems) + (problems == 1 ? L" problem, " : L" problems, ") + std::to_wstring(warnings) +
+           (warnings == 1 ? L" warning" : L" warnings") + L" of " + std::to_wstring(lines.size()) + L" points.";
+}
+
+std::wstring CheckReport::Text() const {
+    std::wstring text;
+    for (const std::wstring& line : heading) text += line + L"\n";
+    for (const CheckLine& line : lines) {
+        const std::wstring word = Word(line.verdict);
+        text += word + std::wstring(9 - word.size(), L' ') + line.point + L": " + line.text;
+        if (!line.fix.empty()) text += L" What to do: " + line.fix;
+        text += L"\n";
+    }
     if (!refusal.empty()) text += refusal + L"\n";
-    if (problems + warnings == 0 && refusal.empty())
-        text += L"All " + std::to_wstring(lines.size()) + L" points are ok.\n";
-    else
-        text += std::to_wstring(problems) + (problems == 1 ? L" problem, " : L" problems, ") + std::to_wstring(warnings) +
-                (warnings == 1 ? L" warning" : L" warnings") + L" of " + std::to_wstring(lines.size()) + L" points.\n";
-    return text;
+    return text + Summary() + L"\n";
 }
 
 CheckReport CheckInstallation(const std::wstring& user) {

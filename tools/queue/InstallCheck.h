@@ -30,8 +30,11 @@ struct CheckReport {
     // 0 every line ok, 1 warnings only, 2 a problem (or an unknown user).
     int ExitCode() const;
     // The whole report, "\n" between lines: the heading, one line per point,
-    // and a last line that counts the problems and warnings.
+    // and a last line, Summary(), that counts the problems and warnings.
     std::wstring Text() const;
+    std::wstring Summary() const;
+    // "ok", "warning" or "problem".
+    static const wchar_t* Word(Verdict verdict) noexcept;
 };
 
 // Every HotSync user's points, or only those of the user named (by name or

@@ -19,6 +19,8 @@ constexpr unsigned kBottomLeft = rtl::akLeft | rtl::akBottom;
 constexpr rtl::ControlDesign kControls[] = {
     {.kind = Label, .name = "lUser", .bounds = {10, 10, 90, 23}, .caption = "HotSync &user:", .style = SS_CENTERIMAGE},
     {.kind = ComboList, .name = "cbUser", .bounds = {110, 10, 260, 23}},
+    {.kind = Button, .name = "bCheck", .bounds = {522, 9, 110, 25}, .anchors = rtl::akTop | rtl::akRight,
+     .caption = "Chec&k..."},
     {.kind = Button, .name = "bOutbox", .bounds = {640, 9, 110, 25}, .anchors = rtl::akTop | rtl::akRight,
      .caption = "&Outbox..."},
     {.kind = Label, .name = "lSummary", .bounds = {10, 42, 740, 34}, .anchors = kTopStretch, .flags = rtl::cfWrap,

@@ -13,7 +13,7 @@ namespace queuewindow {
 
 // The rows of the window's control table, in its order.
 enum class Ctl : size_t {
-    lUser, cbUser, bOutbox, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
+    lUser, cbUser, bCheck, bOutbox, lSummary, lQueued, lvQueue, bAdd, bRemove, bFolders, lTarget, cbTarget, sbStatus, Count
 };
 
 constexpr SIZE kDesignedClient{760, 470};

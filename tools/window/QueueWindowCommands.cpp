@@ -1,6 +1,7 @@
 // The queue window's commands: adding files (the open dialog, a drop, a
-// hand-over), removing entries, the card folders and the outbox; and the
-// work they hand to the worker, with what the window says meanwhile.
+// hand-over), removing entries, the card folders, the outbox and the
+// installation check; and the work they hand to the worker, with what the
+// window says meanwhile.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +12,7 @@
 #include "app/PathRules.h"
 #include "rtl/AnsiText.h"
 #include "rtl/SysUtils.h"
+#include "tools/window/CheckWindow.h"
 #include "tools/window/FilePicker.h"
 #include "tools/window/FoldersDialog.h"
 #include "tools/window/OutboxMenu.h"
@@ -38,6 +40,7 @@ void QueueWindow::Command(WORD id, WORD code) {
     if (control == Ctl::bAdd && code == BN_CLICKED) AskForFiles();
     if (control == Ctl::bRemove && code == BN_CLICKED) RemoveSelected();
     if (control == Ctl::bFolders && code == BN_CLICKED) EditFolders();
+    if (control == Ctl::bCheck && code == BN_CLICKED && !worker_.Busy()) ShowInstallationCheck(window_.get());
     if (control == Ctl::bOutbox && code == BN_CLICKED) ChangeOutbox();
     if (control == Ctl::cbUser && code == CBN_DROPDOWN) RefreshUsers();
     if (control == Ctl::cbUser && code == CBN_SELCHANGE) {
