@@ -67,6 +67,10 @@ void CopyText(const std::wstring& text, wchar_t* buffer, int size) {
 
 }  // namespace
 
+// What keeps a row selected across a reload: a queued entry's key, an
+// outbox file's path (it has no key; a newline never starts a key).
+std::string QueueList::Identity(const Row& row) { return row.outbox ? "\n" + row.source : row.key; }
+
 void QueueList::Attach(HWND list, const rtl::TableControls& controls) {
     list_ = list;
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_INFOTIP);
@@ -76,11 +80,10 @@ void QueueList::Attach(HWND list, const rtl::TableControls& controls) {
 
 void QueueList::Show(queuetool::Preview preview, std::vector<Row> rows) {
     std::set<std::string> selected;
-    for (int index : SelectedIndexes())
-        if (!rows_[index].outbox) selected.insert(rows_[index].key);
+    for (int index : SelectedIndexes()) selected.insert(Identity(rows_[index]));
     const int focusedIndex = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
     const std::string focused =
-        focusedIndex >= 0 && focusedIndex < static_cast<int>(rows_.size()) ? rows_[focusedIndex].key : "";
+        focusedIndex >= 0 && focusedIndex < static_cast<int>(rows_.size()) ? Identity(rows_[focusedIndex]) : "";
     preview_ = std::move(preview);
     rows_ = std::move(rows);
     wideRows_.clear();
@@ -111,8 +114,9 @@ void QueueList::SelectAll() const noexcept { ListView_SetItemState(list_, -1, LV
 void QueueList::Select(const std::set<std::string>& keys, const std::string& focused) {
     ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
-        UINT state = keys.count(rows_[i].key) ? LVIS_SELECTED : 0;
-        if (!focused.empty() && rows_[i].key == focused) state |= LVIS_FOCUSED;
+        const std::string identity = Identity(rows_[i]);
+        UINT state = keys.count(identity) ? LVIS_SELECTED : 0;
+        if (!focused.empty() && identity == focused) state |= LVIS_FOCUSED;
         if (state) ListView_SetItemState(list_, i, state, LVIS_SELECTED | LVIS_FOCUSED);
     }
 }

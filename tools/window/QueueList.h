@@ -33,6 +33,7 @@ public:
     // Whether a queued entry (not an outbox file) is among the selected rows.
     bool QueuedSelected() const;
     void SelectAll() const noexcept;
+    // Selects the rows of these identities (queued entries' keys, see Identity).
     void Select(const std::set<std::string>& keys, const std::string& focused);
     void Reveal(const std::string& key);
     // The narrow columns as wide as their widest text; the state column
@@ -47,6 +48,7 @@ public:
     };
 
 private:
+    static std::string Identity(const Row& row);
     std::wstring RowText(int item, std::wstring WideRow::*text) const;
 
     HWND list_ = nullptr;
