@@ -195,7 +195,9 @@ HWND ShownWindow(const std::string& name) {
     const HWND window = drv::WaitForWindow(kCaptions.at(name));
     if (name == "report") {
         drv::Click(drv::Child(window, "Button", "Chec&k..."));
-        return drv::WaitForWindow("Tolvane installation check");
+        // The check reads every user's files before its report shows: on a
+        // loaded machine that takes longer than a window takes to open.
+        return drv::WaitForWindow("Tolvane installation check", drv::Millis(30000));
     }
     if (name != "folders") return window;
     drv::Click(drv::Child(window, "Button", "Card &folders..."));
