@@ -273,6 +273,24 @@ bool TableControls::DpiChanged(WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
+bool TableControls::AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HWND first,
+                                            const std::function<void()>& end) {
+    switch (message) {
+        case WM_CLOSE:
+        case WM_DESTROY:
+            end();
+            return true;
+        case kWmDpiChanged:
+            if (DpiChanged(wParam, lParam)) Place(Scaled(designed_, dpi_));
+            return true;
+        case WM_ACTIVATE:
+            focus_.Activated(window, wParam, first);
+            return true;
+        default:
+            return false;
+    }
+}
+
 // --- Fonts and texts -----------------------------------------------------------
 
 UniqueGdiObject MessageFont(int dpi) {

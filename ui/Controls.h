@@ -145,6 +145,20 @@ HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& w
 // Moves a control's window; a combo box keeps room for its open list.
 void MoveControl(HWND control, ControlKind kind, const RECT& bounds, int dpi) noexcept;
 
+// The focus of a top-level window that is not a dialog (a dialog keeps its
+// own): the control that had it gets it back when the window is activated
+// again, after Alt+Tab and after every message box it owned, instead of the
+// window itself, where the keys reach no control.
+class FocusKeeper {
+public:
+    // For WM_ACTIVATE, instead of DefWindowProc's; `first` takes the focus
+    // when none was kept.
+    void Activated(HWND window, WPARAM wParam, HWND first) noexcept;
+
+private:
+    HWND kept_ = nullptr;
+};
+
 // The controls of one window, made from its table; rows lie on the window
 // itself, in tab order, and are named by the table's enumeration. A button
 // with cfDefault has the ID IDOK and one with cfCancel IDCANCEL, so that
@@ -166,6 +180,13 @@ public:
     // where Windows suggests; false when the DPI is the controls' already.
     bool DpiChanged(WPARAM wParam, LPARAM lParam);
     int Dpi() const noexcept { return dpi_; }
+    // What a tool window of a fixed size answers alike, before its own
+    // messages: WM_DPICHANGED (the new font, every control placed for the
+    // designed client area at the new DPI), WM_ACTIVATE (the focus back to
+    // the control that had it, else to `first`), WM_CLOSE and WM_DESTROY
+    // (`end`, which ends the window's loop). True when it answered.
+    bool AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HWND first,
+                                 const std::function<void()>& end);
 
     template <class Row>
     HWND operator[](Row row) const noexcept {
@@ -183,6 +204,7 @@ private:
     HWND parent_ = nullptr;
     int dpi_ = kDesignDpi;
     UniqueGdiObject font_;
+    FocusKeeper focus_;
 };
 
 // The font of message boxes, for `dpi` where Windows can say (the system's
@@ -217,19 +239,6 @@ INT_PTR CALLBACK BoundDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 // registering it again does no harm.
 void RegisterBoundClass(const wchar_t* className, HICON icon = nullptr, HICON smallIcon = nullptr);
 
-// The focus of a top-level window that is not a dialog (a dialog keeps its
-// own): the control that had it gets it back when the window is activated
-// again, after Alt+Tab and after every message box it owned, instead of the
-// window itself, where the keys reach no control.
-class FocusKeeper {
-public:
-    // For WM_ACTIVATE, instead of DefWindowProc's; `first` takes the focus
-    // when none was kept.
-    void Activated(HWND window, WPARAM wParam, HWND first) noexcept;
-
-private:
-    HWND kept_ = nullptr;
-};
 
 // For Failed: the exception's message in a box owned by the window.
 void ShowCurrentError(HWND window, const wchar_t* caption) noexcept;

@@ -92,7 +92,6 @@ private:
 
     HWND owner_;
     queuetool::CheckReport report_;
-    rtl::FocusKeeper focus_;
     rtl::TableControls controls_{kControls, kClient};
     rtl::UniqueHWnd window_;
     bool done_ = false;
@@ -160,6 +159,8 @@ void CheckWindow::Save() const {
 
 LRESULT CheckWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
+    if (controls_.AnswerToolWindowMessage(window, message, wParam, lParam, Control(Ctl::bClose), [this] { Finish(); }))
+        return 0;
     switch (message) {
         case WM_COMMAND: {
             const auto row = controls_.RowOfId(LOWORD(wParam));
@@ -169,16 +170,6 @@ LRESULT CheckWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             if (static_cast<Ctl>(*row) == Ctl::bClose) Finish();
             return 0;
         }
-        case WM_CLOSE:
-        case WM_DESTROY:
-            Finish();
-            return 0;
-        case rtl::kWmDpiChanged:
-            if (controls_.DpiChanged(wParam, lParam)) controls_.Place(rtl::Scaled(kClient, controls_.Dpi()));
-            return 0;
-        case WM_ACTIVATE:
-            focus_.Activated(window, wParam, Control(Ctl::bClose));
-            return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }

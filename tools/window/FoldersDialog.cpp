@@ -78,7 +78,6 @@ private:
     HWND owner_;
     TypeRules rules_;
     std::string defaultDirectory_;
-    rtl::FocusKeeper focus_;
     rtl::TableControls controls_{kControls, kClient};
     rtl::UniqueHWnd window_;
     bool done_ = false;
@@ -246,6 +245,8 @@ void FoldersDialog::Command(WORD id, WORD code) {
 
 LRESULT FoldersDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
+    if (controls_.AnswerToolWindowMessage(window, message, wParam, lParam, Control(Ctl::lvRules), [this] { Finish(); }))
+        return 0;
     switch (message) {
         case WM_COMMAND:
             Command(LOWORD(wParam), HIWORD(wParam));
@@ -256,16 +257,6 @@ LRESULT FoldersDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, L
             if (header.hwndFrom == Control(Ctl::lvRules) && header.code == LVN_ITEMCHANGED) ShowSelected();
             return 0;
         }
-        case WM_CLOSE:
-        case WM_DESTROY:
-            Finish();
-            return 0;
-        case rtl::kWmDpiChanged:
-            if (controls_.DpiChanged(wParam, lParam)) controls_.Place(rtl::Scaled(kClient, controls_.Dpi()));
-            return 0;
-        case WM_ACTIVATE:
-            focus_.Activated(window, wParam, Control(Ctl::lvRules));
-            return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
