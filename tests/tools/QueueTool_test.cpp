@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,10 +21,12 @@
 #include "rtl/AnsiText.h"
 #include "rtl/IniFiles.h"
 #include "rtl/WinHandles.h"
+#include "tests/support/Links.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/tools/ToolRun.h"
+#include "tools/queue/FolderAccess.h"
 
 using desktop::DesktopLayout;
 using tooltest::RunTool;
@@ -145,6 +149,105 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         EXPECT_FALSE(run.Says("holds \"?\"")) << run.output;
         EXPECT_EQ(Read(Settings()), before);
     }
+}
+
+namespace {
+
+// The trustees of a folder's access list as SID strings, and whether the
+// list is protected from the parent's.
+struct AccessList {
+    std::set<std::wstring> trustees;
+    bool isProtected = false;
+};
+AccessList AccessListOf(const fs::path& folder) {
+    AccessList result;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.wstring().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &list, nullptr, &descriptor) != ERROR_SUCCESS)
+        return result;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    result.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    for (DWORD i = 0; list && i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        wchar_t* text = nullptr;
+        if (GetAce(list, i, &entry) && ConvertSidToStringSidW(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart, &text)) {
+            result.trustees.insert(text);
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    unsigned char buffer[256] = {};
+    DWORD size = sizeof buffer;
+    GetTokenInformation(token, TokenUser, buffer, size, &size);
+    CloseHandle(token);
+    wchar_t* text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    const std::wstring sid = text ? text : L"";
+    LocalFree(text);
+    return sid;
+}
+
+}  // namespace
+
+// --create makes an outbox that only its user (and SYSTEM and the
+// Administrators) may use, whatever its parent allows, and a folder that a
+// dialog just made is given the same list; a link is left alone. Setting a
+// folder that everyone may write works, with a warning that says so. Wine
+// keeps a folder's list only as Unix permission bits: there the other
+// trustees read back as gone, and the protection cannot be read back.
+TEST_F(QueueTool, ANewOutboxIsPrivateAndOneEveryoneMayWriteIsSetWithAWarning) {
+    const testsupport::TempFolder outside("private");
+    const std::set<std::wstring> mayUse{CurrentUserSid(), L"S-1-5-18", L"S-1-5-32-544"};
+    const auto expectPrivate = [&](const fs::path& folder) {
+        const AccessList list = AccessListOf(folder);
+        EXPECT_TRUE(list.trustees.count(CurrentUserSid())) << folder;
+        for (const std::wstring& trustee : list.trustees) {
+            EXPECT_TRUE(mayUse.count(trustee)) << trustee;
+        }
+        if (list.trustees.count(L"S-1-5-32-544")) {
+            EXPECT_TRUE(list.isProtected) << folder;
+        }
+    };
+    const fs::path made = fs::path(outside.Path()) / "Mine";
+    ToolRun run = Queue({"outbox", "Alice", "--create", made.string()});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_FALSE(run.Says("warning:")) << run.output;
+    expectPrivate(made);
+
+    const fs::path dialogs = fs::path(outside.Path()) / "New folder";
+    fs::create_directories(dialogs);
+    ASSERT_TRUE(queuetool::MakeFolderPrivate(dialogs.wstring()));
+    expectPrivate(dialogs);
+    const fs::path open = fs::path(outside.Path()) / "Open";
+    const fs::path link = fs::path(outside.Path()) / "Link";
+    fs::create_directories(open);
+    ASSERT_TRUE(testsupport::MakeSymlink(link.string(), open.string()));
+    EXPECT_FALSE(queuetool::MakeFolderPrivate(link.wstring()));
+    EXPECT_TRUE(AccessListOf(open).trustees.count(L"S-1-1-0"));
+
+    EXPLICIT_ACCESS_W everyone{};
+    BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), FILE_ALL_ACCESS, SET_ACCESS,
+                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL wide = nullptr;
+    ASSERT_EQ(SetEntriesInAclW(1, &everyone, nullptr, &wide), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(open.wstring().c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, wide, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(wide);
+    run = Queue({"outbox", "Alice", open.string()});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(run.Says("warning: Everyone may save files into " + open.string() + ", and every file saved there "
+                         "goes to your handheld")) << run.output;
+    EXPECT_EQ(rtl::TIniFile(Settings()).ReadString("Outbox", "Folder", ""), open.string());
 }
 
 // An outbox set with the tool: list says what the next HotSync takes from

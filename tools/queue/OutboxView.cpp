@@ -11,6 +11,8 @@
 #include "rtl/Classes.h"
 #include "rtl/IniFiles.h"
 #include "rtl/Paths.h"
+#include "rtl/SysUtils.h"
+#include "tools/queue/FolderAccess.h"
 #include "tools/queue/QueueEdit.h"
 #include "tools/queue/SourcePath.h"
 
@@ -25,12 +27,23 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Each missing level, parent first; false when one cannot be made.
-bool MakeFolders(const std::wstring& folder) {
+// Each missing level, parent first; false when one cannot be made. The
+// last, the outbox itself, is made private to the user; where that cannot
+// be done it is made as its parent's permissions would have it, and
+// `notPrivate` says why.
+bool MakeFolders(const std::wstring& folder, std::wstring& notPrivate, bool last = true) {
     if (folder.empty() || IsFolder(folder)) return true;
     const size_t parent = folder.find_last_of(L"\\/");
-    if (parent != std::wstring::npos && parent > 2 && !MakeFolders(folder.substr(0, parent))) return false;
-    return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (parent != std::wstring::npos && parent > 2 && !MakeFolders(folder.substr(0, parent), notPrivate, false))
+        return false;
+    if (last && MakePrivateFolder(folder)) return true;
+    const DWORD privateError = GetLastError();
+    if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (last)
+        notPrivate = L"The folder " + folder + L" was made, but Windows did not let it be made private to you (" +
+                     rtl::WideFromAnsi(rtl::SystemMessage(privateError)) +
+                     L"), so it has its parent folder's permissions. ";
+    return true;
 }
 
 }  // namespace
@@ -68,27 +81,32 @@ OutboxChoice ChooseOutbox(const std::wstring& given, bool create) {
     if (!ansi)
         return {std::nullopt, L"The folder " + full + L" has characters that the Palm Desktop cannot take on this "
                               L"Windows (code page " + std::to_wstring(GetACP()) +
-                              L"): choose a folder whose path has letters of that code page only."};
+                              L"): choose a folder whose path has letters of that code page only.", {}};
     const auto refused = [&]() -> std::optional<OutboxChoice> {
         const std::string refusal = app::outbox::OutboxRefusal(*ansi);
         if (refusal.empty()) return std::nullopt;
         return OutboxChoice{std::nullopt, L"The folder " + full + L" cannot be the outbox: " +
                                               rtl::WideFromAnsi(refusal) +
-                                              L". Choose a folder of its own, below your user profile."};
+                                              L". Choose a folder of its own, below your user profile.", {}};
     };
     // Before anything is made: a refused folder is never created.
     if (create)
         if (auto refusal = refused()) return *refusal;
-    if (create && !MakeFolders(full))
-        return {std::nullopt, L"The folder " + full + L" cannot be made; choose another one."};
+    std::wstring notPrivate;
+    if (create && !MakeFolders(full, notPrivate))
+        return {std::nullopt, L"The folder " + full + L" cannot be made; choose another one.", {}};
     if (!IsFolder(full))
         return {std::nullopt, GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES
                                   ? L"No such folder: " + full + L". Add --create to make it."
-                                  : full + L" is a file, not a folder."};
+                                  : full + L" is a file, not a folder.",
+                {}};
     if (auto refusal = refused()) return *refusal;
     // Made now, so that the user sees where sent files will go.
     CreateDirectoryW((full + L"\\" + rtl::WideFromAnsi(outboxKeys::kSentFolder)).c_str(), nullptr);
-    return {app::outbox::FolderOf(*ansi), {}};
+    std::wstring warning = WhoElseMayWrite(full);
+    if (!notPrivate.empty() && warning.empty())
+        warning = L"Check in its Properties, Security, that only your account may write to it.";
+    return {app::outbox::FolderOf(*ansi), {}, notPrivate + warning};
 }
 
 void SetOutbox(QueueFile& queue, const DesktopUser& user, const std::string& folder) {

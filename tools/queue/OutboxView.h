@@ -31,9 +31,13 @@ bool FromOutbox(const OutboxView& view, const std::string& source);
 // not to be created), is no folder, or the outbox rule refuses it
 // (app/OutboxRule.h).
 // With `create` a missing folder is made, and a Sent folder in it.
+// A folder made with `create` is private to the user (tools/queue/FolderAccess.h);
+// `warning` says who else may write into the folder and what that means, or
+// that a folder made here could not be made private.
 struct OutboxChoice {
     std::optional<std::string> folder;
     std::wstring refusal;
+    std::wstring warning;
 };
 OutboxChoice ChooseOutbox(const std::wstring& given, bool create);
 

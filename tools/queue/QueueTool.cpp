@@ -297,6 +297,7 @@ int Outbox(const Invocation& call, Report& report) {
         SetOutbox(queue, *user, *choice.folder);
         report.out << L"The outbox of " << name << L" is now " << W(*choice.folder) << L": files saved there go to "
                    << L"the card at the next HotSync, then move into " << W(*choice.folder) << L"\\Sent.\n";
+        if (!choice.warning.empty()) report.out << L"warning: " << choice.warning << L"\n";
     }
     const OutboxView view = ViewOutbox(queue, *user, queue.MakePreview(QueueFile::FileChecks::Later));
     if (view.folder.empty()) {

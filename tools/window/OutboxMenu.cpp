@@ -45,6 +45,8 @@ std::optional<std::string> Choose(HWND owner, const queuetool::DesktopUser& user
     if (!choice.folder)
         MessageBoxW(owner, (choice.refusal + L"\n\nThe outbox was not changed.").c_str(), kCaption,
                     MB_OK | MB_ICONWARNING);
+    else if (!choice.warning.empty())
+        MessageBoxW(owner, (L"The outbox is set. " + choice.warning).c_str(), kCaption, MB_OK | MB_ICONWARNING);
     return choice.folder;
 }
 
