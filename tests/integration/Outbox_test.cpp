@@ -305,7 +305,14 @@ TEST_F(Outbox, AFileWrittenJustNowWaitsAndGoesWhole) {
     std::atomic<int> written{0};
     std::thread writer([&] {
         for (int line = 1; line <= 20; ++line) {
-            std::ofstream(log, std::ios::binary | std::ios::app) << "line " << line << "\r\n";
+            // The HotSync's look at the file shares it for reading only (that is
+            // how it tells a file being written), so an open at that instant
+            // fails: the writer tries again, as programs do with virus scanners.
+            for (;;) {
+                std::ofstream out(log, std::ios::binary | std::ios::app);
+                if (out << "line " << line << "\r\n") break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
             ++written;
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
         }
