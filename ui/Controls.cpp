@@ -3,10 +3,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <string>
 #include <exception>
 #include <iterator>
+#include <string>
+#include <utility>
 
 #include "rtl/AnsiText.h"
 #include "rtl/Classes.h"
@@ -183,6 +185,76 @@ int DpiOf(HWND window) noexcept {
 }
 
 bool IsFocusable(ControlKind kind) noexcept { return Traits(kind).focusable; }
+
+// --- Window order --------------------------------------------------------------
+
+namespace {
+
+// Labels and lines take no place in the tab order; they go where their
+// level's pictures or the row after them say.
+bool LiesOver(ControlKind kind) noexcept { return kind == ControlKind::Label || kind == ControlKind::Bevel; }
+
+// The rows of one parent, in window order but for their own controls.
+std::vector<size_t> LevelOrder(std::span<const ControlDesign> controls, int parent) {
+    std::vector<size_t> level;
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls[i].parent == parent) level.push_back(i);
+    const auto kind = [&](size_t row) { return controls[row].kind; };
+    const bool pictures =
+        std::any_of(level.begin(), level.end(), [&](size_t r) { return kind(r) == ControlKind::Image; });
+    // Each row that takes a place in the tab order leads the labels before it.
+    std::vector<size_t> leader(level.size());
+    for (size_t i = level.size(), next = SIZE_MAX; i-- > 0;) {
+        const bool follows = LiesOver(kind(level[i]));
+        if (!follows || next == SIZE_MAX) next = level[i];
+        leader[i] = pictures || !follows ? level[i] : next;
+    }
+    const auto rank = [&](size_t i) {
+        if (pictures && LiesOver(kind(level[i]))) return std::pair{0, 0};
+        if (pictures && kind(level[i]) == ControlKind::Image) return std::pair{1, 0};
+        return std::pair{2, controls[leader[i]].tabOrder};
+    };
+    std::vector<size_t> positions(level.size());
+    for (size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+    std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) { return rank(a) < rank(b); });
+    std::vector<size_t> order;
+    for (const size_t i : positions) order.push_back(level[i]);
+    return order;
+}
+
+void AddLevel(std::span<const ControlDesign> controls, int parent, std::vector<size_t>& order) {
+    for (const size_t row : LevelOrder(controls, parent)) {
+        AddLevel(controls, static_cast<int>(row), order);
+        order.push_back(row);
+    }
+}
+
+}  // namespace
+
+std::vector<size_t> WindowOrder(std::span<const ControlDesign> controls) {
+    std::vector<size_t> order;
+    AddLevel(controls, kNoParent, order);
+    return order;
+}
+
+bool StartsGroup(const ControlDesign* previous, const ControlDesign& row) noexcept {
+    return row.kind != ControlKind::RadioButton || !previous || previous->kind != ControlKind::RadioButton ||
+           previous->parent != row.parent;
+}
+
+std::vector<std::string> SplitItems(const char* items) {
+    std::vector<std::string> result;
+    if (!items || !*items) return result;
+    std::string_view rest(items);
+    for (;;) {
+        const size_t end = rest.find('\n');
+        result.emplace_back(rest.substr(0, end));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return result;
+}
+
 HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& window, HFONT font) {
     const KindTraits& traits = Traits(row.kind);
     const DWORD style = WS_CHILD | RowStyle(row, window.bounds) | window.state;
@@ -221,28 +293,78 @@ std::optional<size_t> TableControls::RowOfId(int id) const noexcept {
     return std::nullopt;
 }
 
+TableControls::TableControls(std::span<const ControlDesign> rows, SIZE designedClient)
+    : rows_(rows), designed_(designedClient) {
+    if (!FitsToolWindow(rows))
+        throw Exception("A window's controls name a parent that is no group box before them, or a modal result");
+}
+
+namespace {
+
+// A control is shown, enabled, only while each of its parents is.
+bool HasFlag(std::span<const ControlDesign> rows, size_t row, ControlFlag flag) noexcept {
+    for (int r = static_cast<int>(row); r != kNoParent; r = rows[static_cast<size_t>(r)].parent)
+        if (rows[static_cast<size_t>(r)].flags & flag) return true;
+    return false;
+}
+
+}  // namespace
+
 void TableControls::Create(HWND parent, int dpi) {
     parent_ = parent;
     dpi_ = dpi;
     font_ = MessageFont(dpi);
-    windows_.clear();
-    for (size_t i = 0; i < rows_.size(); ++i) {
+    windows_.assign(rows_.size(), nullptr);
+    const SIZE client = Scaled(designed_, dpi);
+    const std::vector<RECT> bounds = Placed(client, client);
+    const ControlDesign* previous = nullptr;
+    for (const size_t i : WindowOrder(rows_)) {
         const ControlDesign& row = rows_[i];
-        const DWORD state = (row.flags & cfHidden ? 0 : WS_VISIBLE) | (row.flags & cfDisabled ? WS_DISABLED : 0) |
-                            (IsFocusable(row.kind) && !(row.flags & cfNoTabStop) ? WS_TABSTOP : 0);
-        const ControlWindow window{
-            .id = IdOf(i), .bounds = Scaled(DesignBounds(row), dpi), .text = row.caption, .state = state, .dpi = dpi};
-        windows_.push_back(CreateControl(parent, row, window, static_cast<HFONT>(font_.get())));
+        const DWORD state = (HasFlag(rows_, i, cfHidden) ? 0 : WS_VISIBLE) |
+                            (HasFlag(rows_, i, cfDisabled) ? WS_DISABLED : 0) |
+                            (IsFocusable(row.kind) && !(row.flags & cfNoTabStop) ? WS_TABSTOP : 0) |
+                            (StartsGroup(previous, row) ? WS_GROUP : 0);
+        const ControlWindow window{.id = IdOf(i), .bounds = bounds[i], .text = row.caption, .state = state, .dpi = dpi};
+        windows_[i] = CreateControl(parent, row, window, static_cast<HFONT>(font_.get()));
+        previous = &row;
+        if (!IsCombo(row.kind)) continue;
+        for (const std::string& item : SplitItems(row.items))
+            SendMessageW(windows_[i], CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromAnsi(item).c_str()));
+        FitDroppedWidth(windows_[i]);
     }
 }
 
-void TableControls::Place(SIZE actual, std::optional<SIZE> designed) const {
-    const SIZE scaledDesign = Scaled(designed.value_or(designed_), dpi_);
-    for (size_t i = 0; i < rows_.size() && i < windows_.size(); ++i) {
+// Each row's rectangle in the window's client area, in pixels: a row on the
+// window follows its anchors from `designed` to `actual`, a row in a group
+// box follows them from the box's designed size to its placed one.
+std::vector<RECT> TableControls::Placed(SIZE actual, SIZE designed) const {
+    std::vector<RECT> placed(rows_.size()), inDesign(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) {
         const ControlDesign& row = rows_[i];
-        const RECT bounds = AnchoredBounds(Scaled(DesignBounds(row), dpi_), row.anchors, scaledDesign, actual);
-        if (row.kind == ControlKind::StatusBar) SendMessageW(windows_[i], WM_SIZE, 0, 0);  // places itself
-        else MoveControl(windows_[i], row.kind, bounds, dpi_);
+        RECT design = DesignBounds(row);  // in design pixels, on the window
+        if (row.parent == kNoParent) {
+            inDesign[i] = Scaled(design, dpi_);
+            placed[i] = AnchoredBounds(inDesign[i], row.anchors, designed, actual);
+            continue;
+        }
+        const auto box = static_cast<size_t>(row.parent);
+        for (int r = row.parent; r != kNoParent; r = rows_[static_cast<size_t>(r)].parent)
+            OffsetRect(&design, rows_[static_cast<size_t>(r)].bounds.left, rows_[static_cast<size_t>(r)].bounds.top);
+        inDesign[i] = Scaled(design, dpi_);
+        const RECT& from = inDesign[box];
+        const RECT& to = placed[box];
+        placed[i] = AnchoredBounds(inDesign[i], row.anchors, SIZE{from.right - from.left, from.bottom - from.top},
+                                   SIZE{to.right - to.left, to.bottom - to.top});
+        OffsetRect(&placed[i], to.left - from.left, to.top - from.top);
+    }
+    return placed;
+}
+
+void TableControls::Place(SIZE actual, std::optional<SIZE> designed) const {
+    const std::vector<RECT> bounds = Placed(actual, Scaled(designed.value_or(designed_), dpi_));
+    for (size_t i = 0; i < rows_.size() && i < windows_.size(); ++i) {
+        if (rows_[i].kind == ControlKind::StatusBar) SendMessageW(windows_[i], WM_SIZE, 0, 0);  // places itself
+        else MoveControl(windows_[i], rows_[i].kind, bounds[i], dpi_);
     }
 }
 

@@ -99,6 +99,31 @@ constexpr bool ParentsHoldControls(std::span<const ControlDesign> controls) {
     return true;
 }
 
+// Whether a table suits a window that is not modal: its parents hold their
+// controls, and no row has a modal result, which a window without a modal
+// loop has nothing to close with. For the tool tables' static_asserts; the
+// TableControls constructor checks again.
+constexpr bool FitsToolWindow(std::span<const ControlDesign> controls) {
+    for (const ControlDesign& row : controls)
+        if (row.modalResult != mrNone) return false;
+    return ParentsHoldControls(controls);
+}
+
+// The order of a table's windows, as row indexes: the dialog manager's tab
+// order, and the first window is the topmost. Per parent: where pictures
+// lie, the labels and lines first (on top of the pictures they are drawn
+// over), then the pictures; elsewhere a label or line goes just before the
+// row after it, so that a label's mnemonic reaches that control. The other
+// rows follow by tab order (rows without one keep the table's order), and
+// a group box follows its own controls, so that it lies beneath them.
+std::vector<size_t> WindowOrder(std::span<const ControlDesign> controls);
+// Whether the window at `row` starts a new group for the dialog manager's
+// arrow keys: each control does, except a radio button that follows one of
+// the same parent (`previous` the row before it in window order).
+bool StartsGroup(const ControlDesign* previous, const ControlDesign& row) noexcept;
+// A combo's items, as its row lists them.
+std::vector<std::string> SplitItems(const char* items);
+
 // Where a control goes when its parent changes size from `designed` to
 // `actual`, following its anchors (an edge anchored on both sides stretches,
 // an edge anchored only to the far side keeps its distance to it).
@@ -159,16 +184,18 @@ private:
     HWND kept_ = nullptr;
 };
 
-// The controls of one window, made from its table; rows lie on the window
-// itself, in tab order, and are named by the table's enumeration. A button
+// The controls of one window that is not modal, made from its table and
+// named by the table's enumeration: in window order (WindowOrder), a group
+// box's controls placed inside it, hidden or disabled with it. A button
 // with cfDefault has the ID IDOK and one with cfCancel IDCANCEL, so that
 // Enter and Esc reach them through the dialog manager.
 class TableControls {
 public:
-    TableControls(std::span<const ControlDesign> rows, SIZE designedClient) noexcept
-        : rows_(rows), designed_(designedClient) {}
+    // Throws Exception when the rows do not fit such a window (FitsToolWindow).
+    TableControls(std::span<const ControlDesign> rows, SIZE designedClient);
 
-    // The controls, in the font of message boxes for `dpi`.
+    // The controls, in the font of message boxes for `dpi`; combos hold
+    // their rows' items.
     void Create(HWND parent, int dpi);
     // Every row placed for a client area of `actual` pixels; `designed`
     // (design pixels) is the designed client size unless given.
@@ -198,6 +225,8 @@ public:
     int IdOf(size_t row) const noexcept;
 
 private:
+    std::vector<RECT> Placed(SIZE actual, SIZE designed) const;
+
     std::span<const ControlDesign> rows_;
     SIZE designed_;
     std::vector<HWND> windows_;

@@ -38,19 +38,6 @@ bool ShowsCaption(ControlKind kind) {
     return kind != ControlKind::Image && kind != ControlKind::Bevel && kind != ControlKind::ComboList;
 }
 
-std::vector<std::string> SplitItems(const char* items) {
-    std::vector<std::string> result;
-    if (!items || !*items) return result;
-    std::string_view rest(items);
-    for (;;) {
-        const size_t end = rest.find('\n');
-        result.emplace_back(rest.substr(0, end));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    return result;
-}
-
 BOOL CALLBACK FindOwnerCandidate(HWND window, LPARAM result) noexcept {
     if (IsWindowVisible(window) && IsWindowEnabled(window) && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
         *reinterpret_cast<HWND*>(result) = window;
@@ -454,30 +441,12 @@ void TForm::UpdateRadioTabStops() {
     }
 }
 
-// Window order is tab order for the dialog manager, and the first window is
-// the topmost. Per parent: labels and bevels first (on top of any picture
-// they are drawn over), then pictures, then the focusable controls by tab
-// order; a group box follows its own controls so that it lies beneath them.
+// The controls in window order (WindowOrder of their rows).
 std::vector<TControl*> TForm::CreationOrder() const {
+    std::vector<ControlDesign> rows;
+    for (const TControl* c : controls_) rows.push_back(c->design_);
     std::vector<TControl*> order;
-    auto addLevel = [&](auto& self, const TControl* parent) -> void {
-        std::vector<TControl*> level;
-        for (TControl* c : controls_)
-            if (c->parent_ == parent) level.push_back(c);
-        auto rank = [](const TControl* c) {
-            if (c->kind_ == ControlKind::Label || c->kind_ == ControlKind::Bevel) return 0;
-            return c->kind_ == ControlKind::Image ? 1 : 2;
-        };
-        std::stable_sort(level.begin(), level.end(), [&](const TControl* a, const TControl* b) {
-            if (rank(a) != rank(b)) return rank(a) < rank(b);
-            return rank(a) == 2 && a->design_.tabOrder < b->design_.tabOrder;
-        });
-        for (TControl* c : level) {
-            self(self, c);
-            order.push_back(c);
-        }
-    };
-    addLevel(addLevel, nullptr);
+    for (const size_t row : WindowOrder(rows)) order.push_back(controls_[row]);
     return order;
 }
 
@@ -597,17 +566,14 @@ void TForm::CreateControls() {
     const TControl* previous = nullptr;
     int id = kFirstControlId;
     for (TControl* c : order) {
-        // A radio group runs on until the next control that is not one of its
-        // radio buttons.
-        const bool continuesGroup = c->kind_ == ControlKind::RadioButton && previous &&
-                                    previous->kind_ == ControlKind::RadioButton && previous->parent_ == c->parent_;
         // Labels, pictures and lines look no different in Common Controls 6,
         // whose Static under Wine 8 keeps a few bytes of every window that
         // had a font for good: the host's own Static makes them.
         const ThemedWindows host = ThemedWindows::HostsOwn(c->kind_ == ControlKind::Label ||
                                                            c->kind_ == ControlKind::Image ||
                                                            c->kind_ == ControlKind::Bevel);
-        c->CreateHandle(handle_, id++, shown_->font.get(), !continuesGroup);
+        const bool group = StartsGroup(previous ? &previous->design_ : nullptr, c->design_);
+        c->CreateHandle(handle_, id++, shown_->font.get(), group);
         previous = c;
     }
     shown_->creating = false;

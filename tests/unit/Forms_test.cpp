@@ -2,6 +2,7 @@
 // changes, combo boxes, colours, failures inside handlers, message boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -286,23 +287,100 @@ TEST(Form, UnknownRowsAndParentsThatHoldNothingAreRefused) {
         const char* name;
         std::vector<rtl::ControlDesign> rows;
         bool valid;
+        bool validForATool;  // a window that is not modal
     } cases[] = {
-        {"a group box holds", {{ControlKind::GroupBox, "g"}, {ControlKind::Label, "l", 0}}, true},
-        {"a button holds nothing", {{ControlKind::Button, "b"}, {ControlKind::Label, "l", 0}}, false},
-        {"a parent comes first", {{ControlKind::Label, "l", 1}, {ControlKind::GroupBox, "g"}}, false},
-        {"no row of its own", {{ControlKind::GroupBox, "g", 0}}, false},
-        {"no such row", {{ControlKind::Label, "l", -2}}, false},
+        {"a group box holds", {{ControlKind::GroupBox, "g"}, {ControlKind::Label, "l", 0}}, true, true},
+        {"a button holds nothing", {{ControlKind::Button, "b"}, {ControlKind::Label, "l", 0}}, false, false},
+        {"a parent comes first", {{ControlKind::Label, "l", 1}, {ControlKind::GroupBox, "g"}}, false, false},
+        {"no row of its own", {{ControlKind::GroupBox, "g", 0}}, false, false},
+        {"no such row", {{ControlKind::Label, "l", -2}}, false, false},
+        {"a button closes the window",
+         {{.kind = ControlKind::Button, .name = "b", .modalResult = rtl::mrOk}}, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(rtl::ParentsHoldControls(c.rows), c.valid);
+        EXPECT_EQ(rtl::FitsToolWindow(c.rows), c.validForATool);
         rtl::FormDesign design = kDesign;
         design.controls = c.rows;
         if (c.valid)
             EXPECT_NO_THROW(rtl::TForm(nullptr, design));
         else
             EXPECT_THROW(rtl::TForm(nullptr, design), rtl::Exception);
+        if (c.validForATool)
+            EXPECT_NO_THROW(rtl::TableControls(c.rows, SIZE{100, 100}));
+        else
+            EXPECT_THROW(rtl::TableControls(c.rows, SIZE{100, 100}), rtl::Exception);
     }
+}
+
+// --- The tool windows' controls --------------------------------------------------
+
+namespace tool {
+
+enum class Row { gBox, lName, eName, cbPick, bOK, gHidden, cbInside, Count };
+constexpr unsigned kAllSides = rtl::akLeft | rtl::akTop | rtl::akRight | rtl::akBottom;
+constexpr rtl::ControlDesign kRows[] = {
+    {.kind = ControlKind::GroupBox, .name = "gBox", .bounds = {100, 60, 200, 100}, .anchors = kAllSides,
+     .caption = "Box"},
+    {.kind = ControlKind::Label, .name = "lName", .parent = 0, .bounds = {10, 20, 60, 16}, .caption = "&Name:"},
+    {.kind = ControlKind::Edit, .name = "eName", .parent = 0, .bounds = {80, 20, 100, 22},
+     .anchors = rtl::akLeft | rtl::akTop | rtl::akRight},
+    {.kind = ControlKind::ComboList, .name = "cbPick", .parent = 0, .bounds = {10, 50, 100, 22}, .items = "one\ntwo"},
+    {.kind = ControlKind::Button, .name = "bOK", .bounds = {320, 10, 80, 26}, .caption = "OK", .flags = rtl::cfDefault},
+    {.kind = ControlKind::GroupBox, .name = "gHidden", .bounds = {100, 170, 200, 40}, .caption = "Hidden",
+     .flags = rtl::cfHidden},
+    {.kind = ControlKind::CheckBox, .name = "cbInside", .parent = 5, .bounds = {10, 16, 100, 17}, .caption = "Inside"},
+};
+static_assert(std::size(kRows) == static_cast<size_t>(Row::Count));
+static_assert(rtl::FitsToolWindow(kRows));
+
+RECT ScreenBounds(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    return r;
+}
+
+}  // namespace tool
+
+// A tool window reads a row's parent and items as a form does: a group box's
+// controls lie inside it, hidden with it, beneath it in window order, and
+// follow it when it grows; a label's mnemonic reaches the control after it.
+TEST(TableControls, AGroupBoxHoldsItsControlsAndALabelLeadsToItsControl) {
+    using tool::Row;
+    const rtl::UniqueHWnd window(CreateWindowExW(0, L"STATIC", L"Tool", WS_OVERLAPPEDWINDOW, 0, 0, 500, 300, nullptr,
+                                                 nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(window);
+    rtl::TableControls controls(tool::kRows, SIZE{410, 220});
+    controls.Create(window.get(), rtl::kDesignDpi);
+
+    // In window order: the label just before its edit, the box after its controls.
+    std::vector<HWND> order;
+    for (HWND c = GetWindow(window.get(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) order.push_back(c);
+    const auto position = [&](Row row) { return std::find(order.begin(), order.end(), controls[row]) - order.begin(); };
+    EXPECT_EQ(position(Row::lName) + 1, position(Row::eName));
+    EXPECT_GT(position(Row::gBox), position(Row::cbPick));
+
+    const auto inside = [&](Row row, Row box) {
+        RECT r = tool::ScreenBounds(controls[row]), b = tool::ScreenBounds(controls[box]), both{};
+        if (rtl::IsCombo(tool::kRows[static_cast<size_t>(row)].kind)) r.bottom = r.top + 22;  // the closed box
+        return IntersectRect(&both, &r, &b) && EqualRect(&both, &r);
+    };
+    EXPECT_TRUE(inside(Row::lName, Row::gBox));
+    EXPECT_TRUE(inside(Row::eName, Row::gBox));
+    EXPECT_TRUE(inside(Row::cbInside, Row::gHidden));
+    EXPECT_EQ(SendMessageW(controls[Row::cbPick], CB_GETCOUNT, 0, 0), 2);
+    EXPECT_FALSE(GetWindowLongW(controls[Row::cbInside], GWL_STYLE) & WS_VISIBLE) << "hidden with its box";
+
+    const auto width = [&](Row row) {
+        const RECT r = tool::ScreenBounds(controls[row]);
+        return r.right - r.left;
+    };
+    const LONG boxWidth = width(Row::gBox), editWidth = width(Row::eName);
+    controls.Place(SIZE{460, 220});
+    EXPECT_EQ(width(Row::gBox), boxWidth + 50);
+    EXPECT_EQ(width(Row::eName), editWidth + 50) << "the edit stretches with its box";
+    EXPECT_TRUE(inside(Row::eName, Row::gBox));
 }
 
 // An operation that a kind cannot show is refused, not kept where nobody sees it.

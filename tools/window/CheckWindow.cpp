@@ -27,6 +27,7 @@ constexpr rtl::ControlDesign kControls[] = {
      .flags = rtl::cfDefault | rtl::cfCancel},
 };
 static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
+static_assert(rtl::FitsToolWindow(kControls));
 
 // The report as the window shows it and Copy copies it: a paragraph per
 // point, its verdict and "What to do" set off by a tab, in Windows' line ends.

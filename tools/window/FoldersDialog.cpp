@@ -38,6 +38,7 @@ constexpr rtl::ControlDesign kControls[] = {
     {.kind = Button, .name = "bCancel", .bounds = {365, 284, 75, 26}, .caption = "Cancel", .flags = rtl::cfCancel},
 };
 static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
+static_assert(rtl::FitsToolWindow(kControls));
 struct ColumnRow {
     const wchar_t* title;
     int width;

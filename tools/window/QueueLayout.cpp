@@ -37,6 +37,7 @@ constexpr rtl::ControlDesign kControls[] = {
     {.kind = StatusBar, .name = "sbStatus", .style = SBARS_SIZEGRIP},
 };
 static_assert(std::size(kControls) == static_cast<size_t>(Ctl::Count), "one row per control");
+static_assert(rtl::FitsToolWindow(kControls));
 
 }  // namespace
 
