@@ -6,7 +6,7 @@
 # shows each kind of card folder, ready entries and a warning. The real
 # window is started as the Start menu starts it, under a virtual X server,
 # and grabbed.
-# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal|outbox|check]]
+# Usage: scripts/screenshot-queue-window.sh BUILD_DIR [OUTPUT.png [folders|folder-refusal|outbox|check|choose-outbox]]
 #   BUILD_DIR is the test build (e.g. build/test); the picture goes to
 #   OUTPUT.png, by default BUILD_DIR/queue-window.png. With folders, the
 #   "Card folders..." dialog is opened and its "Suggested" button pressed,
@@ -17,6 +17,8 @@
 #   and a book whose name has no ANSI form, and the picture is of the window.
 #   With check, "Check..." is pressed and the picture is of the report (the
 #   conduit is not installed on this desktop, and a queued book is missing).
+#   With choose-outbox, "Outbox... > Choose a folder..." is chosen and the
+#   picture is of the folder dialog (Windows' own, with its "New folder").
 set -euo pipefail
 build=$(cd "${1:?test build directory}" && pwd)
 out=$(realpath -m "${2:-$build/queue-window.png}")
@@ -56,7 +58,7 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     head -c 2800000 /dev/zero >"$box/AUDIO/Evening news.mp3"
     head -c 9000 /dev/zero >"$box/Книга.pdb"
     # Saved a minute ago: a file written in the last 10 seconds waits.
-    touch -d '1 minute ago' "$box/Islands.pdb" "$box/AUDIO/Evening news.mp3" "$box/Книга.pdb"
+    touch -d "1 minute ago" "$box/Islands.pdb" "$box/AUDIO/Evening news.mp3" "$box/Книга.pdb"
   fi
   if [ "$4" = folder-refusal ]; then
     sed -i "s|^\\[Folders\\]\r\$|&\ntxt=/Notes/./Old\r|" "$desk/Alice/Tolvane/Tolvane.ini"
@@ -77,6 +79,9 @@ exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     check)
       caption="Tolvane installation check"
       wine "$2/bin/press_button.exe" "Tolvane Queue" "Chec&k..." </dev/null ;;
+    choose-outbox)
+      caption="Choose the outbox of Alice: files saved into it go to the card at the next HotSync."
+      wine "$2/bin/press_button.exe" "Tolvane Queue" "&Outbox..." menu:1 </dev/null ;;
   esac
   geometry=""
   for _ in $(seq 1 300); do

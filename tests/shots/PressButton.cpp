@@ -3,12 +3,15 @@
 //   press_button CAPTION BUTTON [BUTTON...]
 // waits for a visible top-level window with that caption (of any process)
 // and clicks each named button in turn (posted, so that a button that opens
-// a modal dialog does not stop us). Exit code 1 when a window or a button
-// did not turn up.
+// a modal dialog does not stop us). A BUTTON "menu:N" chooses the Nth item
+// (from 1) of the menu that the click before opened. Exit code 1 when a
+// window, a button or a menu did not turn up.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "tests/support/WindowDriver.h"
 
@@ -22,6 +25,14 @@ int main(int argc, char** argv) {
     try {
         const HWND window = drv::WaitForWindow(argv[1], drv::kWaitTimeout, 0);
         for (int i = 2; i < argc; ++i) {
+            if (const std::string item = argv[i]; item.rfind("menu:", 0) == 0) {
+                HWND menu = nullptr;
+                if (!drv::WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }))
+                    throw drv::DriverError("no menu opened");
+                for (int down = std::atoi(item.c_str() + 5); down > 0; --down) drv::PressKey(menu, VK_DOWN);
+                drv::PressKey(menu, VK_RETURN);
+                continue;
+            }
             drv::Click(drv::Child(window, "Button", argv[i]));
             Sleep(300);  // the click's work shows before the next one
         }

@@ -12,6 +12,7 @@
 #include <cderr.h>
 #include <commdlg.h>
 #include <objbase.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
@@ -203,6 +204,43 @@ std::vector<std::wstring> PickWithOldDialog(HWND owner, size_t firstChars) {
                          " chosen (Windows gave it too little room for so many names), so none of them was queued.");
 }
 
+// A folder with the item dialog, whose "New folder" button makes one; none
+// when Windows has no item dialog (XP) or it fails, "" when cancelled.
+std::optional<std::wstring> PickFolderWithItemDialog(HWND owner, const std::wstring& title) {
+    ComPtr<IFileOpenDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                reinterpret_cast<void**>(dialog.put()))))
+        return std::nullopt;
+    IFileOpenDialog& shown = *dialog.get();
+    FILEOPENDIALOGOPTIONS options = 0;
+    if (FAILED(shown.GetOptions(&options)) ||
+        FAILED(shown.SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST |
+                                FOS_NOCHANGEDIR)) ||
+        FAILED(shown.SetTitle(title.c_str())))
+        return std::nullopt;
+    const HRESULT answer = shown.Show(owner);
+    if (answer == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::wstring();
+    ComPtr<IShellItem> item;
+    CoTaskText path;
+    if (FAILED(answer) || FAILED(shown.GetResult(item.put())) ||
+        FAILED(item.get()->GetDisplayName(SIGDN_FILESYSPATH, path.put())))
+        return std::nullopt;
+    return std::wstring(path.get());
+}
+
+// The folder browser of Windows XP, with its "Make New Folder" button.
+std::wstring PickFolderWithBrowser(HWND owner, const std::wstring& title) {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    const rtl::UniqueHandle<ITEMIDLIST*, rtl::NullInvalidTraits<ITEMIDLIST*, CoTaskMemFree>> chosen(
+        SHBrowseForFolderW(&browse));
+    wchar_t path[MAX_PATH] = {};
+    if (!chosen || !SHGetPathFromIDListW(chosen.get(), path)) return {};
+    return path;
+}
+
 template <class Pick>
 std::vector<std::wstring> Picked(HWND owner, Pick pick) {
     try {
@@ -223,6 +261,15 @@ std::vector<std::wstring> PickFilesToQueue(HWND owner) {
             if (std::optional<std::vector<std::wstring>> files = PickWithItemDialog(owner)) return std::move(*files);
         return PickWithOldDialog(owner, kFirstChars);
     });
+}
+
+std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title) {
+    const ComApartment apartment;
+    std::optional<std::wstring> folder;
+    if (apartment.Usable()) folder = PickFolderWithItemDialog(owner, title);
+    if (!folder) folder = PickFolderWithBrowser(owner, title);
+    if (folder->empty()) return std::nullopt;
+    return folder;
 }
 
 std::vector<std::wstring> PickFilesWithOldDialog(HWND owner, size_t firstChars) {

@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ namespace queuewindow {
 
 // Full paths, in the order the dialog gave them.
 std::vector<std::wstring> PickFilesToQueue(HWND owner);
+
+// A folder the user chooses, or makes there ("New folder"): Windows' item
+// dialog where Windows has one, the folder browser on Windows XP; none when
+// the user cancels.
+std::optional<std::wstring> PickFolder(HWND owner, const std::wstring& title);
 
 // The old dialog alone, its buffer first `firstChars` characters long
 // (what Windows XP shows; tests start it small).

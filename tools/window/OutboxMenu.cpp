@@ -1,6 +1,5 @@
 #include "tools/window/OutboxMenu.h"
 
-#include <shlobj.h>
 #include <shellapi.h>
 
 #include <memory>
@@ -8,7 +7,7 @@
 #include <string>
 
 #include "rtl/AnsiText.h"
-#include "tools/window/ComApartment.h"
+#include "tools/window/FilePicker.h"
 
 namespace queuewindow {
 
@@ -20,22 +19,9 @@ constexpr const wchar_t* kCaption = L"Tolvane outbox";
 struct MenuDeleter {
     void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
 };
-struct IdListDeleter {
-    void operator()(ITEMIDLIST* list) const noexcept { CoTaskMemFree(list); }
-};
-
 std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user) {
-    const std::wstring title = L"Choose the outbox of " + rtl::WideFromAnsi(user) +
-                               L": files saved into it go to the card at the next HotSync.";
-    BROWSEINFOW browse{};
-    browse.hwndOwner = owner;
-    browse.lpszTitle = title.c_str();
-    browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    const ComApartment apartment;
-    const std::unique_ptr<ITEMIDLIST, IdListDeleter> chosen(SHBrowseForFolderW(&browse));
-    wchar_t path[MAX_PATH] = {};
-    if (!chosen || !SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
-    return std::wstring(path);
+    return PickFolder(owner, L"Choose the outbox of " + rtl::WideFromAnsi(user) +
+                                 L": files saved into it go to the card at the next HotSync.");
 }
 
 std::optional<std::string> Choose(HWND owner, const queuetool::DesktopUser& user) {
