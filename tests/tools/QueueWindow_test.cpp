@@ -994,8 +994,9 @@ TEST_F(QueueWindow, TheShippedProgramDrawsItsListWithCommonControls6) {
 }
 
 // Closed in the middle of a drop of a thousand files while a HotSync holds
-// the queue: the window stays until the batch is done, says so meanwhile,
-// and names the outcome in a box as it goes; every file is queued.
+// the queue: the window stays until the batch (and a check asked for) is
+// done, says so meanwhile, and names the outcome in a box as it goes; every
+// file is queued.
 TEST_F(QueueWindow, ClosedDuringADropItSaysWhatWasQueuedBeforeItGoes) {
     std::vector<std::wstring> books;
     for (int i = 0; i < 1000; ++i) books.push_back(Book(L"book" + std::to_wstring(i) + L".pdb").wstring());
@@ -1005,12 +1006,16 @@ TEST_F(QueueWindow, ClosedDuringADropItSaysWhatWasQueuedBeforeItGoes) {
         td::DropFiles(window.Window(), books);
         ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("Waiting for the HotSync") != std::string::npos; }))
             << window.Status();
+        td::Click(window.Button("Chec&k..."));
         td::PressCloseBox(window.Window());
         ASSERT_TRUE(td::WaitFor([&] { return window.Status().find("Closing when this is done") != std::string::npos; }))
             << window.Status();
         EXPECT_TRUE(td::StillShownAfterPosted(window.Window()));
         EXPECT_TRUE(Queue(alice_).Entries().empty());
     }
+    td::WaitForWindow("Tolvane Queue closes");
+    // The check asked for meanwhile changed nothing: its report is not shown.
+    EXPECT_EQ(FindWindowW(L"TolvaneCheckWindow", nullptr), nullptr);
     const std::string said = td::AnswerMessageBox("Tolvane Queue closes", "OK");
     EXPECT_EQ(said, "Queued 1000 files for Alice.");
     td::WaitUntilGone(window.Window());
@@ -1039,8 +1044,8 @@ TEST_F(QueueWindow, AForgedWorkDoneMessageIsIgnored) {
 }
 
 // While a HotSync holds the queue, "Card folders..." opens and its OK,
-// and "Outbox...", wait for it in the background: the window says so and
-// answers every message. (A HotSync holds it for up to 20 seconds; three
+// "Outbox..." and "Check...", wait for it in the background: the window
+// says so and answers every message. (A HotSync holds it for up to 20 seconds; three
 // show the same.)
 TEST_F(QueueWindow, AQueueHeldElsewhereNeverKeepsTheWindowFromAnswering) {
     Add(alice_, Book(L"a.pdb"));
@@ -1064,11 +1069,19 @@ TEST_F(QueueWindow, AQueueHeldElsewhereNeverKeepsTheWindowFromAnswering) {
         HWND menu = nullptr;
         ASSERT_TRUE(pings.PingUntil([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
         for (const UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+        // The installation check reads disks too: it takes its turn after them.
+        td::Click(window.Button("Chec&k..."));
         pings.PingUntil([] { return false; }, td::Millis(3000));
         EXPECT_EQ(rtl::TIniFile(Settings(alice_)).ReadString("Folders", "mp3", ""), "");
         EXPECT_TRUE(rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"));
+        EXPECT_EQ(FindWindowW(L"TolvaneCheckWindow", nullptr), nullptr);
     }
     EXPECT_TRUE(pings.PingUntil([&] { return !rtl::TIniFile(Settings(alice_)).ValueExists("Outbox", "Folder"); }));
     EXPECT_EQ(rtl::TIniFile(Settings(alice_)).ReadString("Folders", "mp3", ""), "/AUDIO");
+    HWND report = nullptr;
+    ASSERT_TRUE(pings.PingUntil([&] { return (report = FindWindowW(L"TolvaneCheckWindow", nullptr)) != nullptr; }));
+    EXPECT_NE(td::WindowText(td::Children(report, "Edit").at(0)).find("ok\tAlice: user folder"), std::string::npos);
+    td::Click(td::Child(report, "Button", "Close"));
+    td::WaitUntilGone(report);
     EXPECT_LE(pings.MostMissedInARow(), 1) << "of " << pings.Count() << " pings";
 }

@@ -178,10 +178,7 @@ LRESULT CheckWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
-void ShowInstallationCheck(HWND owner) {
-    const HCURSOR was = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    queuetool::CheckReport report = queuetool::CheckInstallation(L"");
-    SetCursor(was);
+void ShowInstallationCheck(HWND owner, queuetool::CheckReport report) {
     CheckWindow window(owner, std::move(report));
     window.Run();
 }

@@ -5,12 +5,15 @@
 #pragma once
 #include <windows.h>
 
+#include "tools/queue/InstallCheck.h"
+
 namespace queuewindow {
 
 constexpr const wchar_t* kCheckCaption = L"Tolvane installation check";
 
-// Checks every HotSync user's points and shows the report, modal to `owner`
-// until closed.
-void ShowInstallationCheck(HWND owner);
+// Shows the report of every HotSync user's points, which the check made
+// (tools/queue/InstallCheck.h) away from the window's thread: it reads
+// disks and the registry. Modal to `owner` until closed.
+void ShowInstallationCheck(HWND owner, queuetool::CheckReport report);
 
 }  // namespace queuewindow

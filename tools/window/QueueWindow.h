@@ -100,6 +100,7 @@ private:
 
     // QueueWindowCommands.cpp: what its buttons and keys do.
     void Command(WORD id, WORD code);
+    void CheckInstallation();
     void AskForFiles();
     void AddFiles(const std::vector<std::wstring>& files);
     void ShowBatch(const queuetool::BatchOutcome& outcome, QueueSnapshot snapshot, const std::string& userName,
@@ -151,6 +152,7 @@ private:
     std::deque<InHand> inHand_;
     std::atomic<size_t> judged_{0};  // files of the running batch judged so far
     bool busyShown_ = false;
+    bool checking_ = false;       // the installation check is in hand: its report is still to come
     bool closing_ = false;        // asked to close while busy: closes once the work is done
     std::wstring closingReport_;  // what that work did, shown as the window goes
     Worker worker_{kWorkDone};    // last: it is gone, its thread ended, before the rest

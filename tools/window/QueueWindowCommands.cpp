@@ -40,13 +40,36 @@ void QueueWindow::Command(WORD id, WORD code) {
     if (control == Ctl::bAdd && code == BN_CLICKED) AskForFiles();
     if (control == Ctl::bRemove && code == BN_CLICKED) RemoveSelected();
     if (control == Ctl::bFolders && code == BN_CLICKED) EditFolders();
-    if (control == Ctl::bCheck && code == BN_CLICKED && !worker_.Busy()) ShowInstallationCheck(window_.get());
+    if (control == Ctl::bCheck && code == BN_CLICKED) CheckInstallation();
     if (control == Ctl::bOutbox && code == BN_CLICKED) ChangeOutbox();
     if (control == Ctl::cbUser && code == CBN_DROPDOWN) RefreshUsers();
     if (control == Ctl::cbUser && code == CBN_SELCHANGE) {
         ChooseUser(static_cast<int>(SendMessageW(Control(Ctl::cbUser), CB_GETCURSEL, 0, 0)));
         Remember();
     }
+}
+
+// The check reads every user's folders, files and the registry, which a
+// busy disk makes slow: it runs on the worker, after the work in hand, and
+// its report shows once it is done. A window closed meanwhile goes without
+// it: the check changed nothing.
+void QueueWindow::CheckInstallation() {
+    if (checking_ || closing_) return;
+    checking_ = true;
+    const auto report = std::make_shared<queuetool::CheckReport>();
+    StartWork(
+        L"Checking the installation",
+        [report] {
+            try {
+                *report = queuetool::CheckInstallation(L"");
+            } catch (...) {
+                report->refusal = L"The check stopped before it was done. Try again.";
+            }
+        },
+        [this, report] {
+            checking_ = false;
+            if (!closing_) ShowInstallationCheck(window_.get(), std::move(*report));
+        });
 }
 
 void QueueWindow::AskForFiles() { AddFiles(PickFilesToQueue(window_.get())); }
