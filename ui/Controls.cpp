@@ -278,6 +278,17 @@ void MoveControl(HWND control, ControlKind kind, const RECT& bounds, int dpi) no
     MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
+void RescaleControl(HWND control, ControlKind kind, HFONT font, int from, int to) noexcept {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (kind == ControlKind::ListView) ScaleColumns(control, from, to);
+    if (IsCombo(kind)) FitDroppedWidth(control);
+}
+
+void MoveToSuggested(HWND window, LPARAM suggested) noexcept {
+    const RECT& r = *reinterpret_cast<const RECT*>(suggested);
+    SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // --- TableControls -------------------------------------------------------------
 
 int TableControls::IdOf(size_t row) const noexcept {
@@ -293,8 +304,8 @@ std::optional<size_t> TableControls::RowOfId(int id) const noexcept {
     return std::nullopt;
 }
 
-TableControls::TableControls(std::span<const ControlDesign> rows, SIZE designedClient)
-    : rows_(rows), designed_(designedClient) {
+TableControls::TableControls(std::span<const ControlDesign> rows, SIZE designedClient, FontDesign font)
+    : rows_(rows), designed_(designedClient), fontDesign_(font) {
     if (!FitsToolWindow(rows))
         throw Exception("A window's controls name a parent that is no group box before them, or a modal result");
 }
@@ -313,7 +324,7 @@ bool HasFlag(std::span<const ControlDesign> rows, size_t row, ControlFlag flag) 
 void TableControls::Create(HWND parent, int dpi) {
     parent_ = parent;
     dpi_ = dpi;
-    font_ = MessageFont(dpi);
+    font_ = FontOf(fontDesign_, dpi);
     windows_.assign(rows_.size(), nullptr);
     const SIZE client = Scaled(designed_, dpi);
     const std::vector<RECT> bounds = Placed(client, client);
@@ -325,7 +336,7 @@ void TableControls::Create(HWND parent, int dpi) {
                             (IsFocusable(row.kind) && !(row.flags & cfNoTabStop) ? WS_TABSTOP : 0) |
                             (StartsGroup(previous, row) ? WS_GROUP : 0);
         const ControlWindow window{.id = IdOf(i), .bounds = bounds[i], .text = row.caption, .state = state, .dpi = dpi};
-        windows_[i] = CreateControl(parent, row, window, static_cast<HFONT>(font_.get()));
+        windows_[i] = CreateControl(parent, row, window, font_.get());
         previous = &row;
         if (!IsCombo(row.kind)) continue;
         for (const std::string& item : SplitItems(row.items))
@@ -380,51 +391,46 @@ void TableControls::AddColumn(HWND list, int index, const wchar_t* title, int wi
 bool TableControls::DpiChanged(WPARAM wParam, LPARAM lParam) {
     const int dpi = LOWORD(wParam);
     if (dpi <= 0 || dpi == dpi_) return false;
-    // Every control takes the new font before the old one is deleted: a
-    // control never draws with a font that is gone.
-    UniqueGdiObject font = MessageFont(dpi);
-    for (size_t i = 0; i < windows_.size(); ++i) {
-        SendMessageW(windows_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-        if (rows_[i].kind == ControlKind::ListView) ScaleColumns(windows_[i], dpi_, dpi);
-        if (IsCombo(rows_[i].kind)) FitDroppedWidth(windows_[i]);
-    }
+    UniqueHFont font = FontOf(fontDesign_, dpi);
+    for (size_t i = 0; i < windows_.size(); ++i) RescaleControl(windows_[i], rows_[i].kind, font.get(), dpi_, dpi);
     font_ = std::move(font);
     dpi_ = dpi;
-    const RECT& r = *reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(parent_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveToSuggested(parent_, lParam);
     return true;
 }
 
-bool TableControls::AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HWND first,
-                                            const std::function<void()>& end) {
+std::optional<LRESULT> TableControls::AnswerColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORDLG)
+        return reinterpret_cast<LRESULT>(colours_.Answer(reinterpret_cast<HDC>(wParam)));
+    if (message == WM_SYSCOLORCHANGE)
+        for (const HWND control : windows_) SendMessageW(control, message, wParam, lParam);
+    if (colours_.Changed(message, wParam))
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // A change of a setting goes on to the window's own handling.
+    if (message == WM_SYSCOLORCHANGE) return 0;
+    return std::nullopt;
+}
+
+std::optional<LRESULT> TableControls::AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                              HWND first, const std::function<void()>& end) {
+    if (const auto colours = AnswerColours(window, message, wParam, lParam)) return colours;
     switch (message) {
         case WM_CLOSE:
         case WM_DESTROY:
             end();
-            return true;
+            return 0;
         case kWmDpiChanged:
             if (DpiChanged(wParam, lParam)) Place(Scaled(designed_, dpi_));
-            return true;
+            return 0;
         case WM_ACTIVATE:
             focus_.Activated(window, wParam, first);
-            return true;
+            return 0;
         default:
-            return false;
+            return std::nullopt;
     }
 }
 
 // --- Fonts and texts -----------------------------------------------------------
-
-UniqueGdiObject MessageFont(int dpi) {
-    // Built for Windows XP: the structure without the newer last field,
-    // which Windows XP would refuse.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return {};
-    LOGFONTW font = metrics.lfMessageFont;
-    if (dpi > 0) font.lfHeight = MulDiv(font.lfHeight, dpi, ScreenDpi());
-    return UniqueGdiObject(CreateFontIndirectW(&font));
-}
 
 std::wstring TextOf(HWND control) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');

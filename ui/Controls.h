@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "rtl/WinHandles.h"
+#include "ui/Graphics.h"
+#include "ui/Themes.h"
 
 namespace rtl {
 
@@ -170,6 +172,14 @@ HWND CreateControl(HWND parent, const ControlDesign& row, const ControlWindow& w
 // Moves a control's window; a combo box keeps room for its open list.
 void MoveControl(HWND control, ControlKind kind, const RECT& bounds, int dpi) noexcept;
 
+// What every window does for WM_DPICHANGED, control by control: the new
+// font (set before the caller deletes the old one, so that no control ever
+// draws with a font that is gone), a list's columns in proportion (a column
+// the user widened keeps its share), a combo's open list fitted again.
+void RescaleControl(HWND control, ControlKind kind, HFONT font, int from, int to) noexcept;
+// And then the window where Windows suggests (WM_DPICHANGED's lParam).
+void MoveToSuggested(HWND window, LPARAM suggested) noexcept;
+
 // The focus of a top-level window that is not a dialog (a dialog keeps its
 // own): the control that had it gets it back when the window is activated
 // again, after Alt+Tab and after every message box it owned, instead of the
@@ -192,28 +202,32 @@ private:
 class TableControls {
 public:
     // Throws Exception when the rows do not fit such a window (FitsToolWindow).
-    TableControls(std::span<const ControlDesign> rows, SIZE designedClient);
+    TableControls(std::span<const ControlDesign> rows, SIZE designedClient, FontDesign font = {});
 
-    // The controls, in the font of message boxes for `dpi`; combos hold
-    // their rows' items.
+    // The controls, in the font for `dpi`; combos hold their rows' items.
     void Create(HWND parent, int dpi);
     // Every row placed for a client area of `actual` pixels; `designed`
     // (design pixels) is the designed client size unless given.
     void Place(SIZE actual, std::optional<SIZE> designed = std::nullopt) const;
     // A list view's column; `width` in design pixels.
     void AddColumn(HWND list, int index, const wchar_t* title, int width, int format = 0) const;
-    // For WM_DPICHANGED: the font for the new DPI, each list's columns in
-    // proportion (a column the user widened keeps its share), and the window
-    // where Windows suggests; false when the DPI is the controls' already.
+    // For WM_DPICHANGED: every control rescaled (RescaleControl) and the
+    // window where Windows suggests; false when the DPI is the controls'
+    // already.
     bool DpiChanged(WPARAM wParam, LPARAM lParam);
     int Dpi() const noexcept { return dpi_; }
+    // The colours of the window's surface and labels (SurfaceColours),
+    // before the window's own messages: WM_CTLCOLORSTATIC, WM_CTLCOLORDLG,
+    // and WM_SYSCOLORCHANGE, which the controls hear as well (the common
+    // controls take the new colours only so). The answer, if it is one.
+    std::optional<LRESULT> AnswerColours(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // What a tool window of a fixed size answers alike, before its own
-    // messages: WM_DPICHANGED (the new font, every control placed for the
-    // designed client area at the new DPI), WM_ACTIVATE (the focus back to
-    // the control that had it, else to `first`), WM_CLOSE and WM_DESTROY
-    // (`end`, which ends the window's loop). True when it answered.
-    bool AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HWND first,
-                                 const std::function<void()>& end);
+    // messages: the colours, WM_DPICHANGED (the new font, every control
+    // placed for the designed client area at the new DPI), WM_ACTIVATE (the
+    // focus back to the control that had it, else to `first`), WM_CLOSE and
+    // WM_DESTROY (`end`, which ends the window's loop). The answer, if it is one.
+    std::optional<LRESULT> AnswerToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                   HWND first, const std::function<void()>& end);
 
     template <class Row>
     HWND operator[](Row row) const noexcept {
@@ -232,13 +246,11 @@ private:
     std::vector<HWND> windows_;
     HWND parent_ = nullptr;
     int dpi_ = kDesignDpi;
-    UniqueGdiObject font_;
+    FontDesign fontDesign_;
+    UniqueHFont font_;
+    SurfaceColours colours_;
     FocusKeeper focus_;
 };
-
-// The font of message boxes, for `dpi` where Windows can say (the system's
-// own otherwise), which the tools' windows take.
-UniqueGdiObject MessageFont(int dpi = 0);
 
 // Makes a combo box's open list as wide as its longest item in the box's
 // font (never narrower than the box, never wider than its monitor's work

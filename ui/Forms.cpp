@@ -60,27 +60,6 @@ RECT MonitorOf(HWND owner) noexcept {
     return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// Whether the user reads the screen in a high-contrast theme, whose colours
-// no form may replace.
-bool HighContrast() noexcept {
-    HIGHCONTRASTA contrast{};
-    contrast.cbSize = sizeof contrast;
-    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON);
-}
-
-// The brush of a form's own background colour; none in high contrast, where
-// the user's colours are the only ones that can be read.
-UniqueHBrush FormBackground(COLORREF colour) noexcept {
-    return UniqueHBrush(colour != clDefault && !HighContrast() ? CreateSolidBrush(colour) : nullptr);
-}
-
-// Black on a light background, white on a dark one.
-COLORREF ContrastingText(COLORREF background) noexcept {
-    const int luminance = 299 * GetRValue(background) + 587 * GetGValue(background) + 114 * GetBValue(background);
-    return luminance >= 128 * 1000 ? RGB(0, 0, 0) : RGB(255, 255, 255);
-}
-
 // The extent of one line of text in `font`, measured in a DC of our own:
 // Wine does not always take a font into the screen's DC of another thread's
 // making.
@@ -109,7 +88,7 @@ void DrawScaled(HDC dc, int left, int top, const TBitmap& picture, int dpi) {
 // that the font and brushes outlive the windows that use them.
 struct TForm::Shown {
     UniqueHFont font;
-    UniqueHBrush background;
+    SurfaceColours colours;
     // What a transparent label paints its background with: the form's
     // colour with the pictures below the label copied in.
     struct LabelBackground {
@@ -513,18 +492,21 @@ LRESULT TForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
         SetModalResult(mrCancel);
         return TRUE;
     case WM_CTLCOLORDLG:
-        return shown_->background ? reinterpret_cast<INT_PTR>(shown_->background.get()) : FALSE;
+        return reinterpret_cast<INT_PTR>(shown_->colours.Answer(reinterpret_cast<HDC>(wParam)));
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SETTINGCHANGE:
-        if (wParam != SPI_SETHIGHCONTRAST) return FALSE;
-        [[fallthrough]];
     case WM_SYSCOLORCHANGE:
-        // High contrast switched on or off while the form is shown.
-        shown_->background = FormBackground(colour_);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        // High contrast switched on or off, or the user's colours changed, while the form is shown.
+        if (shown_->colours.Changed(message, wParam)) {
+            shown_->labelBackgrounds.clear();
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        }
         return FALSE;
+    case kWmDpiChanged:
+        DpiChanged(wParam, lParam);
+        return TRUE;
     case WM_DRAWITEM:
         DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
@@ -550,9 +532,8 @@ void TForm::InitWindow(HWND window) {
     else GetWindowRect(owner, &area);
     SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
                  area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    shown_->font = *design_.fontName ? MakeFont(design_.fontName, design_.fontSize, design_.fontUnit, dpi_)
-                                     : UniqueHFont(static_cast<HFONT>(MessageFont(dpi_).release()));
-    shown_->background = FormBackground(colour_);
+    shown_->font = FontOf(Font(), dpi_);
+    shown_->colours = SurfaceColours(colour_);
     CreateControls();
     if (const TControl* def = FindByFlag(cfDefault))
         SendMessageA(window, DM_SETDEFID, static_cast<WPARAM>(GetDlgCtrlID(def->handle_)), 0);
@@ -625,22 +606,40 @@ void TForm::EscapePressed() {
 
 INT_PTR TForm::ControlColour(HDC dc, HWND window) {
     const TControl* control = ControlOfHandle(window);
-    // Without a colour of its own (high contrast included) every control
-    // keeps the user's.
-    if (!control || control->kind_ == ControlKind::Button || !shown_->background) return FALSE;
-    if (control->IsTransparent()) {
+    // A push button draws itself in the user's colours.
+    if (!control || control->kind_ == ControlKind::Button) return FALSE;
+    if (control->IsTransparent() && shown_->colours.Own()) {
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, ContrastingText(colour_));
+        SetTextColor(dc, shown_->colours.Text());
         if (HBRUSH brush = TransparentBackground(*control, dc)) return reinterpret_cast<INT_PTR>(brush);
     }
-    if (!shown_->background) return FALSE;
-    SetBkColor(dc, colour_);
-    SetTextColor(dc, ContrastingText(colour_));
-    return reinterpret_cast<INT_PTR>(shown_->background.get());
+    return reinterpret_cast<INT_PTR>(shown_->colours.Answer(dc));
 }
 
 COLORREF TForm::BackgroundColour() const noexcept {
-    return shown_ && shown_->background ? colour_ : GetSysColor(COLOR_BTNFACE);
+    return shown_ ? shown_->colours.Background() : GetSysColor(COLOR_BTNFACE);
+}
+
+// Moved to a monitor of another DPI: the controls take the font for it,
+// labels and check boxes are fitted to their texts in it again, and every
+// control goes to its place at the new DPI.
+void TForm::DpiChanged(WPARAM wParam, LPARAM lParam) {
+    const int dpi = LOWORD(wParam);
+    if (dpi <= 0 || dpi == dpi_ || !handle_) return;
+    UniqueHFont font = FontOf(Font(), dpi);
+    for (TControl* c : controls_)
+        if (c->handle_) RescaleControl(c->handle_, c->kind_, font.get(), dpi_, dpi);
+    shown_->font = std::move(font);
+    shown_->labelBackgrounds.clear();
+    dpi_ = dpi;
+    MoveToSuggested(handle_, lParam);
+    for (TControl* c : controls_) {
+        if (c->kind_ == ControlKind::Label) c->FitLabel(shown_->font.get());
+        if (IsCheckable(c->kind_)) c->FitTextHeight(shown_->font.get());
+    }
+    for (TControl* c : controls_)
+        if (!c->parent_) c->ApplyBounds();
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // A transparent label over a picture shows the picture through its
@@ -666,8 +665,7 @@ HBRUSH TForm::TransparentBackground(const TControl& label, HDC dc) {
 void TForm::DrawPicture(const DRAWITEMSTRUCT& item) {
     const TControl* control = ControlOfHandle(item.hwndItem);
     if (!control) return;
-    if (shown_->background) FillRect(item.hDC, &item.rcItem, shown_->background.get());
-    else FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(item.hDC, &item.rcItem, shown_->colours.Brush());
     if (const auto& picture = control->picture_) DrawScaled(item.hDC, item.rcItem.left, item.rcItem.top, *picture, dpi_);
 }
 

@@ -45,11 +45,9 @@
 #include "rtl/Classes.h"
 #include "ui/Controls.h"
 #include "ui/Graphics.h"
+#include "ui/Themes.h"
 
 namespace rtl {
-
-// Not a colour: the system's dialog colour.
-constexpr COLORREF clDefault = 0xFF000000u;
 
 // A form keeps its design's font name and its rows' texts by pointer, as
 // data declared once (literals), not copies.
@@ -211,6 +209,8 @@ private:
     void Command(WORD id, WORD code, HWND from);
     void EscapePressed();
     INT_PTR ControlColour(HDC dc, HWND control);
+    void DpiChanged(WPARAM wParam, LPARAM lParam);
+    FontDesign Font() const noexcept { return {design_.fontName, design_.fontSize, design_.fontUnit}; }
     void DrawPicture(const DRAWITEMSTRUCT& item);
     void WindowDestroyed() noexcept;
     TControl* ControlOfHandle(HWND handle) const noexcept;

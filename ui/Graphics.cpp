@@ -71,4 +71,21 @@ UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit, int dpi) 
     return font;
 }
 
+UniqueHFont MessageFont(int dpi) {
+    // Built for Windows XP: the structure without the newer last field,
+    // which Windows XP would refuse.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) return {};
+    LOGFONTW font = metrics.lfMessageFont;
+    const ScreenDC screen;
+    const int screenDpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    if (dpi > 0 && screenDpi > 0) font.lfHeight = MulDiv(font.lfHeight, dpi, screenDpi);
+    return UniqueHFont(CreateFontIndirectW(&font));
+}
+
+UniqueHFont FontOf(const FontDesign& font, int dpi) {
+    return *font.name ? MakeFont(font.name, font.size, font.unit, dpi) : MessageFont(dpi);
+}
+
 }  // namespace rtl

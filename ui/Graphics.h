@@ -1,4 +1,4 @@
-// Pictures drawn in code and the fonts of forms.
+// Pictures drawn in code and the fonts of windows.
 //
 // TBitmap is a 24-bit top-down DIB section with its own memory DC, so that a
 // picture can be painted with ordinary GDI calls (through TCanvas) and its
@@ -84,5 +84,19 @@ enum class FontUnit { Pixels, Points };
 // A font by name for `dpi` (the screen's when 0); Pixels gives the character
 // height in pixels at 96 DPI, Points a size in points.
 UniqueHFont MakeFont(const std::string& name, int size, FontUnit unit, int dpi = 0);
+
+// The font of message boxes, for `dpi` where Windows can say (the system's
+// own otherwise).
+UniqueHFont MessageFont(int dpi = 0);
+
+// A window's font as its design names it: "" is the font of message boxes.
+struct FontDesign {
+    const char* name = "";
+    int size = 0;
+    FontUnit unit = FontUnit::Pixels;
+};
+// The one rule of every window's font, forms and tool windows alike; throws
+// Exception when a named font cannot be made.
+UniqueHFont FontOf(const FontDesign& font, int dpi);
 
 }  // namespace rtl

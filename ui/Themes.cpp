@@ -4,6 +4,36 @@
 
 namespace rtl {
 
+bool HighContrast() noexcept {
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void SurfaceColours::Refresh() noexcept {
+    brush_.reset(own_ != clDefault && !HighContrast() ? CreateSolidBrush(own_) : nullptr);
+}
+
+COLORREF SurfaceColours::Text() const noexcept {
+    if (!Own()) return GetSysColor(COLOR_BTNTEXT);
+    // Black on a light background, white on a dark one.
+    const int luminance = 299 * GetRValue(own_) + 587 * GetGValue(own_) + 114 * GetBValue(own_);
+    return luminance >= 128 * 1000 ? RGB(0, 0, 0) : RGB(255, 255, 255);
+}
+
+HBRUSH SurfaceColours::Answer(HDC dc) const noexcept {
+    SetTextColor(dc, Text());
+    SetBkColor(dc, Background());
+    return Brush();
+}
+
+bool SurfaceColours::Changed(UINT message, WPARAM wParam) noexcept {
+    if (message != WM_SYSCOLORCHANGE && !(message == WM_SETTINGCHANGE && wParam == SPI_SETHIGHCONTRAST)) return false;
+    Refresh();
+    return true;
+}
+
 namespace {
 
 // The module's activation context, made at most once: null while nobody has

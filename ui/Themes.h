@@ -13,7 +13,47 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/Graphics.h"
+
 namespace rtl {
+
+// Not a colour: the system's dialog colour.
+constexpr COLORREF clDefault = 0xFF000000u;
+
+// Whether the user reads the screen in a high-contrast theme, whose colours
+// no window may replace.
+bool HighContrast() noexcept;
+
+// The colours of a window's surface and of what is drawn on it (labels,
+// check boxes, group boxes, read-only edits), for every window of the
+// product alike: the window's own background with text that stands out from
+// it, or, without one and always in high contrast, the user's own pair of
+// button text on the button face, as in every dialog of theirs. (Left to
+// Windows, a label takes the user's window text, which need not stand out
+// from the button face at all.)
+class SurfaceColours {
+public:
+    explicit SurfaceColours(COLORREF own = clDefault) noexcept : own_(own) { Refresh(); }
+
+    // For WM_CTLCOLORDLG, WM_CTLCOLORSTATIC and WM_CTLCOLORBTN: the DC's
+    // colours set, the brush of the background returned.
+    HBRUSH Answer(HDC dc) const noexcept;
+    // For WM_SYSCOLORCHANGE and WM_SETTINGCHANGE: true when the colours may
+    // have changed (high contrast switched on or off) and the window is to
+    // be drawn again.
+    bool Changed(UINT message, WPARAM wParam) noexcept;
+    // Whether the window shows its own background (not in high contrast).
+    bool Own() const noexcept { return static_cast<bool>(brush_); }
+    HBRUSH Brush() const noexcept { return Own() ? brush_.get() : GetSysColorBrush(COLOR_BTNFACE); }
+    COLORREF Background() const noexcept { return Own() ? own_ : GetSysColor(COLOR_BTNFACE); }
+    COLORREF Text() const noexcept;
+
+private:
+    void Refresh() noexcept;
+
+    COLORREF own_;
+    UniqueHBrush brush_;
+};
 
 class ThemedWindows {
 public:

@@ -220,8 +220,9 @@ using ProblemsOf = std::function<std::vector<std::string>(HWND)>;
 
 // What Windows sends a window that moved to a monitor of `dpi`: the size it
 // suggests holds the client area in proportion (Windows scales the frame as
-// well; Wine's frame keeps the metrics the program started with).
-void MoveToDpi(HWND window, int dpi) {
+// well; Wine's frame keeps the metrics the program started with). Returns
+// that client size.
+SIZE MoveToDpi(HWND window, int dpi) {
     RECT r{}, client{};
     GetWindowRect(window, &r);
     GetClientRect(window, &client);
@@ -230,6 +231,19 @@ void MoveToDpi(HWND window, int dpi) {
     const int height = r.bottom - r.top - client.bottom + MulDiv(client.bottom, dpi, old);
     RECT suggested{r.left, r.top, r.left + width, r.top + height};
     SendMessageW(window, rtl::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    return SIZE{MulDiv(client.right, dpi, old), MulDiv(client.bottom, dpi, old)};
+}
+
+// A window that kept its size has not taken the new DPI.
+std::vector<std::string> MovedProblems(HWND window, int dpi) {
+    const SIZE expected = MoveToDpi(window, dpi);
+    std::vector<std::string> problems = drv::LayoutProblems(window, {L"State", L"Desktop file"});
+    const SIZE client = drv::ClientSize(window);
+    if (std::abs(client.cx - expected.cx) > 1 || std::abs(client.cy - expected.cy) > 1)
+        problems.push_back("its client area is " + std::to_string(client.cx) + "x" + std::to_string(client.cy) +
+                           " at " + std::to_string(dpi) + " DPI, not " + std::to_string(expected.cx) + "x" +
+                           std::to_string(expected.cy));
+    return problems;
 }
 
 int Check(const std::string& name, const ProblemsOf& problemsOf) {
@@ -278,10 +292,7 @@ int main(int argc, char** argv) {
         return Check(argv[2], [](HWND window) { return drv::LayoutProblems(window, {L"State", L"Desktop file"}); });
     if (argc == 4 && mode == "check-moved" && kDialogs.count(argv[2])) {
         const int dpi = std::atoi(argv[3]);
-        return Check(argv[2], [dpi](HWND window) {
-            MoveToDpi(window, dpi);
-            return drv::LayoutProblems(window, {L"State", L"Desktop file"});
-        });
+        return Check(argv[2], [dpi](HWND window) { return MovedProblems(window, dpi); });
     }
     const std::string variant = argc == 4 ? argv[3] : "";
     if ((argc == 3 || variant == "high-contrast" || variant == "high-contrast-later") && mode == "contrast" &&

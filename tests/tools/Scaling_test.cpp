@@ -27,6 +27,9 @@ constexpr const wchar_t* kThemeKey = L"Software\\Microsoft\\Windows\\CurrentVers
 // The colours of a high-contrast scheme: white text on black.
 constexpr std::pair<const wchar_t*, const wchar_t*> kWhiteOnBlack[] = {
     {L"Window", L"0 0 0"}, {L"WindowText", L"255 255 255"}, {L"ButtonFace", L"0 0 0"}, {L"ButtonText", L"255 255 255"}};
+// Only the windows dark: the button face and its text stay as they were.
+constexpr std::pair<const wchar_t*, const wchar_t*> kDarkWindows[] = {{L"Window", L"0 0 0"},
+                                                                      {L"WindowText", L"255 255 255"}};
 
 // A value of the prefix's HKEY_CURRENT_USER for the programs started
 // meanwhile; the value it had comes back afterwards, so that no other test
@@ -74,12 +77,17 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
             const tooltest::ToolRun run = tooltest::RunTool(program, {"check", window});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
         }
-        // Moved to a monitor of another DPI, the tools' windows lay
-        // themselves out, their fonts and their list's columns again.
+        // Moved to a monitor of another DPI, every window lays itself out,
+        // its fonts and its list's columns again. The forms only move up:
+        // Wine draws a themed check box at the screen's DPI whatever the
+        // window's, which a check box moved down cannot hold.
         const std::string other = std::to_string(dpi == 144 ? 96 : 144);
-        for (const char* window : {"queue", "folders", "report"}) {
-            SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window + " moved to " + other);
-            const tooltest::ToolRun run = tooltest::RunTool(program, {"check-moved", window, other});
+        const std::pair<const char*, std::string> moves[] = {
+            {"queue", other}, {"folders", other}, {"report", other}, {"setup", "192"}, {"action-buttons", "192"}};
+        for (const auto& [window, to] : moves) {
+            if (to == std::to_string(dpi)) continue;
+            SCOPED_TRACE(std::to_string(dpi) + " DPI, " + window + " moved to " + to);
+            const tooltest::ToolRun run = tooltest::RunTool(program, {"check-moved", window, to});
             EXPECT_EQ(run.exitCode, 0u) << run.output;
         }
     }
@@ -111,4 +119,15 @@ TEST(HighContrast, EveryTextOfTheSetupDialogStandsOutFromItsBackground) {
         const tooltest::ToolRun run = tooltest::RunTool(program, args);
         EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
+}
+
+// With only the windows dark, the labels of a window without a colour of its
+// own are drawn in the button face's text, which stands out from the face
+// they lie on, not in the window text, which need not.
+TEST(HighContrast, LabelsKeepToTheButtonFacesTextWhenOnlyTheWindowsAreDark) {
+    const std::string program = testsupport::BinDir() + "show_dialog.exe";
+    std::list<PrefixValue> scheme;
+    for (const auto& [colour, value] : kDarkWindows) scheme.emplace_back(kColoursKey, colour, value);
+    const tooltest::ToolRun run = tooltest::RunTool(program, {"contrast", "report"});
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
 }

@@ -160,8 +160,9 @@ void CheckWindow::Save() const {
 
 LRESULT CheckWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
-    if (controls_.AnswerToolWindowMessage(window, message, wParam, lParam, Control(Ctl::bClose), [this] { Finish(); }))
-        return 0;
+    const HWND first = Control(Ctl::bClose);
+    if (const auto answer = controls_.AnswerToolWindowMessage(window, message, wParam, lParam, first, [this] { Finish(); }))
+        return *answer;
     switch (message) {
         case WM_COMMAND: {
             const auto row = controls_.RowOfId(LOWORD(wParam));

@@ -246,8 +246,9 @@ void FoldersDialog::Command(WORD id, WORD code) {
 
 LRESULT FoldersDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
-    if (controls_.AnswerToolWindowMessage(window, message, wParam, lParam, Control(Ctl::lvRules), [this] { Finish(); }))
-        return 0;
+    const HWND first = Control(Ctl::lvRules);
+    if (const auto answer = controls_.AnswerToolWindowMessage(window, message, wParam, lParam, first, [this] { Finish(); }))
+        return *answer;
     switch (message) {
         case WM_COMMAND:
             Command(LOWORD(wParam), HIWORD(wParam));

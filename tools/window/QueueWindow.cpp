@@ -330,6 +330,7 @@ void QueueWindow::Remember() noexcept {
 LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Until CreateWindowEx has returned, the window has no controls to handle.
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
+    if (const auto answer = controls_.AnswerColours(window, message, wParam, lParam)) return *answer;
     switch (message) {
         case WM_SIZE:
             Layout();
