@@ -282,7 +282,7 @@ std::string FolderOf(const std::string& setting) {
     const DWORD length = GetLongPathNameA(folder.c_str(), longForm, sizeof longForm);
     if (length > 0 && length < sizeof longForm) folder.assign(longForm, length);
     // "C:\" keeps its separator: it names the drive's root, not its current folder.
-    while (folder.size() > 3 && rtl::IsPathSeparator(folder.back())) folder.pop_back();
+    while (folder.size() > 3 && rtl::EndsWithSeparator(folder)) folder.pop_back();
     return folder;
 }
 

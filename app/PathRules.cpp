@@ -52,8 +52,7 @@ std::optional<uint32_t> QueuePosition(std::string_view key) {
 }
 
 std::string CardName(std::string_view source) {
-    const size_t separator = source.find_last_of("\\/:");
-    return std::string(separator == std::string_view::npos ? source : source.substr(separator + 1));
+    return std::string(source.substr(rtl::NameStart(source)));
 }
 
 std::string QueueKey(uint32_t position) {
@@ -117,9 +116,14 @@ std::string CardFolderOf(std::string_view cardPath) {
 }
 
 std::string ConduitFolder(std::string_view pathName, std::string_view folderName) {
-    // A folder handed over without its final separator still names the folder.
+    // A folder handed over without its final separator still names the
+    // folder; a final "dir" folder is dropped, found as a name of its own
+    // (the second byte of a two-byte character before it is no separator).
     std::string folder = rtl::IncludeTrailingBackslash(std::string(pathName));
-    if (rtl::SameTextAscii(folder, "dir\\") || rtl::EndsWithTextAscii(folder, "\\dir\\")) folder.resize(folder.size() - 4);
+    const size_t last = rtl::NameStart(std::string_view(folder).substr(0, folder.empty() ? 0 : folder.size() - 1), "\\/");
+    if (!folder.empty() && folder.back() == '\\' && rtl::SameTextAscii(folder.substr(last), "dir\\") &&
+        (last == 0 || folder[last - 1] == '\\'))
+        folder.resize(last);
     return folder.append(folderName).append("\\");
 }
 

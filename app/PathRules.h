@@ -18,7 +18,9 @@ std::optional<uint32_t> QueuePosition(std::string_view key);
 std::string QueueKey(uint32_t position);
 
 // The card file name of a desktop path: what follows its last "\", "/" or
-// ":", so that the name can never climb out of the card directory.
+// ":", so that the name can never climb out of the card directory. The
+// second byte of a two-byte character is part of the name, never a
+// separator (rtl::NameStart).
 std::string CardName(std::string_view source);
 
 // Whether a card file name may be copied at all: not empty, "." or "..".

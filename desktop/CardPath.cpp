@@ -1,5 +1,7 @@
 #include "desktop/CardPath.h"
 
+#include <windows.h>
+
 #include <array>
 
 #include "desktop/Strings.h"
@@ -19,9 +21,14 @@ bool IsDeviceName(std::string_view component) {
 
 bool IsValidComponent(std::string_view component) {
     if (component.empty() || component == "." || component == "..") return false;
-    for (char c : component)
-        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos)
+    for (std::size_t i = 0; i < component.size(); ++i) {
+        const char c = component[i];
+        // The second byte of a two-byte character of the ANSI code page may
+        // be any of these bytes ("\x95\x5C" in code page 932), and is none.
+        if (IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(c)) && i + 1 < component.size()) ++i;
+        else if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos)
             return false;
+    }
     if (component.back() == '.' || component.back() == ' ') return false;
     return !IsDeviceName(component);
 }

@@ -9,7 +9,18 @@
 #include "app/PathRules.h"
 #include "rtl/IniEncoding.h"
 #include "rtl/IniText.h"
+#include "rtl/Paths.h"
 #include "rtl/Text.h"
+
+#ifndef _WIN32
+// Native builds have no ANSI code page to ask: code page 932's lead bytes,
+// so that the paths the fuzzer makes split as on a Japanese Windows, where
+// the second byte of a character may be the byte of "\".
+bool rtl::IsAnsiLeadByte(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+#endif
 
 namespace fuzzcheck {
 
@@ -207,7 +218,7 @@ std::string LowerText(std::string_view text) {
 
 std::string CheckCardName(std::string_view source) {
     const std::string name = app::rules::CardName(source);
-    if (name.find_first_of("\\/:") != std::string::npos) return "a card name holds a separator";
+    if (rtl::NameStart(name) != 0) return "a card name holds a separator";
     if (name.size() > source.size() || source.substr(source.size() - name.size()) != name)
         return "a card name is not the end of its path";
     if (app::rules::InstallableName(name) && (name == "." || name == ".."))
@@ -264,18 +275,19 @@ std::string CheckConduitFolder(std::string_view path) {
     if (folder.size() < tail.size() || std::string_view(folder).substr(folder.size() - tail.size()) != tail)
         return "a conduit folder does not end in Tolvane\\";
     std::string user(path);
-    if (!user.empty() && user.back() != '\\' && user.back() != '/') user += '\\';
+    if (!user.empty() && !rtl::EndsWithSeparator(user)) user += '\\';
     const std::string_view kept = std::string_view(folder).substr(0, folder.size() - tail.size());
     if (kept == user) {
-        const std::string lower = LowerText(user);
-        if (lower == "dir\\" || (lower.size() > 4 && lower.substr(lower.size() - 5) == "\\dir\\"))
+        // The user's last folder, found as a character of its own.
+        const size_t last = rtl::NameStart(std::string_view(user).substr(0, user.empty() ? 0 : user.size() - 1), "\\/");
+        if (LowerText(std::string_view(user).substr(last)) == "dir\\" && (last == 0 || user[last - 1] == '\\'))
             return "a final dir folder was kept";
         return "";
     }
     if (kept.size() + 4 != user.size() || user.compare(0, kept.size(), kept) != 0 ||
         LowerText(std::string_view(user).substr(kept.size())) != "dir\\")
         return "the conduit folder lost more than a final dir folder";
-    if (!kept.empty() && kept.back() != '\\') return "a folder merely ending in dir was cut";
+    if (!kept.empty() && rtl::NameStart(kept, "\\") != kept.size()) return "a folder merely ending in dir was cut";
     return "";
 }
 

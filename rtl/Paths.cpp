@@ -6,6 +6,8 @@
 
 namespace rtl {
 
+bool IsAnsiLeadByte(char c) noexcept { return IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(c)) != FALSE; }
+
 bool FileExists(const std::string& path) noexcept {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

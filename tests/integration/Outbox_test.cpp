@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "rtl/WinHandles.h"
 #include "tests/integration/SyncHarness.h"
 #include "tests/support/Links.h"
 #include "tests/support/TestFiles.h"
@@ -59,9 +60,16 @@ protected:
         return outbox_ + "\\" + relative;
     }
     // As if the file had last been written a minute ago.
+    // Through the ANSI call, which reads the name in the ANSI code page.
     static void Backdate(const std::string& path) {
-        namespace fs = std::filesystem;
-        fs::last_write_time(fs::path(path), fs::file_time_type::clock::now() - std::chrono::minutes(1));
+        const rtl::UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+        time.QuadPart -= 60ull * 10000000ull;
+        const FILETIME minuteAgo{time.LowPart, time.HighPart};
+        ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &minuteAgo)) << path;
     }
     std::string Card(const std::string& cardPath) { return harness_.Desktop().CardFile(1, cardPath); }
     // Whether the file reached the card whole and now lies in Sent, not in the outbox.
@@ -351,6 +359,30 @@ TEST_F(Outbox, NamesWindowsReservesStayAndAreNamedWithWhy) {
                      "[22 warning] trail. stays in the outbox: its name ends in \".\", which Windows drops; rename it."}));
     EXPECT_TRUE(harness_.Queue().empty());
     EXPECT_TRUE(CardFiles().empty());
+}
+
+// On a Japanese Windows (code page 932) the second byte of U+8868 ("\x95\x5C")
+// is the byte of "\": the files still go to the card under their own names,
+// in the card folder of their path, and into Sent, once. Runs in a Japanese
+// locale (tests/CMakeLists.txt).
+TEST_F(Outbox, InCodePage932ANameWhoseSecondByteIs5CGoesToItsCardFolderOnce) {
+    ASSERT_EQ(GetACP(), 932u) << "the test's locale did not give code page 932";
+    const std::string hyo = "\x95\x5C";
+    ASSERT_TRUE(CreateDirectoryA((outbox_ + "\\AUDIO").c_str(), nullptr));
+    for (const std::string& relative : {hyo + ".pdb", "AUDIO\\" + hyo + ".mp3"}) {
+        WriteText(outbox_ + "\\" + relative, "outbox file " + relative);
+        Backdate(outbox_ + "\\" + relative);
+    }
+    Settings();
+    EXPECT_EQ(harness_.Sync(), 0);
+    ExpectSent(hyo + ".pdb", "/Palm/Launcher/" + hyo + ".pdb", hyo + ".pdb");
+    ExpectSent("AUDIO\\" + hyo + ".mp3", "/AUDIO/" + hyo + ".mp3", "AUDIO\\" + hyo + ".mp3");
+    EXPECT_EQ(harness_.Log(), (Lines{"[-1 text] " + hyo + ".mp3 installed to /AUDIO",
+                                     "[-1 text] " + hyo + ".pdb installed to /Palm/Launcher"}));
+    EXPECT_EQ(harness_.Sync(), 0);
+    EXPECT_TRUE(harness_.Log().empty());
+    EXPECT_EQ(CardFiles().size(), 2u);
+    EXPECT_TRUE(harness_.Queue().empty());
 }
 
 }  // namespace

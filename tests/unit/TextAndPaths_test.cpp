@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/PathRules.h"
 #include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/Text.h"
@@ -59,6 +60,23 @@ TEST(PathText, TrailingSeparatorAndFolderPart) {
     check("C:", "C:\\", "C:");
     check("HotSync.exe", "HotSync.exe\\", "");
     check("\\\\server\\share\\a.pdb", "\\\\server\\share\\a.pdb\\", "\\\\server\\share\\");
+}
+
+// In code page 932 the second byte of a character may be the byte of "\"
+// ("\x95\x5C" is U+8868): it is part of its character, never a separator.
+// Runs in a Japanese locale (tests/CMakeLists.txt).
+TEST(PathText, InCodePage932ASecondByte5CIsNoSeparator) {
+    ASSERT_EQ(GetACP(), 932u) << "the test's locale did not give code page 932";
+    const std::string hyo = "\x95\x5C";
+    EXPECT_EQ(rtl::IncludeTrailingBackslash("C:\\" + hyo), "C:\\" + hyo + "\\");
+    EXPECT_EQ(rtl::ExtractFilePath("C:\\" + hyo + "\\" + hyo + ".pdb"), "C:\\" + hyo + "\\");
+    EXPECT_EQ(rtl::ExtractFilePath("C:\\" + hyo + ".pdb"), "C:\\");
+    EXPECT_EQ(app::rules::CardName("C:\\Books\\" + hyo + ".pdb"), hyo + ".pdb");
+    EXPECT_EQ(app::rules::CardName("C:\\" + hyo + "\\" + hyo), hyo);
+    EXPECT_EQ(app::rules::ConduitFolder("C:\\Palm\\" + hyo + "dir", "Tolvane"), "C:\\Palm\\" + hyo + "dir\\Tolvane\\");
+    EXPECT_EQ(app::rules::ConduitFolder("C:\\" + hyo + "\\dir", "Tolvane"), "C:\\" + hyo + "\\Tolvane\\");
+    // A lead byte at the very end has no second byte to take.
+    EXPECT_EQ(app::rules::CardName("C:\\a\\\x95"), "\x95");
 }
 
 TEST(FileSystemPaths, FilesExistFoldersDoNot) {

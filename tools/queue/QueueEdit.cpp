@@ -21,8 +21,8 @@ namespace folders = app::settings::folders;
 constexpr uint32_t kLastPosition = 2147483647u;
 
 std::string FolderOf(const std::string& file) {
-    const size_t separator = file.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : file.substr(0, separator);
+    const size_t name = rtl::NameStart(file, "\\/");
+    return name == 0 ? std::string() : file.substr(0, name - 1);
 }
 
 void CreateFolder(const std::string& folder) {

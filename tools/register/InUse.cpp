@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "rtl/AnsiText.h"
+#include "rtl/Paths.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 
@@ -22,8 +23,7 @@ bool HasExtension(const std::string& name, const char* extension) {
 // Only the HotSync Manager loads the conduit, so that is whom to close; one
 // of our programs holds its own file while it runs.
 std::string InUseAdvice(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/:");
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = path.substr(rtl::NameStart(path));
     if (NameIs(name, "Tolvane.dll"))
         return path + " is in use by the HotSync Manager (or another program that loaded the conduit): "
                       "close the HotSync Manager and try again.";

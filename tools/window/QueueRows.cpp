@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "rtl/AnsiText.h"
+#include "rtl/Paths.h"
 
 namespace queuewindow {
 
@@ -25,8 +26,7 @@ std::string Plural(size_t count, const char* one, const char* many) {
 }
 
 std::string FileNameOf(const std::string& path) {
-    const size_t separator = path.find_last_of("\\/:");
-    return separator == std::string::npos ? path : path.substr(separator + 1);
+    return path.substr(rtl::NameStart(path));
 }
 
 std::string Joined(const std::vector<std::string>& texts) {
