@@ -51,6 +51,10 @@ constexpr const char* kLinkProblem =
     "it is a link (a symbolic link, junction or mount point) or leads out of the outbox, and links are never "
     "followed; save the file itself into the outbox";
 
+constexpr const char* kHardLinkProblem =
+    "it has another name as well (a hard link), which may lie anywhere on its drive and be another user's file, "
+    "and links are never followed; save a copy of the file itself into the outbox";
+
 std::wstring SentWide() { return rtl::WideFromAnsi(settings::outbox::kSentFolder); }
 
 // The last "\" of a path inside the outbox, split in its wide form, where a
@@ -63,10 +67,22 @@ std::pair<std::wstring, std::wstring> SplitRelative(const std::wstring& relative
 
 // Whether an entry that the handle has open is what the outbox's own path
 // to it names: no link, and (where Windows says) its final path right there.
-bool Plain(HANDLE handle, DWORD foundAttributes, const std::wstring& expectedFinal) {
+// A file of more than one name: its other names, made by anybody who could
+// read it, lie anywhere on the drive. (A folder's count is its own matter.)
+bool HardLinked(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(handle, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           info.nNumberOfLinks > 1;
+}
+
+bool NoLink(HANDLE handle, DWORD foundAttributes, const std::wstring& expectedFinal) {
     if ((foundAttributes | identity::AttributesOf(handle)) & FILE_ATTRIBUTE_REPARSE_POINT) return false;
     if (expectedFinal.empty()) return true;
     return identity::SamePath(identity::FinalPath(handle), expectedFinal);
+}
+
+bool Plain(HANDLE handle, DWORD foundAttributes, const std::wstring& expectedFinal) {
+    return NoLink(handle, foundAttributes, expectedFinal) && !HardLinked(handle);
 }
 
 bool WrittenJustNow(HANDLE file) {
@@ -88,7 +104,8 @@ bool WrittenJustNow(HANDLE file) {
 void JudgeAccess(const std::wstring& full, DWORD foundAttributes, const std::wstring& expectedFinal, OutboxFile& file) {
     const rtl::UniqueFile probe = identity::Open(full, GENERIC_READ, FILE_SHARE_READ, identity::Links::NotFollowed);
     if (probe) {
-        if (!Plain(probe.get(), foundAttributes, expectedFinal)) file.problem = kLinkProblem;
+        if (!NoLink(probe.get(), foundAttributes, expectedFinal)) file.problem = kLinkProblem;
+        else if (HardLinked(probe.get())) file.problem = kHardLinkProblem;
         else if (WrittenJustNow(probe.get())) {
             file.beingWritten = true;
             file.problem = rtl::Format("it was written less than %u seconds ago and may still be growing; it goes at "

@@ -265,9 +265,10 @@ TEST_F(Outbox, AnOutboxInAUsersOrThePalmDesktopFolderIsRefusedHoweverItIsSpelt) 
     }
 }
 
-// Nothing is taken through a link: not a file or folder link in the outbox
-// (each named once, its target untouched), and nothing at all while Sent is
-// a link, which would move the user's files wherever it leads.
+// Nothing is taken through a link: not a file or folder link, nor a file
+// with a second name (a hard link), in the outbox (each named once, its
+// target untouched), and nothing at all while Sent is a link, which would
+// move the user's files wherever it leads.
 TEST_F(Outbox, NothingIsTakenThroughALink) {
     const std::string other = outside_.Folder("Other");  // with its final "\"
     WriteText(other + "Tolvane.ini", "someone else's settings");
@@ -275,15 +276,19 @@ TEST_F(Outbox, NothingIsTakenThroughALink) {
     WriteText(shelf + "Sea.pdb", "not the outbox's");
     ASSERT_TRUE(MakeSymlink(outbox_ + "\\link.ini", other + "Tolvane.ini"));
     ASSERT_TRUE(MakeSymlink(outbox_ + "\\Shelf", shelf.substr(0, shelf.size() - 1)));
+    WriteText(other + "Bob.ini", "Bob's settings");
+    ASSERT_TRUE(CreateHardLinkA((outbox_ + "\\hard.ini").c_str(), (other + "Bob.ini").c_str(), nullptr));
     Save("Atlas.pdb");
     Settings();
     EXPECT_EQ(harness_.Sync(), 0);
     ExpectSent("Atlas.pdb", "/Palm/Launcher/Atlas.pdb", "Atlas.pdb");
     EXPECT_EQ(LogCount("[22 warning] link.ini stays in the outbox: it is a link"), 1u);
     EXPECT_EQ(LogCount("[22 warning] Shelf\\ stays in the outbox: it is a link"), 1u);
-    EXPECT_EQ(harness_.Log().size(), 3u);
+    EXPECT_EQ(LogCount("[22 warning] hard.ini stays in the outbox: it has another name as well (a hard link)"), 1u);
+    EXPECT_EQ(harness_.Log().size(), 4u);
     EXPECT_EQ(CardFiles(), (Lines{"Atlas.pdb"}));
     EXPECT_EQ(ReadText(other + "Tolvane.ini"), "someone else's settings");
+    EXPECT_EQ(ReadText(other + "Bob.ini"), "Bob's settings");
     EXPECT_EQ(ReadText(shelf + "Sea.pdb"), "not the outbox's");
     EXPECT_TRUE(harness_.Queue().empty());
 
