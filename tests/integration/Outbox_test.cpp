@@ -253,7 +253,8 @@ TEST_F(Outbox, AnOutboxInAUsersOrThePalmDesktopFolderIsRefusedHoweverItIsSpelt) 
         const std::string bobs = ReadText(bob + "\\Tolvane.ini");
         EXPECT_EQ(harness_.Sync(), 0);
         ASSERT_EQ(LogCount("[22 warning] The outbox " + c.folder + " is refused, and no file was taken from it: " + c.why),
-                  1u);
+                  1u)
+            << testing::PrintToString(harness_.Log());
         EXPECT_TRUE(LogHas("[-1 text] queued.pdb installed to /Palm/Launcher"));
         EXPECT_EQ(harness_.Log().size(), 2u);
         EXPECT_EQ(CardFiles(), (Lines{"queued.pdb"}));
