@@ -427,6 +427,62 @@ TEST_F(QueueTool, ARefusedRegistrationIsReportedWithItsTextAndNeverWaits) {
     EXPECT_TRUE(run.Says("The conduit said: Error -1008")) << run.output;
 }
 
+// The conduit shows a message box while it loads when a Palm Desktop library
+// is missing, and a silent install would wait for its click: the helper
+// refuses such a folder before the conduit is loaded there, and keeps the
+// earlier registration. A folder that others may write into is named.
+TEST_F(QueueTool, TheHelperRefusesAPalmDesktopThatLacksALibraryAndNamesOneOthersMayChange) {
+    const std::string registrar = Registrar();
+    const std::string folder = desktop_.Folder();
+    const ToolRun complete = RunTool(registrar, {"desktop", folder});
+    EXPECT_EQ(complete.exitCode, 0u) << complete.output;
+    EXPECT_EQ(complete.output, "");
+    ASSERT_EQ(RunTool(registrar, {"install", Conduit()}).exitCode, 0u);
+
+    const std::string library = desktop_.LibraryPath("VFSAPI.dll");
+    fs::rename(library, library + ".away");
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } missing[] = {
+        {{"desktop", folder}, "The Palm Desktop folder " + folder + "\\ lacks VFSAPI.dll (the VFS library), which"},
+        {{"install", Conduit()}, "lacks VFSAPI.dll (the VFS library), which Tolvane needs"},
+        {{"uninstall", Conduit()}, "lacks VFSAPI.dll (the VFS library), which Tolvane needs"},
+    };
+    for (const auto& c : missing) {
+        SCOPED_TRACE(c.args.front());
+        const ToolRun run = RunTool(registrar, c.args);
+        EXPECT_EQ(run.exitCode, 5u) << run.output;
+        EXPECT_TRUE(run.Says(c.says)) << run.output;
+        EXPECT_FALSE(run.Says("The conduit said")) << run.output;
+    }
+    // A file that is no library is found, and refused when it is loaded.
+    Write(library, "MZ not a library");
+    ToolRun run = RunTool(registrar, {"install", Conduit()});
+    EXPECT_EQ(run.exitCode, 5u) << run.output;
+    EXPECT_TRUE(run.Says("Cannot load the Palm Desktop's " + library)) << run.output;
+    EXPECT_FALSE(run.Says("The conduit said")) << run.output;
+    ASSERT_TRUE(desktop_.Conduit("tVan").has_value());
+    EXPECT_EQ(desktop_.Conduit("tVan")->name, Conduit());
+    fs::remove(library);
+    fs::rename(library + ".away", library);
+
+    EXPLICIT_ACCESS_W everyone{};
+    BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), FILE_ALL_ACCESS, SET_ACCESS,
+                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL list = nullptr;
+    ASSERT_EQ(SetEntriesInAclW(1, &everyone, nullptr, &list), static_cast<DWORD>(ERROR_SUCCESS));
+    const DWORD set = SetNamedSecurityInfoW(rtl::WideFromAnsi(folder).data(), SE_FILE_OBJECT,
+                                            DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr);
+    LocalFree(list);
+    ASSERT_EQ(set, static_cast<DWORD>(ERROR_SUCCESS));
+    run = RunTool(registrar, {"desktop", folder});
+    EXPECT_EQ(run.exitCode, 6u) << run.output;
+    EXPECT_TRUE(run.Says("Warning: others than the administrators may change the Palm Desktop folder " + folder +
+                         "\\ or its libraries: Everyone.")) << run.output;
+    EXPECT_TRUE(run.Says("with administrator rights")) << run.output;
+}
+
 // Before the installer replaces or removes anything it asks the helper: a
 // library that a program holds stops every change and names what to close.
 TEST_F(QueueTool, AHeldLibraryStopsEveryChangeAndSaysWhatToClose) {

@@ -1,8 +1,6 @@
 #include "tools/queue/FileFacts.h"
 
 #include <windows.h>
-#include <accctrl.h>
-#include <aclapi.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -11,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "rtl/FolderAccess.h"
 #include "rtl/WinHandles.h"
 
 namespace queuetool::facts {
@@ -99,32 +98,11 @@ bool ProgramRuns(const std::wstring& fileName) {
 }
 
 std::optional<std::wstring> OthersWhoMayWrite(const std::wstring& folder) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, &descriptor) != ERROR_SUCCESS)
-        return std::nullopt;
-    const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
-    if (!dacl) return std::wstring(L"Everyone");  // no list at all lets everybody in
-    static const struct {
-        WELL_KNOWN_SID_TYPE type;
-        const wchar_t* name;
-    } kOthers[] = {{WinWorldSid, L"Everyone"}, {WinBuiltinUsersSid, L"Users"}, {WinAuthenticatedUserSid, L"Authenticated Users"}};
-    constexpr ACCESS_MASK kPutsFiles = FILE_ADD_FILE | FILE_WRITE_DATA | GENERIC_WRITE | GENERIC_ALL;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) continue;
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || !(allowed->Mask & kPutsFiles)) continue;
-        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        for (const auto& other : kOthers) {
-            BYTE buffer[SECURITY_MAX_SID_SIZE];
-            DWORD size = sizeof buffer;
-            if (CreateWellKnownSid(other.type, nullptr, buffer, &size) && EqualSid(sid, buffer))
-                return std::wstring(other.name);
-        }
-    }
-    return std::wstring();
+    const auto others = rtl::OthersWhoMayWrite(folder);
+    if (!others) return std::nullopt;
+    std::wstring names;
+    for (const std::wstring& name : *others) names += (names.empty() ? L"" : L", ") + name;
+    return names;
 }
 
 }  // namespace queuetool::facts

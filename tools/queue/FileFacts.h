@@ -26,8 +26,8 @@ std::wstring ShellFolder(int csidl);
 // Whether a process runs whose program has this file name (any letter case).
 bool ProgramRuns(const std::wstring& fileName);
 
-// Whom besides its owner the folder's permissions let put files into it:
-// "Everyone", "Users", "Authenticated Users", or "" for nobody of them;
+// Whom besides this user, SYSTEM and the Administrators the folder's
+// permissions let put files into it ("Everyone, Users"), "" for nobody;
 // none when its permissions cannot be read (a file system without them).
 std::optional<std::wstring> OthersWhoMayWrite(const std::wstring& folder);
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/CardFolders.h"
+#include "app/DesktopLibraries.h"
 #include "app/Outbox.h"
 #include "app/OutboxRule.h"
 #include "app/PathRules.h"
@@ -275,32 +276,22 @@ void CheckDesktopFolder(Checkup& c) {
     c.Line(Say::DesktopFolder, {folder, W(c.hotSyncPath)});
 }
 
-// The libraries that the conduit loads when the HotSync Manager loads it;
-// without any of them it does not start. The first two are also the ones
-// that every queue program asks.
-struct Library {
-    const palm::BindingInfo& info;
-    const wchar_t* name;
-    Say missing;
-};
-const Library kLibraries[] = {
-    {palm::userdata::Info, L"User Data library", Say::UserDataMissing},
-    {palm::condmgr::Info, L"Conduit Manager", Say::ConduitManagerMissing},
-    {palm::vfs::Info, L"VFS library", Say::LibraryMissing},
-    {palm::hslog::Info, L"HotSync log library", Say::LibraryMissing},
-    {palm::syncmgr::Info, L"Sync Manager library", Say::LibraryMissing},
-    {palm::install::Info, L"Install Aide library", Say::LibraryMissing},
-    {palm::hsapi::Info, L"HotSync Manager API library", Say::LibraryMissing},
-};
+// Without User Data or the Conduit Manager no queue program works either.
+Say MissingLine(const palm::BindingInfo& info) {
+    if (&info == &palm::userdata::Info) return Say::UserDataMissing;
+    if (&info == &palm::condmgr::Info) return Say::ConduitManagerMissing;
+    return Say::LibraryMissing;
+}
 
 void CheckLibraries(Checkup& c) {
     if (c.desktopFolder.empty()) return;
     c.libraries = true;
-    for (const Library& library : kLibraries) {
+    for (const app::DesktopLibrary& library : app::kDesktopLibraries) {
         const std::wstring path = c.desktopFolder + W(library.info.fileName);
         if (!IsFile(path)) {
-            c.Line(library.missing, {library.name, path});
-            if (library.missing != Say::LibraryMissing) c.libraries = false;
+            const Say missing = MissingLine(library.info);
+            c.Line(missing, {library.name, path});
+            if (missing != Say::LibraryMissing) c.libraries = false;
             continue;
         }
         c.Line(Say::Library, {library.name, path, facts::FileVersion(path).value_or(L"not given")});

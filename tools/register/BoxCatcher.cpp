@@ -34,11 +34,18 @@ using rtl::Locked;
 
 }  // namespace
 
-BoxCatcher::BoxCatcher() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+BoxCatcher::BoxCatcher()
+    : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), running_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     InitializeCriticalSection(&lock_);
-    if (stop_)
+    if (stop_ && running_)
         thread_.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ThreadMain, this, 0, nullptr)));
-    if (!thread_) {
+    // A thread starts, and first looks at windows, only when the loader lets
+    // it: one that has not done both when the conduit's load begins waits for
+    // that load to end, which waits for a click on the box that the conduit
+    // shows while it loads.
+    const HANDLE started[] = {running_.get(), thread_.get()};
+    if (!thread_ || WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
         DeleteCriticalSection(&lock_);
         throw rtl::Exception("Cannot start the message box watcher.");
     }
@@ -64,11 +71,15 @@ unsigned __stdcall BoxCatcher::ThreadMain(void* self) noexcept {
     return 0;
 }
 
+// The first look also loads what looking needs (Wine loads its display
+// driver for the thread then): it is over before the watcher says it runs,
+// since the loader is busy with the conduit from then on.
 void BoxCatcher::Watch() {
     do {
         Search search{GetCurrentProcessId(), {}};
         EnumWindows(&CollectBox, reinterpret_cast<LPARAM>(&search));
         for (const HWND box : search.boxes) Close(box);
+        SetEvent(running_.get());
     } while (WaitForSingleObject(stop_.get(), kPollMilliseconds) == WAIT_TIMEOUT);
 }
 

@@ -18,7 +18,7 @@ namespace registertool {
 
 class BoxCatcher {
 public:
-    BoxCatcher();  // watching before the conduit loads, whose start may show a box
+    BoxCatcher();  // returns once watching, before the conduit loads, whose start may show a box
     ~BoxCatcher();
     BoxCatcher(const BoxCatcher&) = delete;
     BoxCatcher& operator=(const BoxCatcher&) = delete;
@@ -34,6 +34,7 @@ private:
     std::vector<std::string> texts_;
     std::vector<HWND> closed_;       // the watcher's own
     rtl::UniqueKernelHandle stop_;
+    rtl::UniqueKernelHandle running_;  // set once the watcher has looked
     rtl::UniqueKernelHandle thread_;
 };
 

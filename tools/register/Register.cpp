@@ -5,6 +5,8 @@
 //   tolvane-register remove-entry DLL   drop only the conduit's Conduit Manager entry;
 //                                       every user's Tolvane folder stays
 //   tolvane-register check FILE...      whether each file can be replaced (none is held open)
+//   tolvane-register desktop FOLDER     whether FOLDER holds every Palm Desktop library that
+//                                       the conduit loads, and who else may write into it
 //
 // `install` never calls DllUnregisterServer: that also deletes every user's
 // Tolvane folder, queue and settings included. The Conduit Manager refuses
@@ -28,22 +30,32 @@
 // Palm Desktop's libraries take) is refused rather than mapped to a
 // look-alike.
 //
-// A message box that the conduit shows is closed at once and its text
-// printed, so a silent install never waits for a click. Every report is one
-// line. Exit codes: 0 done, 1 usage, 2 the DLL or the Palm Desktop could not
-// be loaded, 3 registration or unregistration failed, 4 a file is in use.
+// The conduit shows a message box while it loads when a Palm Desktop library
+// is missing: `install` and `uninstall` load every one of them from the
+// folder first, and refuse a folder that lacks one, before the conduit is
+// loaded. A box that the conduit shows all the same is closed at once and
+// its text printed, so a silent install never waits for a click. Every
+// report is one line. Exit codes: 0 done, 1 usage, 2 the DLL or the Palm
+// Desktop could not be loaded, 3 registration or unregistration failed, 4 a
+// file is in use, 5 the folder lacks a Palm Desktop library (or one cannot
+// be loaded), 6 (`desktop` only) the folder is complete, but others than the
+// administrators may write into it.
 #include <windows.h>
 
+#include <algorithm>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/DesktopLibraries.h"
 #include "conduit/kivPalmComp.h"
 #include "conduit/kivPalmSyncError.h"
 #include "palm/kivCondMgre.h"
 #include "palm/kivHSAPI.h"
 #include "palm/kivUserData.h"
 #include "rtl/AnsiText.h"
+#include "rtl/FolderAccess.h"
 #include "rtl/SysUtils.h"
 #include "rtl/WinHandles.h"
 #include "tools/register/BoxCatcher.h"
@@ -54,7 +66,7 @@
 namespace {
 
 
-enum ExitCode : int { kOk = 0, kUsage = 1, kCannotLoad = 2, kFailed = 3, kInUse = 4 };
+enum ExitCode : int { kOk = 0, kUsage = 1, kCannotLoad = 2, kFailed = 3, kInUse = 4, kIncomplete = 5, kShared = 6 };
 
 // The conduit's creator ID, as its data module sets it.
 constexpr const char* kCreatorID = "tVan";
@@ -95,9 +107,50 @@ using RegistrationFn = HRESULT(__stdcall*)();
 // What a path says, for the user; characters that the code page lacks show as "?".
 std::string Shown(const std::wstring& path) { return rtl::LossyFromWide(path, CP_ACP); }
 
+// The Palm Desktop libraries that the conduit loads, by name, each with
+// what it is; empty when the folder holds all of them.
+std::wstring MissingLibraries(const std::wstring& folder) {
+    std::wstring missing;
+    for (const app::DesktopLibrary& library : app::kDesktopLibraries) {
+        const std::wstring file = rtl::WideFromAnsi(library.info.fileName);
+        const DWORD attributes = GetFileAttributesW((folder + file).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        missing += (missing.empty() ? L"" : L", ") + file + L" (the " + library.name + L")";
+    }
+    return missing;
+}
+
+void RequireEveryLibrary(const std::wstring& folder) {
+    if (const std::wstring missing = MissingLibraries(folder); !missing.empty())
+        throw Failure(kIncomplete, "The Palm Desktop folder " + Shown(folder) + " lacks " + Shown(missing) +
+                                       ", which Tolvane needs: choose the folder of a complete Palm Desktop, or"
+                                       " install the Palm Desktop again. Nothing was changed.");
+}
+
+// Every Palm Desktop library that the conduit loads, loaded from the folder
+// before the conduit: the conduit's own loads then find them loaded, and a
+// library that is missing or cannot be loaded is reported here, instead of
+// in the message box that the conduit shows while it loads.
+class DesktopLibrariesLoaded {
+public:
+    explicit DesktopLibrariesLoaded(const std::wstring& folder) {
+        RequireEveryLibrary(folder);
+        for (const app::DesktopLibrary& library : app::kDesktopLibraries) {
+            const std::wstring path = folder + rtl::WideFromAnsi(library.info.fileName);
+            modules_.emplace_back(LoadLibraryW(path.c_str()));
+            if (!modules_.back())
+                throw Failure(kIncomplete, "Cannot load the Palm Desktop's " + Shown(path) + ": " +
+                                               rtl::SystemMessage(GetLastError()) + " Nothing was changed.");
+        }
+    }
+
+private:
+    std::vector<rtl::UniqueHModule> modules_;
+};
+
 class Conduit {
 public:
-    explicit Conduit(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {
+    explicit Conduit(const std::wstring& path) : libraries_(FolderOf(path)), module_(LoadLibraryW(path.c_str())) {
         if (!module_)
             throw Failure(kCannotLoad, "Cannot load " + Shown(path) + ": " + rtl::SystemMessage(GetLastError()));
     }
@@ -111,6 +164,9 @@ public:
     }
 
 private:
+    static std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/") + 1); }
+
+    DesktopLibrariesLoaded libraries_;  // loaded first, freed last
     rtl::UniqueHModule module_;
 };
 
@@ -205,44 +261,93 @@ void Check(const std::vector<std::wstring>& files) {
     throw Failure(kInUse, reasons.back());
 }
 
+// Who else may change what the helper and the HotSync Manager load from
+// the folder: the folder itself, or one of the libraries in it.
+std::optional<std::vector<std::wstring>> OthersWhoMayChange(const std::wstring& folder) {
+    auto others = rtl::OthersWhoMayWrite(folder);
+    for (const app::DesktopLibrary& library : app::kDesktopLibraries) {
+        if (!others) break;
+        const auto more = rtl::OthersWhoMayWrite(folder + rtl::WideFromAnsi(library.info.fileName));
+        if (!more) continue;
+        for (const std::wstring& name : *more)
+            if (std::find(others->begin(), others->end(), name) == others->end()) others->push_back(name);
+    }
+    return others;
+}
+
+constexpr const char* kWhatRunsThere =
+    "Setup and the uninstaller load Tolvane.dll and the Palm Desktop's libraries from there with administrator"
+    " rights, and the HotSync Manager loads them for every user who synchronizes: whoever may change them can"
+    " have code of theirs run as an administrator, or as another user.";
+
+// Before Setup copies anything: a folder that lacks a library fails; one
+// that others may change is named, and the install goes on.
+int Desktop(const std::wstring& folder) {
+    RequireEveryLibrary(folder);
+    const auto others = OthersWhoMayChange(folder);
+    if (!others) {
+        Say("Warning: Windows keeps no permissions for the Palm Desktop folder " + Shown(folder) +
+            " (its drive has none, or they cannot be read), so anybody who can reach it may change what is in it. " +
+            kWhatRunsThere + " Keep the Palm Desktop on a drive that keeps permissions.");
+        return kShared;
+    }
+    if (others->empty()) return kOk;
+    std::wstring names;
+    for (const std::wstring& name : *others) names += (names.empty() ? L"" : L", ") + name;
+    Say("Warning: others than the administrators may change the Palm Desktop folder " + Shown(folder) +
+        " or its libraries: " + Shown(names) + ". " + kWhatRunsThere +
+        " Let only the administrators write there (the folder's Properties, Security).");
+    return kShared;
+}
+
+// What a command takes after its name.
+enum class Takes { Conduit, Folder, Files };
+
 struct Command {
     const wchar_t* name;
-    bool anyFileCount;  // else exactly one file
-    void (*run)(const std::vector<std::wstring>& files);
+    Takes takes;  // one conduit, one folder, or any number of files
+    int (*run)(const std::vector<std::wstring>& args);
 };
 
 const Command kCommands[] = {
-    {L"install", false, [](const std::vector<std::wstring>& f) { Install(f[0]); }},
-    {L"uninstall", false, [](const std::vector<std::wstring>& f) { Uninstall(f[0]); }},
-    {L"remove-entry", false, [](const std::vector<std::wstring>& f) { RemoveEntryOnly(f[0]); }},
-    {L"check", true, Check},
+    {L"install", Takes::Conduit, [](const std::vector<std::wstring>& a) { return Install(a[0]), int(kOk); }},
+    {L"uninstall", Takes::Conduit, [](const std::vector<std::wstring>& a) { return Uninstall(a[0]), int(kOk); }},
+    {L"remove-entry", Takes::Conduit,
+     [](const std::vector<std::wstring>& a) { return RemoveEntryOnly(a[0]), int(kOk); }},
+    {L"check", Takes::Files, [](const std::vector<std::wstring>& a) { return Check(a), int(kOk); }},
+    {L"desktop", Takes::Folder, [](const std::vector<std::wstring>& a) { return Desktop(a[0]); }},
 };
 
 const Command* FindCommand(int argc, wchar_t** argv) {
     if (argc < 3) return nullptr;
     for (const Command& command : kCommands)
-        if (argv[1] == std::wstring(command.name) && (command.anyFileCount || argc == 3)) return &command;
+        if (argv[1] == std::wstring(command.name) && (command.takes == Takes::Files || argc == 3)) return &command;
     return nullptr;
 }
 
-// The full path of the conduit that a command names, and its folder (with
-// the final backslash), which is the Palm Desktop folder; empty for `check`,
-// which loads no library.
-struct Target {
-    std::wstring dll, folder;
-};
-
-Target TargetOf(const Command& command, const std::vector<std::wstring>& files) {
-    if (command.anyFileCount) return {};
+std::wstring FullPath(const std::wstring& path) {
     std::wstring full(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetFullPathNameW(files[0].c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) return {files[0], {}};
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
+        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return path;
+        if (length < full.size()) return full.substr(0, length);
         full.resize(length);
+    }
+}
+
+// The full path of what a command names (a conduit, or a folder), and the
+// Palm Desktop folder (with the final backslash): the conduit's folder, or
+// the folder named; empty for `check`, which loads no library.
+struct Target {
+    std::wstring path, folder;
+};
+
+Target TargetOf(const Command& command, const std::vector<std::wstring>& args) {
+    if (command.takes == Takes::Files) return {};
+    const std::wstring full = FullPath(args[0]);
+    if (command.takes == Takes::Folder) {
+        const std::wstring folder = full.empty() || full.back() == L'\\' ? full : full + L'\\';
+        return {folder, folder};
     }
     const size_t slash = full.find_last_of(L"\\/");
     return {full, slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1)};
@@ -266,11 +371,11 @@ int Run(const Command& command, const Target& target, std::vector<std::wstring> 
     const registertool::BoxCatcher catcher;
     int code = kOk;
     try {
-        if (!command.anyFileCount) {
+        if (command.takes != Takes::Files) {
             UseDesktopFolder(target.folder);
-            files[0] = target.dll;
+            files[0] = target.path;
         }
-        command.run(files);
+        code = command.run(files);
     } catch (const Failure& failure) {
         std::cerr << OneLine(failure.Message()) << std::endl;
         code = failure.Code();
@@ -294,7 +399,8 @@ int wmain(int argc, wchar_t** argv) {
     toolstart::LimitDllSearchTo(target.folder);
     if (!command) {
         std::cerr << "usage: tolvane-register install|uninstall|remove-entry PATH\\Tolvane.dll\n"
-                     "       tolvane-register check FILE...\n";
+                     "       tolvane-register check FILE...\n"
+                     "       tolvane-register desktop FOLDER\n";
         return kUsage;
     }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
