@@ -10,10 +10,14 @@
 ; the folder, given last and without quotes as for every Windows installer
 ; (a quoted or misplaced one stops Setup, instead of installing elsewhere).
 ;
-; Nothing that another user could have put into the Palm Desktop folder runs
-; with administrator rights: Setup and the uninstaller run the registration
-; helper from a copy that they carry, in their own temporary folder, with
-; that folder as the current one.
+; Setup and the uninstaller run the registration helper with administrator
+; rights, from a copy that they carry, in a folder of its own that only the
+; Administrators and SYSTEM may change, with that folder as the current one.
+; Before anything is copied, the helper says whether the chosen folder holds
+; every Palm Desktop library that the conduit loads (Setup stops when one is
+; missing: the conduit would show a box that a silent install never
+; answers), and whether others than the administrators may change it: Setup
+; asks on its page, and a silent Setup writes it into its details and goes on.
 ;
 ; Nothing is left half done: before anything is replaced the registration
 ; helper checks that no program holds one of the files; a refused
@@ -22,12 +26,13 @@
 ; itself, so that it can run again.
 ;
 ; Exit codes of Setup: 0 installed, 1 cancelled by the user, 2 no Palm
-; Desktop found, 3 registration failed, 4 a file is in use or the folder
-; cannot be written (nothing changed), 5 a /D= option that Windows
+; Desktop found (or one that lacks a library), 3 registration failed, 4 a
+; file is in use, the folder cannot be written, or no private folder could be
+; made for the helper (nothing changed), 5 a /D= option that Windows
 ; installers do not read (quoted, or not last). Of the uninstaller: 0
-; removed, 1 cancelled, 3 unregistration failed, 4 a file is in use, 5 a
-; _?= folder that holds no uninstaller (an option given after it); nothing
-; is removed in those cases.
+; removed, 1 cancelled, 3 unregistration failed, 4 a file is in use (or no
+; private folder for the helper), 5 a _?= folder that holds no uninstaller
+; (an option given after it); nothing is removed in those cases.
 ;
 ; The uninstaller keeps every user's Tolvane folder, queue and settings,
 ; unless /DELETEQUEUES is given or the box on its page is ticked. The
@@ -62,6 +67,8 @@ SetCompressor /SOLID lzma
 ; The registration helper's exit code when it cannot load the conduit or the Palm Desktop.
 !define HELPER_CANNOT_LOAD 2
 !define HELPER_IN_USE 4
+; ... when others than the administrators may change the Palm Desktop folder.
+!define HELPER_SHARED_FOLDER 6
 
 Name "Tolvane"
 Caption "Tolvane ${VERSION} Setup"
@@ -89,7 +96,8 @@ Var DirIntro     ; the folder page's text: whether the registry named a HotSync 
 Var Reinstall    ; 1 when Tolvane.dll was in the folder before
 Var KeepQueues   ; uninstaller: 1 keeps every user's Tolvane folder
 Var KeepBox
-Var Helper       ; the registration helper's copy in $PLUGINSDIR
+Var Helper       ; the registration helper's copy in its private folder; "" until made
+Var HelperDir    ; that folder
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tolvane"
@@ -117,8 +125,9 @@ Choose the folder of the Palm Desktop (where the HotSync Manager is)."
 FunctionEnd
 
 ; $0: 1 when the text in $R0 holds the text in $R1 (in any letter case)
-; anywhere, and then $1 where it starts.
-Function FindText
+; anywhere, and then $1 where it starts. Changes $2 to $4.
+!macro FIND_TEXT_FUNCTION prefix
+Function ${prefix}FindText
   StrCpy $0 0
   StrLen $2 $R0
   StrLen $4 $R1
@@ -132,6 +141,9 @@ Function FindText
     IntOp $1 $1 + 1
   ${Loop}
 FunctionEnd
+!macroend
+!insertmacro FIND_TEXT_FUNCTION ""
+!insertmacro FIND_TEXT_FUNCTION "un."
 
 Function .onInit
   StrCpy $Outcome "Completed"
@@ -197,6 +209,24 @@ Function CheckDesktopPage
     MessageBox MB_ICONSTOP $0
     Abort
   ${EndIf}
+  Call CarriedHelper
+  ${If} $0 != ""
+    MessageBox MB_ICONSTOP "Tolvane cannot be installed; nothing was changed.$\r$\n$\r$\n$0"
+    SetErrorLevel ${EXIT_IN_USE}
+    Quit
+  ${EndIf}
+  nsExec::ExecToStack '"$Helper" desktop "$INSTDIR"'
+  Pop $0
+  Pop $1
+  ${If} $0 == ${HELPER_SHARED_FOLDER}
+    MessageBox MB_ICONEXCLAMATION|MB_YESNO|MB_DEFBUTTON2 "$1$\r$\nInstall Tolvane into this folder all the same?" \
+      IDYES shared_folder_accepted
+    Abort
+    shared_folder_accepted:
+  ${ElseIf} $0 != 0
+    MessageBox MB_ICONSTOP $1
+    Abort
+  ${EndIf}
 FunctionEnd
 
 ; Shows each line of a helper's output (on the stack) as a line of its own in
@@ -251,20 +281,126 @@ FunctionEnd
   Abort "Tolvane was not installed (see the lines above)."
 !macroend
 
-; Puts the registration helper that Setup or the uninstaller carries into
-; $PLUGINSDIR, the folder that only this process made, and makes that folder
-; current: the helper runs with administrator rights, so neither it nor a
-; DLL that it loads may come from a folder that others can write.
-!macro CARRIED_HELPER_FUNCTION prefix
+;  The Administrators and SYSTEM alone, nothing inherited from the temporary
+; folder above (where any user may create files when Setup runs as SYSTEM).
+!define PRIVATE_SDDL "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)"
+
+!macro PRIVATE_FOLDER_FUNCTIONS prefix
+; Makes the folder $R9 with ${PRIVATE_SDDL} from its first moment; $0: not 0
+; when this call made it (it did not exist before).
+Function ${prefix}MakePrivateFolder
+  StrCpy $0 0
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${PRIVATE_SDDL}", i 1, *p .r1, p 0) i .r2'
+  ${IfThen} $2 == 0 ${|} Return ${|}
+  System::Call '*(i 12, p r1, i 0) p .r2'
+  System::Call 'kernel32::CreateDirectoryW(w R9, p r2) i .r0'
+  System::Free $2
+  System::Call 'kernel32::LocalFree(p r1)'
+FunctionEnd
+
+; $0: "" when the permissions of the folder $R9, read back, let nobody but
+; the Administrators, SYSTEM and its owner (the account that runs this, which
+; made it) in; else what they are.
+Function ${prefix}PrivateFolderProblem
+  System::Call 'advapi32::GetNamedSecurityInfoW(w R9, i 1, i 5, *p .r1, p 0, *p .r2, p 0, *p .r3) i .r0'
+  ${If} $0 != 0
+    StrCpy $0 "its permissions cannot be read (error $0)"
+    Return
+  ${EndIf}
+  System::Call 'advapi32::ConvertSecurityDescriptorToStringSecurityDescriptorW(p r3, i 1, i 5, *p .r4, p 0) i .r0'
+  System::Call 'kernel32::LocalFree(p r3)'
+  ${If} $0 == 0
+    StrCpy $0 "its permissions cannot be read"
+    Return
+  ${EndIf}
+  System::Call 'kernel32::lstrcpynW(w .r5, p r4, i ${NSIS_MAX_STRLEN})'
+  System::Call 'kernel32::LocalFree(p r4)'
+  ; "O:owner" "D:flags" then "(type;flags;rights;;;account)" for each entry.
+  StrCpy $R8 $5
+  StrCpy $R0 $R8
+  StrCpy $R1 "D:"
+  Call ${prefix}FindText
+  StrCpy $6 $R8 2
+  ${If} $0 == 0
+  ${OrIf} $6 != "O:"
+    StrCpy $0 $R8
+    Return
+  ${EndIf}
+  IntOp $6 $1 - 2
+  StrCpy $7 $R8 $6 2
+  IntOp $1 $1 + 2
+  StrCpy $8 $R8 "" $1
+  StrCpy $6 $8 17
+  ${If} $6 == "NO_ACCESS_CONTROL"
+    StrCpy $0 $R8
+    Return
+  ${EndIf}
+  ${Do}
+    StrCpy $R0 $8
+    StrCpy $R1 "("
+    Call ${prefix}FindText
+    ${IfThen} $0 == 0 ${|} ${Break} ${|}
+    IntOp $1 $1 + 1
+    StrCpy $8 $8 "" $1
+    StrCpy $R0 $8
+    StrCpy $R1 ")"
+    Call ${prefix}FindText
+    StrCpy $9 $8 $1
+    StrCpy $8 $8 "" $1
+    StrCpy $R0 $9
+    StrCpy $R1 ";;;"
+    Call ${prefix}FindText
+    IntOp $1 $1 + 3
+    StrCpy $6 $9 "" $1
+    StrCpy $R2 $9 2
+    ; Entries that deny take nothing away from the check.
+    ${IfThen} $R2 == "D;" ${|} ${Continue} ${|}
+    ${If} $0 == 0
+    ${OrIf} $R2 != "A;"
+      StrCpy $0 $R8
+      Return
+    ${EndIf}
+    ${If} $6 != "BA"
+    ${AndIf} $6 != "SY"
+    ${AndIf} $6 != $7
+      StrCpy $0 $R8
+      Return
+    ${EndIf}
+  ${Loop}
+  StrCpy $0 ""
+FunctionEnd
+
+; Puts the registration helper that Setup or the uninstaller carries into a
+; new folder in $PLUGINSDIR made by MakePrivateFolder and read back, and makes
+; that folder current: the helper runs with administrator rights, so neither
+; it nor a DLL that it loads may come from a folder that others can write.
+; $0: "" when $Helper is ready, else why not.
 Function ${prefix}CarriedHelper
+  StrCpy $0 ""
+  ${IfThen} $Helper != "" ${|} Return ${|}
   InitPluginsDir
-  SetOutPath "$PLUGINSDIR"
-  File "/oname=$PLUGINSDIR\tolvane-register.exe" "${REGISTER_TOOL}"
-  StrCpy $Helper "$PLUGINSDIR\tolvane-register.exe"
+  ${For} $R7 1 9
+    StrCpy $R9 "$PLUGINSDIR\helper$R7"
+    Call ${prefix}MakePrivateFolder
+    ${IfThen} $0 != 0 ${|} ${Break} ${|}
+  ${Next}
+  ${If} $0 == 0
+    StrCpy $0 "No new folder could be made in $PLUGINSDIR for the registration helper."
+    Return
+  ${EndIf}
+  Call ${prefix}PrivateFolderProblem
+  ${If} $0 != ""
+    StrCpy $0 "The folder $R9, made for the registration helper, is not closed to other users: $0"
+    Return
+  ${EndIf}
+  SetOutPath "$R9"
+  File "/oname=$R9\tolvane-register.exe" "${REGISTER_TOOL}"
+  StrCpy $HelperDir "$R9"
+  StrCpy $Helper "$R9\tolvane-register.exe"
 FunctionEnd
 !macroend
-!insertmacro CARRIED_HELPER_FUNCTION ""
-!insertmacro CARRIED_HELPER_FUNCTION "un."
+!insertmacro PRIVATE_FOLDER_FUNCTIONS ""
+!insertmacro PRIVATE_FOLDER_FUNCTIONS "un."
 
 ; Our own files in $INSTDIR, for a first install whose registration failed.
 Function RemoveCopiedFiles
@@ -273,9 +409,20 @@ Function RemoveCopiedFiles
 FunctionEnd
 
 Section "Tolvane"
+  Call CarriedHelper
+  ${If} $0 != ""
+    !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$0"
+  ${EndIf}
+  ; Nothing is copied into a folder that lacks a Palm Desktop library; that
+  ; others may change the folder is said, and the install goes on (on the
+  ; folder page Setup asked already).
+  !insertmacro RUN_HELPER "" "$Helper" 'desktop "$INSTDIR"'
+  ${If} $0 != 0
+  ${AndIf} $0 != ${HELPER_SHARED_FOLDER}
+    !insertmacro STOP_INSTALL ${EXIT_NO_DESKTOP} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
+  ${EndIf}
   ; Nothing changes while the HotSync Manager or another program holds a
   ; file that would be replaced, or while the folder cannot be written.
-  Call CarriedHelper
   !insertmacro RUN_HELPER "" "$Helper" 'check ${SHIPPED_FILES_QUOTED} "$INSTDIR\${UNINSTALLER}"'
   ${If} $0 != 0
     !insertmacro STOP_INSTALL ${EXIT_IN_USE} "Tolvane was not installed; nothing was changed.$\r$\n$\r$\n$1"
@@ -298,7 +445,7 @@ into $INSTDIR. Run Setup as an administrator of this computer."
   !insertmacro SHIPPED_FILES_COPY
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-  SetOutPath "$PLUGINSDIR"
+  SetOutPath "$HelperDir"
   !insertmacro RUN_HELPER "" "$Helper" 'install "$INSTDIR\Tolvane.dll"'
   ${If} $0 != 0
     ${If} $Reinstall == 0
@@ -428,6 +575,9 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CarriedHelper
+  ${If} $0 != ""
+    !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$0"
+  ${EndIf}
   !insertmacro RUN_HELPER "un." "$Helper" 'check ${SHIPPED_FILES_QUOTED}'
   ${If} $0 != 0
     !insertmacro STOP_UNINSTALL ${EXIT_IN_USE} "$1"

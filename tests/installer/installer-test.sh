@@ -168,14 +168,18 @@ if [ "$mode" = win64 ]; then
   cmp -s "$desk/Cards/Volume1/Palm/Launcher/a book.pdb" "$work/a book.pdb" || fail "the HotSync did not put \"a book.pdb\" on the card"
   ok "64-bit Windows: a queued file arrives on the card at the 32-bit HotSync Manager's HotSync"
 
-  # Setup as a person runs it: its folder page, then the progress page.
+  # Setup as a person runs it: its folder page, then the progress page. The
+  # folder is one that every user may write into: Setup asks first.
+  chmod o+w "$desk"
   wine "$bin/Tolvane-setup.exe" >/dev/null 2>&1 </dev/null &
   setup_pid=$!
   quiet wine "$bin/press_button.exe" "$setup_caption: Installation Folder" "&Install" || fail "no folder page with Install"
+  quiet wine "$bin/press_button.exe" "$setup_caption" "&Yes" || fail "Setup did not ask about a folder that others may change"
   quiet wine "$bin/press_button.exe" "$setup_caption: Completed" "&Close" || fail "the progress page did not end with Completed and Close"
   wait "$setup_pid"; rc=$?
+  chmod o-w "$desk"
   [ $rc -eq 0 ] || fail "Setup through its pages exits with $rc"
-  ok "64-bit Windows: Setup through its pages installs"
+  ok "64-bit Windows: Setup through its pages asks about a folder that others may change, and installs"
 
   # The uninstaller through its pages, as a person runs it: Uninstall
   # without a look at the box keeps every user's queue.
@@ -209,6 +213,15 @@ setup "/D=$(win "$work/empty")"; rc=$?
 [ $rc -eq 2 ] || fail "into a folder without a Palm Desktop the installer exits with $rc, not 2"
 [ ! -e "$desk/Tolvane.dll" ] && [ ! -e "$work/empty/Tolvane.dll" ] || fail "a refused install left Tolvane.dll behind"
 ok "no Palm Desktop: exit code 2, nothing installed"
+# A Palm Desktop without one of the libraries the conduit loads: loaded
+# there, the conduit would show a box that a silent install never answers.
+mkdir -p "$work/partial"
+(cd "$desk" && cp CONDMGR.DLL userdata.dll hslog20.dll sync20.dll instaide.dll hsapi.dll hotsync.exe "$work/partial/")
+partial_before=$(ls -A "$work/partial")
+without_windows run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S /D=$(win "$work/partial")"; rc=$?
+[ $rc -eq 2 ] || fail "into a Palm Desktop folder without VFSAPI.dll the installer exits with $rc, not 2"
+[ "$(ls -A "$work/partial")" = "$partial_before" ] || fail "a refused install changed the folder without VFSAPI.dll: $(ls -A "$work/partial")"
+ok "a Palm Desktop folder without VFSAPI.dll, no HotSyncPath: exit code 2, no window, nothing installed"
 quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
 
 # A quoted /D=, which Windows installers do not read, stops Setup instead of
@@ -233,9 +246,17 @@ conduits | grep -q "^tVan " && fail "a refused first install left an entry: $(co
 quiet wine reg query "$uninstall_key" && fail "a refused first install made an Add/Remove Programs entry"
 ok "refused first registration: exit code 3, no file and no entry left"
 
-# First install.
-setup; rc=$?
-[ $rc -eq 0 ] || fail "silent install exits with $rc"
+# First install, into a Palm Desktop folder that every user may write into
+# (a silent Setup names it in its details and goes on). The helper runs
+# from a folder of its own that Setup made inside its temporary folder.
+chmod o+w "$desk"
+WINEDEBUG=+loaddll wine "$bin/Tolvane-setup.exe" /S >"$work/setup.out" 2>&1 </dev/null; rc=$?
+chmod o-w "$desk"
+[ $rc -eq 0 ] || fail "silent install into a folder that others may write exits with $rc"
+helper_runs=$(grep -i 'loaddll.*Loaded.*tolvane-register\.exe' "$work/setup.out" | tr -d '\r')
+[ -n "$helper_runs" ] || fail "Setup ran no registration helper"
+grep -qiv 'ns[^\\]*\.tmp\\\\helper[1-9]\\\\tolvane-register' <<<"$helper_runs" &&
+  fail "the helper ran from elsewhere than its own folder in Setup's temporary folder: $helper_runs"
 all_installed "the Palm Desktop folder"
 conduits | grep -q "^tVan .*title \"Tolvane\"" || fail "hotsync list does not show the conduit: $(conduits)"
 conduits | grep -qF "name $deskw\\Tolvane.dll" || fail "the conduit is registered from the wrong file: $(conduits)"
