@@ -18,8 +18,8 @@ bool MakePrivateFolder(const std::wstring& path);
 // with the last error set, when it could not be done.
 bool MakeFolderPrivate(const std::wstring& path);
 
-// "" when neither Everyone nor Users nor Authenticated Users may save files
-// into the folder; else a sentence that says who may and what that means,
+// "" when nobody but this user, SYSTEM and the Administrators may save
+// files into the folder (rtl/FolderAccess.h); else a sentence that says who may and what that means,
 // or that its drive keeps no permissions at all.
 std::wstring WhoElseMayWrite(const std::wstring& path);
 
