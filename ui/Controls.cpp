@@ -345,6 +345,27 @@ void TableControls::Create(HWND parent, int dpi) {
     }
 }
 
+UniqueHWnd TableControls::CreateDialogWindow(HWND owner, const wchar_t* className, const wchar_t* caption,
+                                             MessageHandler& handler) {
+    RegisterBoundClass(className);
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    const int dpi = DpiOf(owner);
+    RECT frame{0, 0, Scaled(designed_.cx, dpi), Scaled(designed_.cy, dpi)};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    RECT area{};
+    GetWindowRect(owner, &area);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const int left = area.left + (area.right - area.left - width) / 2;
+    const int top = area.top + (area.bottom - area.top - height) / 2;
+    UniqueHWnd window(CreateWindowExW(exStyle, className, caption, style, left, top, width, height, owner, nullptr,
+                                      ThisModule(), &handler));
+    if (!window)
+        throw Exception(Format("The window %s could not be made (error %lu)", LossyFromWide(caption, CP_ACP).c_str(),
+                               GetLastError()));
+    Create(window.get(), dpi);
+    return window;
+}
+
 // Each row's rectangle in the window's client area, in pixels: a row on the
 // window follows its anchors from `designed` to `actual`, a row in a group
 // box follows them from the box's designed size to its placed one.

@@ -157,6 +157,8 @@ constexpr bool IsCheckable(ControlKind k) noexcept {
     return k == ControlKind::CheckBox || k == ControlKind::RadioButton;
 }
 
+class MessageHandler;
+
 // What one control's window is made with, besides its row.
 struct ControlWindow {
     int id = 0;
@@ -206,6 +208,12 @@ public:
 
     // The controls, in the font for `dpi`; combos hold their rows' items.
     void Create(HWND parent, int dpi);
+    // A window with a dialog's frame, of the designed client size at its
+    // owner's DPI, centred on the owner, of a bound class (registered here)
+    // whose messages go to `handler`, and then its controls. Throws
+    // Exception when it cannot be made.
+    UniqueHWnd CreateDialogWindow(HWND owner, const wchar_t* className, const wchar_t* caption,
+                                  MessageHandler& handler);
     // Every row placed for a client area of `actual` pixels; `designed`
     // (design pixels) is the designed client size unless given.
     void Place(SIZE actual, std::optional<SIZE> designed = std::nullopt) const;

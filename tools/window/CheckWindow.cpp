@@ -99,26 +99,12 @@ private:
 };
 
 void CheckWindow::Create() {
-    rtl::RegisterBoundClass(kClassName);
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    const int dpi = rtl::DpiOf(owner_);
-    RECT frame{0, 0, rtl::Scaled(kClient.cx, dpi), rtl::Scaled(kClient.cy, dpi)};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    RECT owner{};
-    GetWindowRect(owner_, &owner);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    const int left = owner.left + (owner.right - owner.left - width) / 2;
-    const int top = owner.top + (owner.bottom - owner.top - height) / 2;
-    const HWND window = CreateWindowExW(exStyle, kClassName, kCheckCaption, style, left, top, width, height, owner_,
-                                        nullptr, GetModuleHandleW(nullptr), static_cast<rtl::MessageHandler*>(this));
-    if (!window) throw rtl::Exception("The check's window could not be created.");
-    window_.reset(window);
-    controls_.Create(window, dpi);
+    window_ = controls_.CreateDialogWindow(owner_, kClassName, kCheckCaption, *this);
     SetWindowTextW(Control(Ctl::lSummary), Summary(report_).c_str());
     int tabStop = kTabStop;
     SendMessageW(Control(Ctl::eReport), EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
     SetWindowTextW(Control(Ctl::eReport), ShownText(report_).c_str());
-    ShowWindow(window, SW_SHOW);
+    ShowWindow(window_.get(), SW_SHOW);
     SetFocus(Control(Ctl::bClose));
 }
 

@@ -92,23 +92,7 @@ FoldersDialog::FoldersDialog(HWND owner, const std::vector<queuetool::TypeFolder
       defaultDirectory_(defaultDirectory) {}
 
 void FoldersDialog::Create() {
-    rtl::RegisterBoundClass(kClassName);
-
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    const int dpi = rtl::DpiOf(owner_);
-    RECT frame{0, 0, rtl::Scaled(kClient.cx, dpi), rtl::Scaled(kClient.cy, dpi)};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    RECT owner{};
-    GetWindowRect(owner_, &owner);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    const int left = owner.left + (owner.right - owner.left - width) / 2;
-    const int top = owner.top + (owner.bottom - owner.top - height) / 2;
-    const HWND window =
-        CreateWindowExW(exStyle, kClassName, kFoldersCaption, style, left, top, width, height, owner_, nullptr,
-                        GetModuleHandleW(nullptr), static_cast<rtl::MessageHandler*>(this));
-    if (!window) throw rtl::Exception("The card folders dialog could not be created.");
-    window_.reset(window);
-    controls_.Create(window, dpi);
+    window_ = controls_.CreateDialogWindow(owner_, kClassName, kFoldersCaption, *this);
     SetWindowTextW(Control(Ctl::lIntro),
                    Wide("Files of these types go into their own card folder. Other files go to " +
                         defaultDirectory_ + ", unless you choose a folder when you add them.")
@@ -120,7 +104,7 @@ void FoldersDialog::Create() {
     SendMessageW(Control(Ctl::eType), EM_LIMITTEXT, 32, 0);
     ShowRules(std::nullopt);
     Hint("Type a file type and its card folder, then Add or change.");
-    ShowWindow(window, SW_SHOW);
+    ShowWindow(window_.get(), SW_SHOW);
     SetFocus(rules_.Rules().empty() ? Control(Ctl::eType) : list);
 }
 
