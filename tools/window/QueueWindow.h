@@ -76,15 +76,11 @@ public:
     bool TakeShortcut(const MSG& message) noexcept;
 
 private:
-    // QueueWindow.cpp: the window, its messages, the user and the queue shown.
+    // QueueWindow.cpp: the window, its messages and the queue shown.
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void Failed(HWND window) noexcept override;
     void CreateControls();
     void Layout();
-    void FillUsers(const std::wstring& wanted);
-    void RefreshUsers();
-    void TakeHanded();
-    void ChooseUser(int index);
     void Reload(std::function<void()> then = {});
     void ShowSnapshot(QueueSnapshot snapshot);
     void ShowStatus();
@@ -94,6 +90,12 @@ private:
     void Remember() noexcept;
     void CloseNow();
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
+
+    // QueueWindowUsers.cpp: the HotSync users and the one shown.
+    void FillUsers(const std::wstring& wanted);
+    void RefreshUsers();
+    void TakeHanded();
+    void ChooseUser(int index);
     const queuetool::DesktopUser* User() const noexcept;
     const queuetool::DesktopUser* LookUpUser();
     const queuetool::DesktopUser* UserToChange();
