@@ -1,8 +1,11 @@
 #include "tests/support/ContrastCheck.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 
 #include "ui/Graphics.h"
@@ -39,11 +42,47 @@ struct Saved {
     std::wstring text;
     LRESULT selection = CB_ERR;
     LRESULT check = BST_UNCHECKED;
+    LRESULT rows = 0;                   // of a list that asks its owner for them
+    std::vector<std::wstring> columns;  // a header's
 };
 
 bool IsCombo(HWND control) { return ClassName(control) == "ComboBox"; }
 bool IsButton(HWND control) { return ClassName(control) == "Button"; }
+bool IsHeader(HWND control) { return ClassName(control) == "SysHeader32"; }
 LONG TypeOf(HWND control, LONG mask) { return GetWindowLongW(control, GWL_STYLE) & mask; }
+
+// A list whose rows its owner gives on demand: without rows for a moment,
+// it shows what it shows without their text.
+bool HasRows(HWND control) {
+    return ClassName(control) == "SysListView32" && (GetWindowLongW(control, GWL_STYLE) & LVS_OWNERDATA) &&
+           Send(control, LVM_GETITEMCOUNT) > 0;
+}
+
+int ColumnCount(HWND header) { return static_cast<int>(Send(header, HDM_GETITEMCOUNT)); }
+
+std::wstring ColumnText(HWND header, int column) {
+    wchar_t text[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = static_cast<int>(std::size(text));
+    Send(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+void SetColumnText(HWND header, int column, const std::wstring& text) {
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    Send(header, HDM_SETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+}
+
+bool HasColumnTexts(HWND control) {
+    if (!IsHeader(control)) return false;
+    for (int i = 0; i < ColumnCount(control); ++i)
+        if (!ColumnText(control, i).empty()) return true;
+    return false;
+}
 
 bool HasMark(HWND control) {
     if (!IsButton(control)) return false;
@@ -53,7 +92,7 @@ bool HasMark(HWND control) {
 
 bool ShowsText(HWND control) {
     if (Text(control).empty()) return false;
-    if (IsCombo(control)) return true;
+    if (IsCombo(control) || ClassName(control) == "msctls_statusbar32") return true;
     if (IsButton(control)) return TypeOf(control, BS_TYPEMASK) != BS_GROUPBOX;
     if (ClassName(control) != "Static") return false;
     const LONG type = TypeOf(control, SS_TYPEMASK);
@@ -61,13 +100,18 @@ bool ShowsText(HWND control) {
 }
 
 Saved Save(HWND control) {
-    Saved saved{Text(control)};
+    Saved saved;
+    saved.text = Text(control);
     if (IsCombo(control)) saved.selection = Send(control, CB_GETCURSEL);
     if (HasMark(control)) saved.check = Send(control, BM_GETCHECK);
+    if (HasRows(control)) saved.rows = Send(control, LVM_GETITEMCOUNT);
+    for (int i = 0; IsHeader(control) && i < ColumnCount(control); ++i) saved.columns.push_back(ColumnText(control, i));
     return saved;
 }
 
 void Restore(HWND control, const Saved& saved) {
+    if (saved.rows > 0) Send(control, LVM_SETITEMCOUNT, static_cast<WPARAM>(saved.rows), LVSICF_NOSCROLL);
+    for (int i = 0; i < static_cast<int>(saved.columns.size()); ++i) SetColumnText(control, i, saved.columns[i]);
     if (HasMark(control)) Send(control, BM_SETCHECK, static_cast<WPARAM>(saved.check));
     if (IsCombo(control)) Send(control, CB_SETCURSEL, static_cast<WPARAM>(saved.selection));
     // A combo box's edit field may hold a text that is none of its items.
@@ -91,6 +135,19 @@ const Ink kInks[] = {
     {"mark", HasMark,
      [](HWND control, const Saved&, bool shown) {
          Send(control, BM_SETCHECK, shown ? BST_CHECKED : BST_UNCHECKED);
+     }},
+    {"rows", HasRows,
+     [](HWND control, const Saved& saved, bool shown) {
+         // Unselected: a selected row is drawn in the selection's colours.
+         LVITEMW state{};
+         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+         Send(control, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+         Send(control, LVM_SETITEMCOUNT, shown ? static_cast<WPARAM>(saved.rows) : 0, LVSICF_NOSCROLL);
+     }},
+    {"column titles", HasColumnTexts,
+     [](HWND control, const Saved& saved, bool shown) {
+         for (int i = 0; i < static_cast<int>(saved.columns.size()); ++i)
+             SetColumnText(control, i, shown ? saved.columns[i] : L"");
      }},
 };
 
@@ -194,9 +251,17 @@ std::string Measure(HWND control, const Ink& ink, bool userColours) {
 }  // namespace
 
 std::vector<std::string> ContrastProblems(HWND window, bool userColours) {
-    std::vector<std::string> problems;
+    std::vector<HWND> controls;
     for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-        if (!IsWindowVisible(control)) continue;
+        controls.push_back(control);
+        // A list's column titles are its header's, a window of its own.
+        if (ClassName(control) == "SysListView32")
+            if (const auto header = reinterpret_cast<HWND>(Send(control, LVM_GETHEADER))) controls.push_back(header);
+    }
+    std::vector<std::string> problems;
+    for (const HWND control : controls) {
+        // A disabled control's grey text says that it is off; it need not be read.
+        if (!IsWindowVisible(control) || !IsWindowEnabled(control)) continue;
         for (const Ink& ink : kInks)
             if (ink.drawnBy(control))
                 if (std::string problem = Measure(control, ink, userColours); !problem.empty())

@@ -1,7 +1,8 @@
-// Whether a window's texts can be read: each visible control's text (a
-// label's, a button's, a combo box's) and each check box's or radio button's
-// mark is taken away for a moment, and the screen pixels that change are its
-// ink. The ink's colour must stand out from the colour those pixels have
+// Whether a window's texts can be read: each visible, enabled control's text
+// (a label's, a button's, a combo box's, a status bar's), each check box's
+// or radio button's mark, a list's rows (of a list that asks its owner for
+// them) and its column titles are taken away for a moment, and the screen
+// pixels that change are their ink. The ink's colour must stand out from the colour those pixels have
 // without it, by the luminance contrast ratio that readable text needs.
 #pragma once
 #include <windows.h>

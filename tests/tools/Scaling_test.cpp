@@ -4,7 +4,7 @@
 // fits its control, every control lies inside its window and none overlaps
 // another. In the same way, the prefix's colours (which Wine also reads when
 // a program starts) are set to a high-contrast scheme, and each text of the
-// setup dialog must stand out from its background.
+// setup dialog and the queue window must stand out from its background.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -93,12 +93,13 @@ TEST(EveryScale, EveryWindowShowsAllItsTextInsideItselfWithoutOverlaps) {
     }
 }
 
-// The setup dialog in ordinary colours, in white text on black (where its
-// own white background must come with dark text), and in high contrast
-// (which Windows draws without visual styles, and where the dialog keeps the
-// user's colours), also when it is switched on while the dialog is shown:
-// each text and the check box's mark stand out from their background.
-TEST(HighContrast, EveryTextOfTheSetupDialogStandsOutFromItsBackground) {
+// The setup dialog and the queue window in ordinary colours, in white text
+// on black (where the dialog's own white background must come with dark
+// text), and in high contrast (which Windows draws without visual styles,
+// and where each keeps the user's colours), also when it is switched on
+// while they are shown: each text, the check box's mark, the list's rows,
+// its column titles and the status line stand out from their background.
+TEST(HighContrast, EveryTextOfTheSetupDialogAndTheQueueWindowStandsOutFromItsBackground) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     struct Scheme {
         const char* name;
@@ -114,10 +115,12 @@ TEST(HighContrast, EveryTextOfTheSetupDialogStandsOutFromItsBackground) {
         for (const auto& [colour, value] : kWhiteOnBlack)
             if (whiteOnBlack) scheme.emplace_back(kColoursKey, colour, value);
         if (!highContrast.empty()) scheme.emplace_back(kThemeKey, L"ThemeActive", L"0");
-        std::vector<std::string> args = {"contrast", "setup"};
-        if (!highContrast.empty()) args.push_back(highContrast);
-        const tooltest::ToolRun run = tooltest::RunTool(program, args);
-        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        for (const char* window : {"setup", "queue"}) {
+            std::vector<std::string> args = {"contrast", window};
+            if (!highContrast.empty()) args.push_back(highContrast);
+            const tooltest::ToolRun run = tooltest::RunTool(program, args);
+            EXPECT_EQ(run.exitCode, 0u) << window << ":\n" << run.output;
+        }
     }
 }
 
@@ -128,6 +131,8 @@ TEST(HighContrast, LabelsKeepToTheButtonFacesTextWhenOnlyTheWindowsAreDark) {
     const std::string program = testsupport::BinDir() + "show_dialog.exe";
     std::list<PrefixValue> scheme;
     for (const auto& [colour, value] : kDarkWindows) scheme.emplace_back(kColoursKey, colour, value);
-    const tooltest::ToolRun run = tooltest::RunTool(program, {"contrast", "report"});
-    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    for (const char* window : {"report", "queue"}) {
+        const tooltest::ToolRun run = tooltest::RunTool(program, {"contrast", window});
+        EXPECT_EQ(run.exitCode, 0u) << window << ":\n" << run.output;
+    }
 }

@@ -1,6 +1,7 @@
 #include "tools/window/QueueLayout.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <iterator>
 
@@ -53,6 +54,20 @@ void PlaceControls(HWND window, const rtl::TableControls& controls) {
     // The designed bottom edge sits above the status line, whatever its height.
     const SIZE actual{client.right, client.bottom - (statusBounds.bottom - statusBounds.top)};
     controls.Place(actual, SIZE{kDesignedClient.cx, kDesignedClient.cy - kDesignedStatusHeight});
+}
+
+// A visual style draws the list's header and the status line on light
+// backgrounds of its own, in the user's text colour: light text, which the
+// user chose for dark backgrounds, would vanish there. They are then drawn
+// without it, in the user's own colours (as Windows draws them in high
+// contrast); with dark text they keep the style.
+void FollowUserColours(const rtl::TableControls& controls) noexcept {
+    const auto luminance = [](COLORREF c) { return 299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c); };
+    const bool lightText = luminance(GetSysColor(COLOR_BTNTEXT)) > luminance(GetSysColor(COLOR_BTNFACE));
+    // A name that no style has: none; nullptr: the window's own again.
+    const wchar_t* style = lightText ? L" " : nullptr;
+    for (const HWND control : {ListView_GetHeader(controls[Ctl::lvQueue]), controls[Ctl::sbStatus]})
+        if (control) SetWindowTheme(control, style, style);
 }
 
 POINT MinimumSize(int dpi) noexcept { return {rtl::Scaled(kMinimumSize.x, dpi), rtl::Scaled(kMinimumSize.y, dpi)}; }

@@ -23,6 +23,10 @@ std::span<const rtl::ControlDesign> QueueControls() noexcept;
 // Every control placed for the window's client area.
 void PlaceControls(HWND window, const rtl::TableControls& controls);
 
+// The list's header and the status line in the user's colours where the
+// visual style would not show their light text; again when they change.
+void FollowUserColours(const rtl::TableControls& controls) noexcept;
+
 // The smallest the window may be made, in pixels at `dpi`.
 POINT MinimumSize(int dpi) noexcept;
 

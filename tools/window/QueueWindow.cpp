@@ -100,6 +100,7 @@ void QueueWindow::CreateControls() {
     controls_.Create(window_.get(), rtl::DpiOf(window_.get()));
     const HWND list = Control(Ctl::lvQueue);
     list_.Attach(list, controls_);
+    FollowUserColours(controls_);
     Layout();
     SetFocus(list);
 }
@@ -224,6 +225,7 @@ void QueueWindow::Remember() noexcept {
 LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Until CreateWindowEx has returned, the window has no controls to handle.
     if (!window_) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_SYSCOLORCHANGE) FollowUserColours(controls_);
     if (const auto answer = controls_.AnswerColours(window, message, wParam, lParam)) return *answer;
     switch (message) {
         case WM_SIZE:
