@@ -17,50 +17,30 @@ struct LocalDeleter {
     void operator()(void* memory) const noexcept { LocalFree(memory); }
 };
 
-using Sid = std::vector<unsigned char>;
-
-Sid CopyOf(PSID sid) {
+SidBytes CopyOf(PSID sid) {
     const auto* bytes = static_cast<const unsigned char*>(sid);
-    return Sid(bytes, bytes + GetLengthSid(sid));
+    return SidBytes(bytes, bytes + GetLengthSid(sid));
 }
 
-Sid WellKnown(WELL_KNOWN_SID_TYPE type) {
-    Sid sid(SECURITY_MAX_SID_SIZE);
-    DWORD size = static_cast<DWORD>(sid.size());
-    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return {};
-    sid.resize(size);
-    return sid;
-}
-
-Sid FromText(const wchar_t* text) {
+SidBytes FromText(const wchar_t* text) {
     PSID sid = nullptr;
     if (!ConvertStringSidToSidW(text, &sid)) return {};
     const std::unique_ptr<void, LocalDeleter> owned(sid);
     return CopyOf(sid);
 }
 
-Sid CurrentUser() {
-    rtl::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-    return CopyOf(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
-
-bool Same(PSID sid, const Sid& known) {
+bool Same(PSID sid, const SidBytes& known) {
     return !known.empty() && EqualSid(sid, const_cast<unsigned char*>(known.data()));
 }
 
 // Those who may change anything on this computer anyway.
 struct Trusted {
-    Sid sids[4] = {CurrentUser(), WellKnown(WinLocalSystemSid), WellKnown(WinBuiltinAdministratorsSid),
+    SidBytes sids[4] = {CurrentUserSid(), WellKnownSid(WinLocalSystemSid), WellKnownSid(WinBuiltinAdministratorsSid),
                    // NT SERVICE\TrustedInstaller, which owns what lies below Program Files
                    FromText(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464")};
 
     bool Has(PSID sid) const {
-        return std::any_of(std::begin(sids), std::end(sids), [&](const Sid& known) { return Same(sid, known); });
+        return std::any_of(std::begin(sids), std::end(sids), [&](const SidBytes& known) { return Same(sid, known); });
     }
 };
 
@@ -74,7 +54,7 @@ std::wstring NameOf(PSID sid) {
                    {WinBuiltinUsersSid, L"Users"},
                    {WinAuthenticatedUserSid, L"Authenticated Users"}};
     for (const auto& group : kGroups)
-        if (Same(sid, WellKnown(group.type))) return group.name;
+        if (Same(sid, WellKnownSid(group.type))) return group.name;
     wchar_t name[256] = {}, domain[256] = {};
     DWORD nameSize = 256, domainSize = 256;
     SID_NAME_USE use;
@@ -91,6 +71,24 @@ constexpr DWORD kWriteRights =
     FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_WRITE | GENERIC_ALL | WRITE_DAC | WRITE_OWNER;
 
 }  // namespace
+
+SidBytes CurrentUserSid() {
+    rtl::UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+    return CopyOf(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+SidBytes WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    SidBytes sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = static_cast<DWORD>(sid.size());
+    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return {};
+    sid.resize(size);
+    return sid;
+}
 
 std::optional<std::vector<std::wstring>> OthersWhoMayWrite(const std::wstring& path) {
     PACL list = nullptr;

@@ -2,11 +2,20 @@
 // library that an administrator's program loads, and an outbox whose files
 // go to the handheld, are only as safe as the permissions of their folders.
 #pragma once
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace rtl {
+
+// A SID's bytes; empty when Windows could not give it.
+using SidBytes = std::vector<unsigned char>;
+// The account this program runs as.
+SidBytes CurrentUserSid();
+// A group or account that every Windows has (WinLocalSystemSid, ...).
+SidBytes WellKnownSid(WELL_KNOWN_SID_TYPE type);
 
 // The accounts other than the one running this program, SYSTEM, the
 // Administrators and the Windows installer service that may add or change

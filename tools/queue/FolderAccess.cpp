@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/FileIdentity.h"
+#include "rtl/FolderAccess.h"
 #include "rtl/WinHandles.h"
 #include "tools/queue/FileFacts.h"
 
@@ -19,34 +20,14 @@ struct LocalDeleter {
     void operator()(void* memory) const noexcept { LocalFree(memory); }
 };
 
-// The token's user, copied out of the token information.
-std::vector<unsigned char> CurrentUser() {
-    rtl::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    return std::vector<unsigned char>(static_cast<unsigned char*>(sid),
-                                      static_cast<unsigned char*>(sid) + GetLengthSid(sid));
-}
-
-std::vector<unsigned char> WellKnown(WELL_KNOWN_SID_TYPE type) {
-    std::vector<unsigned char> sid(SECURITY_MAX_SID_SIZE);
-    DWORD size = static_cast<DWORD>(sid.size());
-    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return {};
-    sid.resize(size);
-    return sid;
-}
-
 // A protected descriptor whose list grants the user, SYSTEM and the
 // Administrators everything, for the folder and all it will hold. Protected:
 // nothing of the parent's (Everyone, Users on a drive's root) flows in.
 class PrivateDescriptor {
 public:
     bool Build() {
-        sids_ = {CurrentUser(), WellKnown(WinLocalSystemSid), WellKnown(WinBuiltinAdministratorsSid)};
+        sids_ = {rtl::CurrentUserSid(), rtl::WellKnownSid(WinLocalSystemSid),
+                 rtl::WellKnownSid(WinBuiltinAdministratorsSid)};
         EXPLICIT_ACCESS_W access[3] = {};
         for (size_t i = 0; i < 3; ++i) {
             if (sids_[i].empty()) return false;
