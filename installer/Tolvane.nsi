@@ -9,6 +9,9 @@
 ; user's Tolvane folder, queue included. Silent with /S; /D=FOLDER picks
 ; the folder, given last and without quotes as for every Windows installer
 ; (a quoted or misplaced one stops Setup, instead of installing elsewhere).
+; /LOG=FILE (before /D=) appends every line of the details list, and what
+; stopped Setup, to FILE, for a silent install that shows nothing; the
+; uninstaller takes it too (before _?=).
 ;
 ; Setup and the uninstaller run the registration helper with administrator
 ; rights, from a copy that they carry, in a folder of its own that only the
@@ -98,6 +101,7 @@ Var KeepQueues   ; uninstaller: 1 keeps every user's Tolvane folder
 Var KeepBox
 Var Helper       ; the registration helper's copy in its private folder; "" until made
 Var HelperDir    ; that folder
+Var LogFile      ; /LOG=FILE: the file that every line of the details goes to as well; "" for none
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tolvane"
@@ -150,6 +154,8 @@ Function .onInit
   ; A /D= that NSIS took (last, unquoted) is no longer among the parameters;
   ; one that is still there was ignored, and Setup would install elsewhere.
   ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/LOG=" $LogFile
   StrCpy $R1 "/D="
   Call FindText
   ${If} $0 == 0
@@ -174,6 +180,8 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   ${If} $0 == 1
+    Push "Setup did not start: /D=FOLDER must be the last option, without quotes."
+    Call LogLine
     MessageBox MB_ICONSTOP "Setup did not start: it reads the folder option /D=FOLDER only as the last option and \
 without quotes, also when the folder has spaces in its name:$\r$\n$\r$\n\
 Tolvane-setup.exe /S /D=C:\Program Files (x86)\Palm Desktop" /SD IDOK
@@ -196,6 +204,8 @@ which holds the HotSync Manager and CONDMGR.DLL (Start in, in the Properties of 
   ${If} ${Silent}
     Call FindDesktopProblem
     ${If} $0 != ""
+      Push $0
+      Call LogLine
       MessageBox MB_ICONSTOP $0 /SD IDOK
       SetErrorLevel ${EXIT_NO_DESKTOP}
       Quit
@@ -232,6 +242,20 @@ FunctionEnd
 ; Shows each line of a helper's output (on the stack) as a line of its own in
 ; the details list: the list would show a line break as stray characters.
 !macro DETAIL_LINES_FUNCTION prefix
+; Appends the text on the stack, and a line break, to the /LOG= file.
+Function ${prefix}LogLine
+  Exch $R0
+  Push $R1
+  ${If} $LogFile != ""
+    FileOpen $R1 "$LogFile" a
+    FileSeek $R1 0 END
+    FileWrite $R1 "$R0$\r$\n"
+    FileClose $R1
+  ${EndIf}
+  Pop $R1
+  Pop $R0
+FunctionEnd
+
 Function ${prefix}DetailLines
   Exch $R0
   Push $R1
@@ -245,6 +269,8 @@ Function ${prefix}DetailLines
     ${OrIf} $R2 == "$\n"
       ${If} $R3 != ""
         DetailPrint $R3
+        Push $R3
+        Call ${prefix}LogLine
       ${EndIf}
       StrCpy $R3 ""
       ${IfThen} $R2 == "" ${|} ${Break} ${|}
@@ -275,6 +301,8 @@ FunctionEnd
 ; Stops a failed installation with its exit code: the page then says so
 ; instead of "Completed".
 !macro STOP_INSTALL code message
+  Push "${message}"
+  Call LogLine
   MessageBox MB_ICONSTOP "${message}" /SD IDOK
   SetErrorLevel ${code}
   StrCpy $Outcome "Not installed"
@@ -479,6 +507,8 @@ Its new files are in place; run Setup again once the cause is mended. Every user
   CreateShortCut "$SMPROGRAMS\${MENU_LINK}" "$INSTDIR\tolvane-queue-window.exe" "" \
     "$INSTDIR\tolvane-queue-window.exe" 0 SW_SHOWNORMAL "" "See and change what the next HotSync puts on the card"
   SetShellVarContext current
+  Push "Tolvane ${VERSION} is installed in $INSTDIR."
+  Call LogLine
 SectionEnd
 
 ; --- The uninstaller ---------------------------------------------------------
@@ -500,6 +530,8 @@ Function un.onInit
   StrCpy $Outcome "Completed"
   ${GetParameters} $R0
   ClearErrors
+  ${GetOptions} $R0 "/LOG=" $LogFile
+  ClearErrors
   ${GetOptions} $R0 "/REMOVE=" $R1
   ${IfNot} ${Errors}
     Call un.RemoveFinishedUninstaller
@@ -509,6 +541,8 @@ Function un.onInit
   ; the _?= folder ("C:\Palm /norestart"), which then holds no uninstaller:
   ; nothing is removed rather than only part of Tolvane.
   ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    Push "The uninstaller did not start: $INSTDIR holds no Tolvane uninstaller."
+    Call un.LogLine
     MessageBox MB_ICONSTOP "The uninstaller did not start: $INSTDIR holds no Tolvane uninstaller. \
 Give every option before _?=FOLDER, which must come last:$\r$\n$\r$\n\
 Tolvane-uninstall.exe /S /norestart _?=C:\Program Files (x86)\Palm Desktop" /SD IDOK
@@ -567,6 +601,8 @@ FunctionEnd
 
 ; Stops a failed uninstall: nothing is removed, the uninstaller stays to run again.
 !macro STOP_UNINSTALL code message
+  Push "Tolvane was not uninstalled; nothing was removed. ${message}"
+  Call un.LogLine
   MessageBox MB_ICONSTOP "Tolvane was not uninstalled; nothing was removed.$\r$\n$\r$\n${message}" /SD IDOK
   SetErrorLevel ${code}
   StrCpy $Outcome "Not uninstalled"
@@ -610,4 +646,6 @@ run the uninstaller again once the cause is mended.$\r$\n$\r$\n$1"
   ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
     Call un.RemoveWhenEnded
   ${EndIf}
+  Push "Tolvane is removed from $INSTDIR."
+  Call un.LogLine
 SectionEnd

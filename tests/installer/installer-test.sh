@@ -218,8 +218,9 @@ ok "no Palm Desktop: exit code 2, nothing installed"
 mkdir -p "$work/partial"
 (cd "$desk" && cp CONDMGR.DLL userdata.dll hslog20.dll sync20.dll instaide.dll hsapi.dll hotsync.exe "$work/partial/")
 partial_before=$(ls -A "$work/partial")
-without_windows run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S /D=$(win "$work/partial")"; rc=$?
+without_windows run_line "\"$(win "$bin/Tolvane-setup.exe")\" /S /LOG=$(win "$work/partial.log") /D=$(win "$work/partial")"; rc=$?
 [ $rc -eq 2 ] || fail "into a Palm Desktop folder without VFSAPI.dll the installer exits with $rc, not 2"
+grep -q 'lacks VFSAPI.dll (the VFS library)' "$work/partial.log" || fail "Setup's log does not name the missing library: $(cat "$work/partial.log")"
 [ "$(ls -A "$work/partial")" = "$partial_before" ] || fail "a refused install changed the folder without VFSAPI.dll: $(ls -A "$work/partial")"
 ok "a Palm Desktop folder without VFSAPI.dll, no HotSyncPath: exit code 2, no window, nothing installed"
 quiet wine reg add "$core" /v HotSyncPath /d "$deskw\\hotsync.exe" /f
@@ -250,9 +251,11 @@ ok "refused first registration: exit code 3, no file and no entry left"
 # (a silent Setup names it in its details and goes on). The helper runs
 # from a folder of its own that Setup made inside its temporary folder.
 chmod o+w "$desk"
-WINEDEBUG=+loaddll wine "$bin/Tolvane-setup.exe" /S >"$work/setup.out" 2>&1 </dev/null; rc=$?
+WINEDEBUG=+loaddll wine "$bin/Tolvane-setup.exe" /S "/LOG=$(win "$work/setup.log")" >"$work/setup.out" 2>&1 </dev/null; rc=$?
 chmod o-w "$desk"
 [ $rc -eq 0 ] || fail "silent install into a folder that others may write exits with $rc"
+grep -qF "Warning: others than the administrators may change the Palm Desktop folder $deskw\\ or its libraries: Everyone." "$work/setup.log" &&
+  grep -q 'is installed in' "$work/setup.log" || fail "Setup's log does not warn of the shared folder: $(cat "$work/setup.log")"
 helper_runs=$(grep -i 'loaddll.*Loaded.*tolvane-register\.exe' "$work/setup.out" | tr -d '\r')
 [ -n "$helper_runs" ] || fail "Setup ran no registration helper"
 grep -qiv 'ns[^\\]*\.tmp\\\\helper[1-9]\\\\tolvane-register' <<<"$helper_runs" &&
