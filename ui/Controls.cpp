@@ -174,6 +174,41 @@ void FitDroppedWidth(HWND combo) noexcept {
     SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 
+HWND TipWholeText(HWND combo, HWND tip) noexcept {
+    const int length = GetWindowTextLengthW(combo);
+    std::wstring text(static_cast<size_t>(std::max(length, 0)) + 1, L'\0');
+    text.resize(static_cast<size_t>(std::max(GetWindowTextW(combo, text.data(), length + 1), 0)));
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    SIZE extent{};
+    if (const HDC dc = GetDC(combo)) {
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(combo, dc);
+    }
+    // The box draws its text a few pixels in from its field's left edge.
+    const bool cut = GetComboBoxInfo(combo, &info) &&
+                     extent.cx + 2 * GetSystemMetrics(SM_CXEDGE) > info.rcItem.right - info.rcItem.left;
+    if (!tip && !cut) return nullptr;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(combo);
+    tool.uId = reinterpret_cast<UINT_PTR>(combo);
+    if (!tip) {
+        tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetParent(combo), nullptr,
+                              ThisModule(), nullptr);
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        if (!tip || !SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) return tip;
+    }
+    // An empty text keeps the tip from showing.
+    tool.lpszText = cut ? text.data() : const_cast<wchar_t*>(L"");
+    SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    return tip;
+}
+
 int DpiOf(HWND window) noexcept {
     constexpr int kPerMonitorAware = 2;
     const auto threadContext = UserFunction<HANDLE(WINAPI*)()>("GetThreadDpiAwarenessContext");

@@ -265,6 +265,12 @@ private:
 // area), so that no item is cut.
 void FitDroppedWidth(HWND combo) noexcept;
 
+// A combo box whose closed box cuts its text shows the whole text in a tip
+// when the pointer rests on it. `tip` is the one made before, if any (the
+// combo's parent owns it); returns the tip to give next time. A text that
+// fits makes no tip and silences one made before.
+HWND TipWholeText(HWND combo, HWND tip) noexcept;
+
 // What a window shows (an edit's or a combo's typed text), in full.
 std::wstring TextOf(HWND control);
 

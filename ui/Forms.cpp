@@ -284,6 +284,7 @@ void TControl::ApplyItems() {
     for (const std::string& item : items_) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
     FitDroppedWidth(handle_);
+    TipChosenItem();
     if (kind_ == ControlKind::ComboEdit && itemIndex_ < 0) SetWindowTextA(handle_, caption_.c_str());
 }
 
@@ -300,6 +301,7 @@ void TControl::SetItemIndex(int index) {
     itemIndex_ = index;
     if (index >= 0) caption_ = items_[static_cast<size_t>(index)];
     if (handle_) SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    TipChosenItem();
 }
 
 void TControl::SetPicture(std::shared_ptr<const TBitmap> picture) {
@@ -330,6 +332,7 @@ void TControl::CreateHandle(HWND form, int id, HFONT font, bool groupStart) {
         const int index = itemIndex_;
         ApplyItems();
         SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        TipChosenItem();
     }
     if (HoldsText(kind_) && itemIndex_ < 0) SetWindowTextA(handle_, caption_.c_str());
 }
@@ -343,6 +346,13 @@ void TControl::SaveState() noexcept {
         // Out of memory while copying a text: the last known state stays.
     }
     handle_ = nullptr;
+    tip_ = nullptr;  // gone with the form's window, which owns it
+}
+
+// The box keeps its designed width: a chosen item too long for it is shown
+// whole in a tip (and in the open list, which is fitted to its items).
+void TControl::TipChosenItem() noexcept {
+    if (handle_ && IsCombo(kind_)) tip_ = TipWholeText(handle_, tip_);
 }
 
 // --- TForm -----------------------------------------------------------------
@@ -590,6 +600,7 @@ void TForm::Command(WORD id, WORD code, HWND from) {
         return;
     case ControlKind::ComboList:
     case ControlKind::ComboEdit:
+        if (code == CBN_SELCHANGE || code == CBN_EDITCHANGE) control->TipChosenItem();
         if ((code == CBN_SELCHANGE || code == CBN_EDITCHANGE) && control->OnChange) control->OnChange(control);
         return;
     default:

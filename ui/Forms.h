@@ -143,6 +143,7 @@ private:
     void ApplyEnabled();
     void ApplyChecked();
     void ApplyItems();
+    void TipChosenItem() noexcept;
     std::vector<TControl*> Children() const;
 
     TForm& form_;
@@ -158,6 +159,7 @@ private:
     mutable int itemIndex_ = -1;
     std::shared_ptr<const TBitmap> picture_;
     HWND handle_ = nullptr;
+    HWND tip_ = nullptr;  // a combo box's tip with its whole chosen item, once it was cut
     int textHeight_ = 0;  // the least height of the window, in its pixels
 };
 

@@ -17,8 +17,10 @@
 // when the window is shown, as the system colours change), and every text
 // must be in the user's own colours.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -94,7 +96,8 @@ void ShowActionDialog(bool withButtons) {
 
 // The shipped conduit's setup dialog as the host opens it: a stand-in
 // desktop whose user has two card slots and a settings file.
-void ShowSetupDialog(const char* directory = "/Palm/Launcher", const char* secondCard = "MultiMediaCard") {
+void ShowSetupDialog(const char* directory = "/Palm/Launcher", const char* secondCard = "MultiMediaCard",
+                     std::uint32_t chosenCard = desktop::FourCC("sdig")) {
     desktop::DesktopLayout desktop(desktop::DesktopLayout::TempFolder("shot"));
     const std::string user = desktop.AddUser(1001, "Alice", "Alice");
     desktop.AddSlot(1001, 1, desktop::FourCC("sdig"), "SD card");
@@ -102,7 +105,7 @@ void ShowSetupDialog(const char* directory = "/Palm/Launcher", const char* secon
     CreateDirectoryA((user + "\\Tolvane").c_str(), nullptr);
     const std::string settings = user + "\\Tolvane\\Tolvane.ini";
     WritePrivateProfileStringA("Setup", "Directory", directory, settings.c_str());
-    WritePrivateProfileStringA("Setup", "MediaType", std::to_string(desktop::FourCC("sdig")).c_str(), settings.c_str());
+    WritePrivateProfileStringA("Setup", "MediaType", std::to_string(chosenCard).c_str(), settings.c_str());
     WritePrivateProfileStringA("Setup", "Conduit_Enabled", "1", settings.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, settings.c_str());  // flushed before the conduit reads it
     const std::string conduit = desktop.Folder() + "\\Tolvane.dll";
@@ -167,9 +170,18 @@ const std::map<std::string, std::function<void()>> kDialogs = {
     {"action-buttons", [] { ShowActionDialog(true); }},
     {"setup", [] { ShowSetupDialog(); }},
     {"setup-refusal", [] { ShowSetupDialog("Palm\\Launcher"); }},
-    // A handheld may give its slot a long name: the open list shows it whole.
+    // A handheld may give its slot a long name: chosen, the closed box's tip
+    // and the open list show it whole.
     {"setup-long-card",
-     [] { ShowSetupDialog("/Palm/Launcher", "MultiMediaCard in the expansion slot at the top of the handheld"); }},
+     [] {
+         ShowSetupDialog("/Palm/Launcher", "MultiMediaCard in the expansion slot at the top of the handheld",
+                         desktop::FourCC("mmcd"));
+     }},
+    {"setup-long-card-tip",
+     [] {
+         ShowSetupDialog("/Palm/Launcher", "MultiMediaCard in the expansion slot at the top of the handheld",
+                         desktop::FourCC("mmcd"));
+     }},
     {"chooser", ShowChooser},
     {"queue", ShowQueueWindow},
     {"folders", ShowQueueWindow},
@@ -182,6 +194,7 @@ const std::map<std::string, std::string> kCaptions = {
     {"setup", "Tolvane Conduit"},
     {"setup-refusal", "Tolvane Conduit"},
     {"setup-long-card", "Tolvane Conduit"},
+    {"setup-long-card-tip", "Tolvane Conduit"},
     {"chooser", "Tolvane Queue: HotSync user"},
     {"queue", "Tolvane Queue"},
     {"folders", "Tolvane Queue"},
@@ -309,7 +322,7 @@ int main(int argc, char** argv) {
     }
     if (argc != 4 || !kDialogs.count(argv[1])) {
         std::fprintf(stderr,
-                     "usage: show_dialog action|action-buttons|setup|setup-refusal|setup-long-card|chooser|queue|folders|report RECT_FILE "
+                     "usage: show_dialog action|action-buttons|setup|setup-refusal|setup-long-card|setup-long-card-tip|chooser|queue|folders|report RECT_FILE "
                      "DONE_FILE\n       show_dialog check NAME\n       show_dialog check-moved queue|folders DPI\n"
                      "       show_dialog contrast NAME [high-contrast|high-contrast-later]\n");
         return 2;
@@ -330,6 +343,17 @@ int main(int argc, char** argv) {
             box = drv::WaitForWindow("Tolvane");
             Sleep(500);
             WriteRect({window, box}, rectFile);
+        } else if (name == "setup-long-card-tip") {
+            // The pointer rests on the closed box, which cuts the chosen card's name: its tip shows it whole.
+            const HWND combo = drv::Children(window, "ComboBox").at(0);
+            RECT r{};
+            GetWindowRect(combo, &r);
+            SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+            HWND tip = nullptr;
+            drv::WaitFor([&] { return (tip = FindWindowW(TOOLTIPS_CLASSW, nullptr)) && IsWindowVisible(tip); },
+                         drv::Millis(5000));
+            Sleep(300);
+            WriteRect({window, tip}, rectFile);
         } else if (name == "setup-long-card") {
             // Its card list open, in the picture with the dialog.
             const HWND combo = drv::Children(window, "ComboBox").at(0);

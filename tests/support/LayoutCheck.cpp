@@ -115,10 +115,39 @@ void CheckComboList(std::vector<std::string>& problems, HWND control) {
     }
 }
 
+struct TipSearch {
+    HWND combo;
+    const std::wstring& text;
+    bool found = false;
+};
+
+BOOL CALLBACK FindTip(HWND window, LPARAM lParam) {
+    auto& search = *reinterpret_cast<TipSearch*>(lParam);
+    if (ClassName(window) != "tooltips_class32") return TRUE;
+    const int tools = static_cast<int>(SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < tools && !search.found; ++i) {
+        wchar_t shown[1024] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.lpszText = shown;
+        search.found = SendMessageW(window, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool)) &&
+                       tool.uId == reinterpret_cast<UINT_PTR>(search.combo) && search.text == shown;
+    }
+    return !search.found;
+}
+
+// Whether a tip of the combo box's thread holds `text` for the box.
+bool TipHolds(HWND combo, const std::wstring& text) {
+    TipSearch search{combo, text};
+    EnumThreadWindows(GetWindowThreadProcessId(combo, nullptr), FindTip, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void CheckCombo(std::vector<std::string>& problems, HWND control) {
     CheckComboList(problems, control);
     const std::wstring text = Text(control);
-    if (text.empty()) return;
+    // A text cut in the closed box is shown whole in its tip.
+    if (text.empty() || TipHolds(control, text)) return;
     COMBOBOXINFO info{};
     info.cbSize = sizeof info;
     if (!GetComboBoxInfo(control, &info)) return;
