@@ -31,7 +31,16 @@ unset TOLVANE_TEST_DISPLAY
 DISPLAY=$TOLVANE_SECOND_DISPLAY start_wine_desktop "$build" second
 start_wine_desktop "$build"
 rc=0
+# scripts/test-display.sh names here each test program that Wine itself
+# crashed under (and that then ran again): CTest shows no output of a test
+# that passed, and a crash of Wine's own must not go unseen.
+export TOLVANE_WINE_CRASHES="$build/wine-crashes.txt"
+rm -f "$TOLVANE_WINE_CRASHES"
 (. "$here/wine-env.sh" "$build" && cd "$build" && ctest --output-on-failure -j 2 --timeout 120 "${@:2}") || rc=$?
+if [ -s "$TOLVANE_WINE_CRASHES" ]; then
+  echo "Wine itself crashed (SIGSEGV) $(wc -l <"$TOLVANE_WINE_CRASHES") time(s); each of these ran again:"
+  cat "$TOLVANE_WINE_CRASHES"
+fi
 stop_wine_desktop "$build" second
 stop_wine_desktop "$build"
 exit $rc

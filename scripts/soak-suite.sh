@@ -51,10 +51,12 @@ for run in $(seq 1 "$runs"); do
       tests++
     }
     /Total Test time \(real\)/ { total = $(NF - 1) }
+    /^Wine itself crashed/ { crashes = $0 }
     END {
       printf "run %d: exit %d, %d tests, suite %.0f s (run-tests.sh %d s), longest against its timeout: %s %.1f s of %d s (%.0f%%)%s\n",
              run, rc, tests, total, seconds, worstName, worstTime, worstLimit, 100 * worst,
              failed == "" ? "" : "; failed:" failed
+      if (crashes != "") print "  " crashes
     }' "$log" | tee -a "$report"
   [ "$rc" -eq 0 ] || failed_any=1
 done
