@@ -25,10 +25,14 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/tools/AccessList.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/queue/FolderAccess.h"
 
 using desktop::DesktopLayout;
+using tooltest::AccessList;
+using tooltest::AccessListOf;
+using tooltest::CurrentUserSid;
 using tooltest::RunTool;
 using tooltest::RunToolWide;
 using tooltest::ToolRun;
@@ -150,53 +154,6 @@ TEST_F(QueueTool, RefusesBadInputWithAClearMessageAndChangesNothing) {
         EXPECT_EQ(Read(Settings()), before);
     }
 }
-
-namespace {
-
-// The trustees of a folder's access list as SID strings, and whether the
-// list is protected from the parent's.
-struct AccessList {
-    std::set<std::wstring> trustees;
-    bool isProtected = false;
-};
-AccessList AccessListOf(const fs::path& folder) {
-    AccessList result;
-    PACL list = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(folder.wstring().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              &list, nullptr, &descriptor) != ERROR_SUCCESS)
-        return result;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    result.isProtected = (control & SE_DACL_PROTECTED) != 0;
-    for (DWORD i = 0; list && i < list->AceCount; ++i) {
-        void* entry = nullptr;
-        wchar_t* text = nullptr;
-        if (GetAce(list, i, &entry) && ConvertSidToStringSidW(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart, &text)) {
-            result.trustees.insert(text);
-            LocalFree(text);
-        }
-    }
-    LocalFree(descriptor);
-    return result;
-}
-
-std::wstring CurrentUserSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    unsigned char buffer[256] = {};
-    DWORD size = sizeof buffer;
-    GetTokenInformation(token, TokenUser, buffer, size, &size);
-    CloseHandle(token);
-    wchar_t* text = nullptr;
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
-    const std::wstring sid = text ? text : L"";
-    LocalFree(text);
-    return sid;
-}
-
-}  // namespace
 
 // --create makes an outbox that only its user (and SYSTEM and the
 // Administrators) may use, whatever its parent allows, and a folder that a

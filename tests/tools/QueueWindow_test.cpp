@@ -21,6 +21,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/tools/AccessList.h"
 #include "tests/tools/ToolRun.h"
 #include "tools/queue/QueueFile.h"
 #include "app/QueueLock.h"
@@ -599,6 +600,27 @@ TEST_F(QueueWindow, TheOutboxIsOnTheSummaryLineAndItsFilesAreListed) {
     EXPECT_TRUE(td::WaitFor([&] { return td::WindowText(summary).find("No outbox.") != std::string::npos; }))
         << td::WindowText(summary);
     EXPECT_TRUE(fs::exists(outbox / "Atlas.pdb"));
+
+    // A folder made while "Choose a folder..." is open, as its "New folder"
+    // makes one, becomes the outbox, and one that only its user may use.
+    td::Click(window.Button("&Outbox..."));
+    ASSERT_TRUE(td::WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }));
+    for (const UINT key : {VK_DOWN, VK_RETURN}) td::PressKey(menu, key);
+    const HWND picker =
+        td::WaitForWindow("Choose the outbox of Alice: files saved into it go to the card at the next HotSync.");
+    ASSERT_NE(picker, nullptr);
+    const fs::path made = fs::path(outside.Path()) / "New folder";
+    fs::create_directory(made);
+    ASSERT_TRUE(tooltest::AccessListOf(made).trustees.count(L"S-1-1-0"));  // as its parent has it
+    const std::vector<HWND> edits = td::Children(picker, "Edit");
+    ASSERT_FALSE(edits.empty());
+    td::SetText(edits.back(), made.string());
+    td::PressKey(edits.back(), VK_RETURN);
+    ASSERT_TRUE(td::WaitFor([&] { return rtl::TIniFile(Settings(alice_)).ReadString("Outbox", "Folder", "") == made.string(); }))
+        << rtl::TIniFile(Settings(alice_)).ReadString("Outbox", "Folder", "");
+    const auto trustees = tooltest::AccessListOf(made).trustees;
+    EXPECT_TRUE(trustees.count(tooltest::CurrentUserSid()));
+    EXPECT_FALSE(trustees.count(L"S-1-1-0"));
 }
 
 namespace {

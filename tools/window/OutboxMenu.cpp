@@ -7,6 +7,9 @@
 #include <string>
 
 #include "rtl/AnsiText.h"
+#include "rtl/SysUtils.h"
+#include "rtl/WinHandles.h"
+#include "tools/queue/FolderAccess.h"
 #include "tools/window/FilePicker.h"
 
 namespace queuewindow {
@@ -24,15 +27,46 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::string& user)
                                  L": files saved into it go to the card at the next HotSync.");
 }
 
+// Whether the dialog's "New folder" made the folder while it was open: made
+// since then, and still empty.
+bool MadeSince(const std::wstring& folder, const FILETIME& since) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    if (!GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data) ||
+        ticks(data.ftCreationTime) < ticks(since))
+        return false;
+    WIN32_FIND_DATAW found{};
+    const rtl::UniqueFindHandle entries(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!entries) return false;
+    do {
+        const wchar_t* name = found.cFileName;
+        const bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+        if (!dots) return false;
+    } while (FindNextFileW(entries.get(), &found));
+    return true;
+}
+
 std::optional<std::string> Choose(HWND owner, const queuetool::DesktopUser& user) {
+    FILETIME opened{};
+    GetSystemTimeAsFileTime(&opened);
     const std::optional<std::wstring> folder = BrowseForFolder(owner, user.name);
     if (!folder) return std::nullopt;
+    // A folder made for the outbox in the dialog becomes one that only its
+    // user may use, as --create makes it; it inherited its parent's list.
+    std::wstring notPrivate;
+    if (MadeSince(*folder, opened) && !queuetool::MakeFolderPrivate(*folder))
+        notPrivate = L"The new folder " + *folder + L" could not be made private to you (" +
+                     rtl::WideFromAnsi(rtl::SystemMessage(GetLastError())) + L"), so it has its parent folder's "
+                     L"permissions. ";
     const queuetool::OutboxChoice choice = queuetool::ChooseOutbox(*folder, false);
     if (!choice.folder)
         MessageBoxW(owner, (choice.refusal + L"\n\nThe outbox was not changed.").c_str(), kCaption,
                     MB_OK | MB_ICONWARNING);
-    else if (!choice.warning.empty())
-        MessageBoxW(owner, (L"The outbox is set. " + choice.warning).c_str(), kCaption, MB_OK | MB_ICONWARNING);
+    else if (!choice.warning.empty() || !notPrivate.empty())
+        MessageBoxW(owner, (L"The outbox is set. " + notPrivate + choice.warning).c_str(), kCaption,
+                    MB_OK | MB_ICONWARNING);
     return choice.folder;
 }
 
