@@ -6,7 +6,11 @@
 //   ini:   the conduit's settings-file work alone (reads, the queue walk's
 //          deletions and the tidy-up), without any stand-in call.
 // Each kind runs in every round, in a rotating order, and the medians of the
-// rounds are compared. The last three lines are the ratios that matter:
+// rounds are compared. A HotSync of an empty queue is also timed with the
+// empty outbox and without [Outbox], in turns, several times a round:
+//   outbox_cost_ms          what an empty outbox (its rule by identity and
+//                           the look into it) adds to one HotSync, in ms
+// The last three lines are the ratios that matter:
 //   run_vs_floor_10000      run / floor at N = 10,000
 //   per_file_10000_vs_1000  the run's cost per file at 10,000 over that at 1,000
 //   ini_speedup_10000       (pp - floor) / ini at N = 10,000
@@ -33,6 +37,7 @@ namespace {
 using desktop::DesktopLayout;
 
 constexpr int kSizes[] = {100, 1000, 10000};
+constexpr int kEmptyTurns = 15;  // HotSyncs of an empty queue, with and without the outbox, a round
 constexpr size_t kFileSize = 4096;
 constexpr const char* kQueue = "InstallToSlot";
 constexpr const char* kCardDir = "/Palm/Launcher";
@@ -154,8 +159,8 @@ public:
         RemoveDirectoryA(outbox_.c_str());
     }
 
-    double Run(int n) {
-        WriteText(settingsFolder_ + "Tolvane.ini", Settings(n));
+    double Run(int n, bool withOutbox = true) {
+        WriteText(settingsFolder_ + "Tolvane.ini", Settings(n, withOutbox));
         desktop::host::SyncProperties props{};
         std::strncpy(props.pathName, user_.c_str(), sizeof props.pathName - 1);
         g_progressCalls = 0;
@@ -244,10 +249,11 @@ private:
         outbox_ = desktop_.Folder() + "-outbox";
         CreateDirectoryA(outbox_.c_str(), nullptr);
     }
-    std::string Settings(int n) const {
+    std::string Settings(int n, bool withOutbox = true) const {
         // An outbox is set, and empty: what it costs a HotSync that finds nothing in it.
-        std::string text = "[Setup]\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\nConduit_Enabled=1\r\n"
-                           "[Outbox]\r\nFolder=" + outbox_ + "\r\n[InstallToSlot]\r\n";
+        std::string text = "[Setup]\r\nDirectory=/Palm/Launcher\r\nMediaType=1935960423\r\nConduit_Enabled=1\r\n";
+        if (withOutbox) text += "[Outbox]\r\nFolder=" + outbox_ + "\r\n";
+        text += "[InstallToSlot]\r\n";
         for (int i = 1; i <= n; ++i) text += "DB" + std::to_string(i) + "=" + sources_[size_t(i - 1)] + "\r\n";
         return text;
     }
@@ -290,6 +296,10 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                 }
             }
+            for (int turn = 0; turn < kEmptyTurns; ++turn) {
+                times["outbox"][0].push_back(bench.Run(0, true));
+                times["nobox"][0].push_back(bench.Run(0, false));
+            }
         }
     } catch (const std::exception& e) {
         Fail(e.what());
@@ -308,7 +318,10 @@ int main(int argc, char** argv) {
     const double runVsFloor = median["run"][10000] / median["floor"][10000];
     const double perFileRatio = (median["run"][10000] / 10000) / (median["run"][1000] / 1000);
     const double iniSpeedup = (median["pp"][10000] - median["floor"][10000]) / median["ini"][10000];
-    std::printf("\nrun_vs_floor_10000 %.2f\n", runVsFloor);
+    std::printf("\nempty queue: %.2f ms a HotSync with the empty outbox, %.2f ms without one\n",
+                median["outbox"][0] * 1000, median["nobox"][0] * 1000);
+    std::printf("outbox_cost_ms %.2f\n", (median["outbox"][0] - median["nobox"][0]) * 1000);
+    std::printf("run_vs_floor_10000 %.2f\n", runVsFloor);
     std::printf("per_file_10000_vs_1000 %.2f\n", perFileRatio);
     std::printf("ini_speedup_10000 %.1f\n", iniSpeedup);
     return 0;
