@@ -244,14 +244,7 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             focus_.Activated(window, wParam, Control(Ctl::lvQueue));
             return 0;
         case WM_COPYDATA:
-            if (auto handed = ReadHanded(*reinterpret_cast<const COPYDATASTRUCT*>(lParam))) {
-                // Taken later: the sender waits until this returns, and
-                // adding may ask the user.
-                handed_.push_back(std::move(*handed));
-                PostMessageW(window, kWmTakeHanded, 0, 0);
-                return TRUE;
-            }
-            return FALSE;
+            return KeepHanded(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case kWmTakeHanded:
             TakeHanded();
             return 0;
@@ -266,11 +259,7 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         }
         case WM_TIMER:
-            if (wParam == kReloadTimer) {
-                KillTimer(window, kReloadTimer);
-                Reload();
-            }
-            if (wParam == kBusyTimer && worker_.Busy()) ShowBusy();
+            Timer(wParam);
             return 0;
         case kWorkDone:
             try {
@@ -288,18 +277,40 @@ LRESULT QueueWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
             }
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_CLOSE:
-            // Work in hand is finished first, and its outcome said: files
-            // half queued would be lost without a word.
-            if (worker_.Busy()) {
-                closing_ = true;
-                ShowStatus();
-                return 0;
-            }
-            CloseNow();
+            AskedToClose();
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void QueueWindow::Timer(UINT_PTR id) {
+    if (id == kReloadTimer) {
+        KillTimer(window_.get(), kReloadTimer);
+        Reload();
+    }
+    if (id == kBusyTimer && worker_.Busy()) ShowBusy();
+}
+
+// Another start's files, taken later: the sender waits until this
+// returns, and adding may ask the user.
+BOOL QueueWindow::KeepHanded(const COPYDATASTRUCT& data) {
+    auto handed = ReadHanded(data);
+    if (!handed) return FALSE;
+    handed_.push_back(std::move(*handed));
+    PostMessageW(window_.get(), kWmTakeHanded, 0, 0);
+    return TRUE;
+}
+
+void QueueWindow::AskedToClose() {
+    // Work in hand is finished first, and its outcome said: files half
+    // queued would be lost without a word.
+    if (worker_.Busy()) {
+        closing_ = true;
+        ShowStatus();
+        return;
+    }
+    CloseNow();
 }
 
 void QueueWindow::CloseNow() {

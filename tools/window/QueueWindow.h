@@ -88,6 +88,9 @@ private:
     LRESULT Notify(LPARAM lParam);
     void UpdateButtons();
     void Remember() noexcept;
+    void Timer(UINT_PTR id);
+    BOOL KeepHanded(const COPYDATASTRUCT& data);
+    void AskedToClose();
     void CloseNow();
     HWND Control(Ctl row) const noexcept { return controls_[row]; }
 
