@@ -5,17 +5,12 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "rtl/WinHandles.h"
 
 namespace rtl {
 
 namespace {
-
-struct LocalDeleter {
-    void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
 
 SidBytes CopyOf(PSID sid) {
     const auto* bytes = static_cast<const unsigned char*>(sid);
@@ -25,7 +20,7 @@ SidBytes CopyOf(PSID sid) {
 SidBytes FromText(const wchar_t* text) {
     PSID sid = nullptr;
     if (!ConvertStringSidToSidW(text, &sid)) return {};
-    const std::unique_ptr<void, LocalDeleter> owned(sid);
+    const UniqueLocalMemory owned(sid);
     return CopyOf(sid);
 }
 
@@ -62,7 +57,7 @@ std::wstring NameOf(PSID sid) {
         return domain[0] ? std::wstring(domain) + L"\\" + name : std::wstring(name);
     wchar_t* text = nullptr;
     if (!ConvertSidToStringSidW(sid, &text)) return L"an unknown account";
-    const std::unique_ptr<wchar_t, LocalDeleter> owned(text);
+    const UniqueLocalMemory owned(text);
     return text;
 }
 
@@ -96,7 +91,7 @@ std::optional<std::vector<std::wstring>> OthersWhoMayWrite(const std::wstring& p
     if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list,
                               nullptr, &descriptor) != ERROR_SUCCESS)
         return std::nullopt;
-    const std::unique_ptr<void, LocalDeleter> owned(descriptor);
+    const UniqueLocalMemory owned(descriptor);
     if (!list) return std::vector<std::wstring>{L"Everyone"};
     const Trusted trusted;
     std::vector<std::wstring> others;

@@ -70,5 +70,18 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, NullInvalidTraits<HANDLE, CloseH
 using UniqueHWnd = UniqueHandle<HWND, NullInvalidTraits<HWND, DestroyWindow>>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, NullInvalidTraits<HGDIOBJ, DeleteObject>>;
 using UniqueHdc = UniqueHandle<HDC, NullInvalidTraits<HDC, DeleteDC>>;
+// What the security and shell functions hand back for LocalFree to free.
+using UniqueLocalMemory = UniqueHandle<HLOCAL, NullInvalidTraits<HLOCAL, LocalFree>>;
+
+// A COM interface, released once; put() is the `void**` of CoCreateInstance
+// and QueryInterface after a cast.
+template <class Interface>
+struct ComReleaseTraits {
+    static Interface* Invalid() noexcept { return nullptr; }
+    static bool Valid(Interface* p) noexcept { return p != nullptr; }
+    static void Close(Interface* p) noexcept { p->Release(); }
+};
+template <class Interface>
+using ComPtr = UniqueHandle<Interface*, ComReleaseTraits<Interface>>;
 
 }  // namespace rtl

@@ -6,7 +6,6 @@
 #include <shobjidl.h>
 #include <tlhelp32.h>
 
-#include <memory>
 #include <vector>
 
 #include "rtl/FolderAccess.h"
@@ -21,15 +20,6 @@ rtl::UniqueFile OpenToAsk(const std::wstring& path) {
     return rtl::UniqueFile(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
-
-// Releases a COM interface pointer.
-template <class Interface>
-struct ComPtr {
-    Interface* p = nullptr;
-    ~ComPtr() {
-        if (p) p->Release();
-    }
-};
 
 }  // namespace
 
@@ -65,14 +55,14 @@ std::optional<std::wstring> ShortcutTarget(const std::wstring& link) {
     const HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     std::optional<std::wstring> target;
     {
-        ComPtr<IShellLinkW> shellLink;
-        ComPtr<IPersistFile> file;
+        rtl::ComPtr<IShellLinkW> shellLink;
+        rtl::ComPtr<IPersistFile> file;
         wchar_t path[MAX_PATH] = {};
         if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                       reinterpret_cast<void**>(&shellLink.p))) &&
-            SUCCEEDED(shellLink.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p))) &&
-            SUCCEEDED(file.p->Load(link.c_str(), STGM_READ)) &&
-            SUCCEEDED(shellLink.p->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+                                       reinterpret_cast<void**>(shellLink.put()))) &&
+            SUCCEEDED(shellLink.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+            SUCCEEDED(file.get()->Load(link.c_str(), STGM_READ)) &&
+            SUCCEEDED(shellLink.get()->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
             target = path;
     }
     if (SUCCEEDED(apartment)) CoUninitialize();

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <aclapi.h>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,10 +14,6 @@
 namespace queuetool {
 
 namespace {
-
-struct LocalDeleter {
-    void operator()(void* memory) const noexcept { LocalFree(memory); }
-};
 
 // A protected descriptor whose list grants the user, SYSTEM and the
 // Administrators everything, for the folder and all it will hold. Protected:
@@ -50,8 +45,8 @@ public:
     SECURITY_DESCRIPTOR* Get() { return &descriptor_; }
 
 private:
-    std::vector<std::vector<unsigned char>> sids_;
-    std::unique_ptr<ACL, LocalDeleter> list_;
+    std::vector<rtl::SidBytes> sids_;
+    rtl::UniqueLocalMemory list_;
     SECURITY_DESCRIPTOR descriptor_{};
 };
 

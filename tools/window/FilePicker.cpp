@@ -40,14 +40,7 @@ constexpr const wchar_t* kOtherWays =
     L"Drop the files on this window instead, or choose them in Explorer and send them to \"Tolvane card queue\" "
     L"(right-click, Send To).";
 
-template <class Interface>
-struct ReleaseTraits {
-    static Interface* Invalid() noexcept { return nullptr; }
-    static bool Valid(Interface* p) noexcept { return p != nullptr; }
-    static void Close(Interface* p) noexcept { p->Release(); }
-};
-template <class Interface>
-using ComPtr = rtl::UniqueHandle<Interface*, ReleaseTraits<Interface>>;
+using rtl::ComPtr;
 using CoTaskText = rtl::UniqueHandle<wchar_t*, rtl::NullInvalidTraits<wchar_t*, CoTaskMemFree>>;
 
 // `reason` is the system's text for the code, where it has one.
@@ -79,12 +72,19 @@ std::vector<std::wstring> PathsOf(IShellItemArray& items) {
     return paths;
 }
 
-// Nothing when Windows has no item dialog (XP).
-std::optional<std::vector<std::wstring>> PickWithItemDialog(HWND owner) {
+// None where Windows has no item dialog (XP).
+ComPtr<IFileOpenDialog> NewItemDialog() {
     ComPtr<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                 reinterpret_cast<void**>(dialog.put()))))
-        return std::nullopt;
+        dialog.reset();
+    return dialog;
+}
+
+// Nothing when Windows has no item dialog (XP).
+std::optional<std::vector<std::wstring>> PickWithItemDialog(HWND owner) {
+    const ComPtr<IFileOpenDialog> dialog = NewItemDialog();
+    if (!dialog) return std::nullopt;
     IFileOpenDialog& shown = *dialog.get();
     FILEOPENDIALOGOPTIONS options = 0;
     Check(shown.GetOptions(&options));
@@ -207,10 +207,8 @@ std::vector<std::wstring> PickWithOldDialog(HWND owner, size_t firstChars) {
 // A folder with the item dialog, whose "New folder" button makes one; none
 // when Windows has no item dialog (XP) or it fails, "" when cancelled.
 std::optional<std::wstring> PickFolderWithItemDialog(HWND owner, const std::wstring& title) {
-    ComPtr<IFileOpenDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
-                                reinterpret_cast<void**>(dialog.put()))))
-        return std::nullopt;
+    const ComPtr<IFileOpenDialog> dialog = NewItemDialog();
+    if (!dialog) return std::nullopt;
     IFileOpenDialog& shown = *dialog.get();
     FILEOPENDIALOGOPTIONS options = 0;
     if (FAILED(shown.GetOptions(&options)) ||

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "rtl/WinHandles.h"
 #include "tools/window/QueueWindow.h"
 #include "tools/window/SendTo.h"
 #include "tools/start/DllSearch.h"
@@ -19,9 +20,9 @@ namespace {
 std::vector<std::wstring> Arguments() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const rtl::UniqueLocalMemory owned(arguments);
     std::vector<std::wstring> result;
     for (int i = 1; arguments && i < count; ++i) result.emplace_back(arguments[i]);
-    LocalFree(arguments);
     return result;
 }
 
