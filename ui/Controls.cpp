@@ -68,9 +68,8 @@ Fn UserFunction(const char* name) noexcept {
 }
 
 int ScreenDpi() noexcept {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const ScreenDC screen;
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDesignDpi;
     return dpi > 0 ? dpi : kDesignDpi;
 }
 
@@ -149,19 +148,19 @@ LONG WidestItem(HWND combo, HDC dc) {
 }  // namespace
 
 void FitDroppedWidth(HWND combo) noexcept {
-    const HDC dc = GetDC(combo);
-    if (!dc) return;
-    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
     LONG widest = 0;
-    try {
-        widest = WidestItem(combo, dc);
-    } catch (...) {
-        // No memory for an item's text: the list keeps its width.
-    }
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(combo, dc);
+    {
+        const WindowDC dc(combo);
+        if (!dc) return;
+        const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+        try {
+            widest = WidestItem(combo, dc.get());
+        } catch (...) {
+            // No memory for an item's text: the list keeps its width.
+        }
+        GetTextMetricsW(dc.get(), &metrics);
+    }
     // The items' margins, the list's border and its scroll bar when it has one.
     LONG width = widest + 2 * metrics.tmAveCharWidth + GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE);
     MONITORINFO monitor{};
@@ -181,11 +180,9 @@ HWND TipWholeText(HWND combo, HWND tip) noexcept {
     COMBOBOXINFO info{};
     info.cbSize = sizeof info;
     SIZE extent{};
-    if (const HDC dc = GetDC(combo)) {
-        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(combo, dc);
+    if (const WindowDC dc(combo); dc) {
+        const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
     }
     // The box draws its text a few pixels in from its field's left edge.
     const bool cut = GetComboBoxInfo(combo, &info) &&

@@ -32,18 +32,24 @@ private:
     HGDIOBJ old_;
 };
 
-// The screen's DC, for measuring text and reading the screen's resolution.
-class ScreenDC {
+// A window's DC, or the screen's for none, for measuring text and reading
+// the resolution; null when Windows gave none.
+class WindowDC {
 public:
-    ScreenDC() noexcept : dc_(GetDC(nullptr)) {}
-    ~ScreenDC() { ReleaseDC(nullptr, dc_); }
-    ScreenDC(const ScreenDC&) = delete;
-    ScreenDC& operator=(const ScreenDC&) = delete;
+    explicit WindowDC(HWND window = nullptr) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~WindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
     HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
 
 private:
+    HWND window_;
     HDC dc_;
 };
+using ScreenDC = WindowDC;
 
 class TBitmap {
 public:
