@@ -4,7 +4,20 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "rtl/WinHandles.h"
+
 namespace tooltest {
+
+unsigned long LetEveryoneWrite(const std::filesystem::path& folder) {
+    EXPLICIT_ACCESS_W everyone{};
+    BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), FILE_ALL_ACCESS, SET_ACCESS,
+                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+    PACL list = nullptr;
+    if (const DWORD made = SetEntriesInAclW(1, &everyone, nullptr, &list); made != ERROR_SUCCESS) return made;
+    const rtl::UniqueLocalMemory owned(list);
+    return SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.wstring().c_str()), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr);
+}
 
 AccessList AccessListOf(const std::filesystem::path& folder) {
     AccessList result;

@@ -15,6 +15,10 @@ struct AccessList {
 };
 AccessList AccessListOf(const std::filesystem::path& folder);
 
+// Gives Everyone full access to `folder` (what a shared folder looks like);
+// ERROR_SUCCESS or the error.
+unsigned long LetEveryoneWrite(const std::filesystem::path& folder);
+
 // The SID string of the user who runs the test.
 std::wstring CurrentUserSid();
 

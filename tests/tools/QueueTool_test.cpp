@@ -191,15 +191,7 @@ TEST_F(QueueTool, ANewOutboxIsPrivateAndOneEveryoneMayWriteIsSetWithAWarning) {
     EXPECT_FALSE(queuetool::MakeFolderPrivate(link.wstring()));
     EXPECT_TRUE(AccessListOf(open).trustees.count(L"S-1-1-0"));
 
-    EXPLICIT_ACCESS_W everyone{};
-    BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), FILE_ALL_ACCESS, SET_ACCESS,
-                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-    PACL wide = nullptr;
-    ASSERT_EQ(SetEntriesInAclW(1, &everyone, nullptr, &wide), static_cast<DWORD>(ERROR_SUCCESS));
-    ASSERT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(open.wstring().c_str()), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, wide, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    LocalFree(wide);
+    ASSERT_EQ(tooltest::LetEveryoneWrite(open), static_cast<DWORD>(ERROR_SUCCESS));
     run = Queue({"outbox", "Alice", open.string()});
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_TRUE(run.Says("warning: Everyone may save files into " + open.string() + ", and every file saved there "
@@ -424,15 +416,7 @@ TEST_F(QueueTool, TheHelperRefusesAPalmDesktopThatLacksALibraryAndNamesOneOthers
     fs::remove(library);
     fs::rename(library + ".away", library);
 
-    EXPLICIT_ACCESS_W everyone{};
-    BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), FILE_ALL_ACCESS, SET_ACCESS,
-                                 SUB_CONTAINERS_AND_OBJECTS_INHERIT);
-    PACL list = nullptr;
-    ASSERT_EQ(SetEntriesInAclW(1, &everyone, nullptr, &list), static_cast<DWORD>(ERROR_SUCCESS));
-    const DWORD set = SetNamedSecurityInfoW(rtl::WideFromAnsi(folder).data(), SE_FILE_OBJECT,
-                                            DACL_SECURITY_INFORMATION, nullptr, nullptr, list, nullptr);
-    LocalFree(list);
-    ASSERT_EQ(set, static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(tooltest::LetEveryoneWrite(rtl::WideFromAnsi(folder)), static_cast<DWORD>(ERROR_SUCCESS));
     run = RunTool(registrar, {"desktop", folder});
     EXPECT_EQ(run.exitCode, 6u) << run.output;
     EXPECT_TRUE(run.Says("Warning: others than the administrators may change the Palm Desktop folder " + folder +
